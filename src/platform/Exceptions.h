@@ -16,10 +16,10 @@ class Exception : public std::runtime_error {
   std::string message() const { return what(); }
 };
 
-#define MOVRANO_DECLARE_EXCEPTION(Name, Base)                        \
-  class Name : public Base {                                         \
-   public:                                                           \
-    using Base::Base;                                                \
+#define MOVRANO_DECLARE_EXCEPTION(Name, Base)                         \
+  class Name : public Base {                                          \
+   public:                                                            \
+    using Base::Base;                                                 \
     const char* className() const noexcept override { return #Name; } \
   }
 

@@ -24,48 +24,63 @@ std::string FormatList(std::string_view format, const std::vector<FormatArg>& ar
       out += spec;
       continue;
     }
-    if (next >= args.size()) throw EConvertError("Format '" + std::string(format) + "' invalid or incompatible with argument");
+    if (next >= args.size())
+      throw EConvertError("Format '" + std::string(format) +
+                          "' invalid or incompatible with argument");
     const FormatArg& arg = args[next++];
     if (spec == 's' && arg.isText()) {
       out += arg.text();
     } else if (spec == 'd' && !arg.isText()) {
       out += std::to_string(arg.number());
     } else {
-      throw EConvertError("Format '" + std::string(format) + "' invalid or incompatible with argument");
+      throw EConvertError("Format '" + std::string(format) +
+                          "' invalid or incompatible with argument");
     }
   }
   return out;
 }
 
 namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+char Upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 }  // namespace
 
 std::string TrimLeft(std::string_view s) {
   size_t b = 0;
-  while (b < s.size() && IsBlank(s[b])) ++b;
+  while (b < s.size() && IsBlank(s[b]))
+    ++b;
   return std::string(s.substr(b));
 }
 
 std::string TrimRight(std::string_view s) {
   size_t e = s.size();
-  while (e > 0 && IsBlank(s[e - 1])) --e;
+  while (e > 0 && IsBlank(s[e - 1]))
+    --e;
   return std::string(s.substr(0, e));
 }
 
-std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(std::string_view s) {
+  return TrimLeft(TrimRight(s));
+}
 
 std::string UpperCase(std::string_view s) {
   std::string r(s);
-  for (auto& c : r) c = Upper(c);
+  for (auto& c : r)
+    c = Upper(c);
   return r;
 }
 
 std::string LowerCase(std::string_view s) {
   std::string r(s);
-  for (auto& c : r) c = Lower(c);
+  for (auto& c : r)
+    c = Lower(c);
   return r;
 }
 

@@ -1,0 +1,13 @@
+#include <mutex>
+
+#include "db/Driver.h"
+#include "db/firebird/FirebirdDriver.h"
+
+namespace movrano::db {
+
+void RegisterBuiltInDrivers() {
+  static std::once_flag once;
+  std::call_once(once, [] { RegisterDriver(kFirebirdProtocol, OpenFirebird); });
+}
+
+}  // namespace movrano::db

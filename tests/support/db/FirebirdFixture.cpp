@@ -1,0 +1,153 @@
+#include "support/db/FirebirdFixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/firebird/FirebirdDriver.h"
+#include "platform/Text.h"
+
+namespace movrano::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool ServerAnswers() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(3050);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return ok;
+}
+
+db::ConnectionParams ParamsFor(const std::string& path) {
+  db::ConnectionParams p;
+  p.protocol = db::kFirebirdProtocol;
+  p.host = kFirebirdHost;
+  p.database = path;
+  p.user = kFirebirdUser;
+  p.password = kFirebirdPassword;
+  p.clientCodePage = "UTF8";
+  return p;
+}
+
+// Removes the folder when the test process ends.
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "movrano-fb-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("Could not make a temporary folder");
+    path = pattern;
+    // The server runs as its own user and must be able to write here.
+    fs::permissions(path, fs::perms::all);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+}  // namespace
+
+const std::string& FirebirdTempFolder() {
+  static TempFolder folder;
+  return folder.path;
+}
+
+TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name) {
+  static std::atomic<int> counter{0};
+  path_ = FirebirdTempFolder() + "/" + name + "-" + std::to_string(::getpid()) + "-" +
+          std::to_string(++counter) + ".fdb";
+  if (!ServerAnswers()) {
+    throw std::runtime_error(
+        "No Firebird server answers on 127.0.0.1:3050; run scripts/setup.sh to install and start "
+        "it");
+  }
+  db::CreateFirebirdDatabase(ParamsFor(path_));
+}
+
+TempFirebirdDatabase::~TempFirebirdDatabase() {
+  try {
+    db::DropFirebirdDatabase(ParamsFor(path_));
+  } catch (...) {
+    std::error_code ec;
+    fs::remove(path_, ec);
+  }
+}
+
+std::unique_ptr<db::Connection> TempFirebirdDatabase::connect() const {
+  auto c = std::make_unique<db::Connection>();
+  const db::ConnectionParams p = ParamsFor(path_);
+  c->setProtocol(p.protocol);
+  c->setHostName(p.host);
+  c->setDatabase(p.database);
+  c->setUser(p.user);
+  c->setPassword(p.password);
+  c->setClientCodepage(p.clientCodePage);
+  c->connect();
+  return c;
+}
+
+void TempFirebirdDatabase::execScript(const std::string& script) const {
+  auto c = connect();
+  ExecScript(*c, script);
+}
+
+std::vector<std::string> SplitScript(const std::string& script) {
+  std::vector<std::string> statements;
+  std::string terminator = ";";
+  std::string current;
+  size_t i = 0;
+  auto flush = [&] {
+    const std::string text = Trim(current);
+    current.clear();
+    if (text.empty()) return;
+    if (StartsText("SET TERM", text)) {
+      terminator = Trim(text.substr(8));
+      return;
+    }
+    if (SameText(text, "COMMIT") || SameText(text, "COMMIT WORK")) return;  // each runs committed
+    statements.push_back(text);
+  };
+  while (i < script.size()) {
+    const char c = script[i];
+    if (c == '\'' || c == '"') {
+      const size_t end = script.find(c, i + 1);
+      const size_t stop = end == std::string::npos ? script.size() : end + 1;
+      current.append(script, i, stop - i);
+      i = stop;
+    } else if (script.compare(i, 2, "--") == 0) {
+      const size_t end = script.find('\n', i);
+      i = end == std::string::npos ? script.size() : end;
+    } else if (script.compare(i, 2, "/*") == 0) {
+      const size_t end = script.find("*/", i + 2);
+      i = end == std::string::npos ? script.size() : end + 2;
+    } else if (script.compare(i, terminator.size(), terminator) == 0) {
+      flush();
+      i += terminator.size();
+    } else {
+      current += c;
+      ++i;
+    }
+  }
+  flush();
+  return statements;
+}
+
+void ExecScript(db::Connection& connection, const std::string& script) {
+  for (const auto& statement : SplitScript(script))
+    connection.executeDirect(statement);
+}
+
+}  // namespace movrano::testing
