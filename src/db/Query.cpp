@@ -4,6 +4,35 @@
 
 namespace movrano::db {
 
+void Param::assign(Variant v, FieldType t) {
+  value_ = std::move(v);
+  type_ = t;
+}
+void Param::setInteger(int32_t v) {
+  assign(Variant(v), FieldType::Integer);
+}
+void Param::setDouble(double v) {
+  assign(Variant(v), FieldType::Float);
+}
+void Param::setDateTime(DateTime v) {
+  assign(Variant(v), FieldType::DateTime);
+}
+void Param::setText(std::string v) {
+  assign(Variant::Text(std::move(v)), FieldType::WideString);
+}
+void Param::setBlob(Bytes v, FieldType type) {
+  assign(Variant::FromBytes(std::move(v)), type);
+}
+void Param::setValue(Variant v) {
+  assign(std::move(v), FieldType::Unknown);
+}
+void Param::setNull() {
+  value_ = Variant::Null();
+}
+void Param::clear() {
+  value_ = Variant();
+}
+
 Param* Params::find(std::string_view name) {
   for (auto& p : items_) {
     if (SameText(p.name(), name)) return &p;
@@ -76,7 +105,6 @@ void Query::run() {
     statement_->bind(static_cast<int>(pos), BoundValue{p.value(), p.dataType()});
   }
   statement_->execute();
-  rowsAffected_ = statement_->rowsAffected();
 }
 
 void Query::open() {
@@ -96,6 +124,10 @@ void Query::execSql() {
   const bool rows = statement_->returnsRows();
   statement_->closeCursor();
   connection_.statementDone(rows);
+}
+
+long Query::rowsAffected() const {
+  return statement_ ? statement_->rowsAffected() : 0;
 }
 
 void Query::close() {

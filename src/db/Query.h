@@ -21,24 +21,19 @@ class Param {
   const Variant& value() const { return value_; }
   bool isNull() const { return value_.isNullOrEmpty(); }
 
-  void setInteger(int32_t v) { assign(Variant(v), FieldType::Integer); }
-  void setDouble(double v) { assign(Variant(v), FieldType::Float); }
-  void setDateTime(DateTime v) { assign(Variant(v), FieldType::DateTime); }
-  void setText(std::string v) { assign(Variant::Text(std::move(v)), FieldType::WideString); }
+  void setInteger(int32_t v);
+  void setDouble(double v);
+  void setDateTime(DateTime v);
+  void setText(std::string v);
   // Bytes as a BLOB, or typed as a wide memo (text BLOB).
-  void setBlob(Bytes v, FieldType type = FieldType::Blob) {
-    assign(Variant::FromBytes(std::move(v)), type);
-  }
+  void setBlob(Bytes v, FieldType type = FieldType::Blob);
   // Takes the variant's own value and type; Empty or Null bind SQL NULL.
-  void setValue(Variant v) { assign(std::move(v), FieldType::Unknown); }
-  void setNull() { value_ = Variant::Null(); }
-  void clear() { value_ = Variant(); }
+  void setValue(Variant v);
+  void setNull();
+  void clear();
 
  private:
-  void assign(Variant v, FieldType t) {
-    value_ = std::move(v);
-    type_ = t;
-  }
+  void assign(Variant v, FieldType t);
   std::string name_;
   FieldType type_ = FieldType::Unknown;
   Variant value_;
@@ -98,7 +93,7 @@ class Query {
   void execSql();
   void close();
   bool active() const { return active_; }
-  long rowsAffected() const { return rowsAffected_; }
+  long rowsAffected() const;
 
   bool eof() const { return eof_; }
   void first();  // back to the first row (runs the statement again when past it)
@@ -124,7 +119,6 @@ class Query {
   bool active_ = false;
   bool eof_ = true;
   long rowIndex_ = 0;
-  long rowsAffected_ = 0;
 };
 
 }  // namespace movrano::db

@@ -275,13 +275,14 @@ class FirebirdStatement : public StatementBackend {
     Guarded([&] {
       ITransaction* tra = session_->transaction();
       buildInput(&st, tra);
+      executed_ = true;
       if (returnsRows_) {
         cursor_ = statement_->openCursor(&st, tra, inMeta_, input_.data(), outMeta_, 0);
-        affected_ = 0;
+      } else if (columns_.empty()) {
+        // Without output metadata the client does not wait for a reply message.
+        statement_->execute(&st, tra, inMeta_, input_.data(), nullptr, nullptr);
       } else {
-        output_.assign(outMeta_->getMessageLength(&st), 0);
         statement_->execute(&st, tra, inMeta_, input_.data(), outMeta_, output_.data());
-        affected_ = static_cast<long>(statement_->getAffectedRecords(&st));
       }
     });
   }
@@ -311,7 +312,12 @@ class FirebirdStatement : public StatementBackend {
     cursor_ = nullptr;
   }
 
-  long rowsAffected() const override { return affected_; }
+  // Asked of the server only when wanted: it costs a round trip.
+  long rowsAffected() const override {
+    if (!executed_ || returnsRows_) return 0;
+    Status st;
+    return Guarded([&] { return static_cast<long>(statement_->getAffectedRecords(&st)); });
+  }
 
  private:
   void releaseMetadata() {
@@ -629,7 +635,7 @@ class FirebirdStatement : public StatementBackend {
   std::vector<unsigned char> output_;
   std::vector<ColumnInfo> columns_;
   std::vector<FieldDef> fieldDefs_;
-  long affected_ = 0;
+  bool executed_ = false;
 };
 
 class FirebirdConnection : public ConnectionBackend {
