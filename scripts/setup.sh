@@ -50,16 +50,27 @@ if ! port_open; then
   fi
 fi
 
-# The server's SYSDBA password must be the program's; set it once if an
-# earlier install chose another one.
-if ! echo "quit;" | isql-fb -q -user SYSDBA -password "$FB_PASSWORD" \
-      "127.0.0.1:employee" >/dev/null 2>&1; then
-  if ! echo "select 1 from rdb\$database;" | isql-fb -q -user SYSDBA -password "$FB_PASSWORD" \
-        -z "127.0.0.1:/tmp/movrano-probe-$$.fdb" >/dev/null 2>&1; then
-    stored=$(as_root sed -n 's/^ISC_PASSWORD="\?\([^"]*\)"\?/\1/p' /etc/firebird/3.0/SYSDBA.password 2>/dev/null || true)
-    if [ -n "$stored" ] && [ "$stored" != "$FB_PASSWORD" ]; then
-      printf "create or alter user SYSDBA password '%s';\ncommit;\n" "$FB_PASSWORD" \
-        | as_root isql-fb -q -user SYSDBA -password "$stored" security.db >/dev/null
-    fi
+# The server's SYSDBA password must be the program's. Probe it over TCP
+# and, when it differs (an earlier install chose another), set it through
+# the security database directly, which needs no password as root.
+probe_dir=$(mktemp -d)
+chmod 777 "$probe_dir"
+probe_sql="create database 'localhost:${probe_dir}/probe.fdb' user 'SYSDBA' password '${FB_PASSWORD}'; drop database;"
+if ! echo "$probe_sql" | isql-fb -q >/dev/null 2>&1; then
+  # The security database opens without a password while the server is down.
+  as_root /etc/init.d/firebird3.0 stop >/dev/null 2>&1 || true
+  sleep 1
+  printf "alter user SYSDBA password '%s';\ncommit;\n" "$FB_PASSWORD" \
+    | as_root isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb >/dev/null 2>&1 || true
+  as_root /etc/init.d/firebird3.0 start >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do
+    port_open && break
+    sleep 0.1
+  done
+  if ! echo "$probe_sql" | isql-fb -q >/dev/null 2>&1; then
+    rm -rf "$probe_dir"
+    echo "setup: the Firebird server does not accept SYSDBA with the program's password" >&2
+    exit 1
   fi
 fi
+rm -rf "$probe_dir"
