@@ -1,0 +1,1 @@
+-- Movrano statement file: each statement starts with a line "--$ name".

@@ -1,0 +1,113 @@
+#include "statements/StatementFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <system_error>
+
+#include "platform/Exceptions.h"
+#include "platform/Text.h"
+
+namespace movrano {
+namespace {
+
+constexpr std::string_view kMarkers[] = {"--$", "--@"};
+constexpr size_t kMarkerLength = 3;
+
+bool IsStatementFileName(const std::string& name) {
+  constexpr std::string_view kExt = ".sql";
+  return name.size() >= kExt.size() &&
+         SameText(std::string_view(name).substr(name.size() - 4), kExt);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool HasStatementHeaders(std::string_view text) {
+  return std::any_of(std::begin(kMarkers), std::end(kMarkers),
+                     [&](std::string_view m) { return text.find(m) != std::string_view::npos; });
+}
+
+bool IsStatementHeader(std::string_view line) {
+  const std::string trimmed = Trim(line);
+  return std::any_of(std::begin(kMarkers), std::end(kMarkers),
+                     [&](std::string_view m) { return trimmed.starts_with(m); });
+}
+
+std::string ExtractStatementName(std::string_view headerLine) {
+  const std::string trimmed = Trim(headerLine);
+  return Trim(std::string_view(trimmed).substr(std::min(kMarkerLength, trimmed.size())));
+}
+
+std::vector<StatementDef> ParseStatements(std::string_view text, std::string_view fileName) {
+  std::vector<std::string> lines = SplitLines(text);
+  if (!HasStatementHeaders(text)) return {StatementDef{std::string(fileName), std::move(lines)}};
+
+  std::vector<StatementDef> statements;
+  for (auto& line : lines) {
+    if (IsStatementHeader(line)) {
+      statements.push_back(StatementDef{ExtractStatementName(line), {}});
+    } else if (!statements.empty()) {
+      statements.back().lines.push_back(std::move(line));
+    }
+  }
+  return statements;
+}
+
+std::string ReadStatementFileText(const std::filesystem::path& file) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"),
+                                                           &std::fclose);
+  if (!in) {
+    throw EFileError(Format("Cannot open file \"%s\". %s", file.string(), std::strerror(errno)));
+  }
+  std::string bytes;
+  char buffer[1 << 16];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
+    bytes.append(buffer, got);
+  if (std::ferror(in.get())) {
+    throw EFileError(Format("Cannot read file \"%s\". %s", file.string(), std::strerror(errno)));
+  }
+  return DecodeTextFileBytes(bytes);
+}
+
+std::vector<std::filesystem::path> ListStatementFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (IsStatementFileName(it->path().filename().string())) files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end(),
+            [](const auto& a, const auto& b) { return a.filename() < b.filename(); });
+  return files;
+}
+
+}  // namespace movrano
