@@ -20,7 +20,7 @@ constexpr size_t kMarkerLength = 3;
 bool IsStatementFileName(const std::string& name) {
   constexpr std::string_view kExt = ".sql";
   return name.size() >= kExt.size() &&
-         SameText(std::string_view(name).substr(name.size() - 4), kExt);
+         SameText(std::string_view(name).substr(name.size() - kExt.size()), kExt);
 }
 
 }  // namespace
