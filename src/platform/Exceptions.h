@@ -40,6 +40,10 @@ class EOSError : public Exception {
   int errorCode_;
 };
 
+// The operating system's error for an errno value: "System Error.  Code: %d."
+// followed by a line break and the system's text for the code.
+EOSError MakeOSError(int errorCode);
+
 // The class name of any exception, as the error line shows it.
 const char* ExceptionClassName(const std::exception& e) noexcept;
 

@@ -1,0 +1,82 @@
+#include "platform/DirectoryCopy.h"
+
+#include <system_error>
+
+#include "platform/AtomicFile.h"
+#include "platform/Text.h"
+
+namespace movrano {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The destination is the source or one of its sub-folders (also through
+// links or a different spelling).
+bool InsideSource(const fs::path& source, const fs::path& destination) {
+  std::error_code ec;
+  const fs::path from = fs::weakly_canonical(source, ec);
+  if (ec) return false;
+  const fs::path to = fs::weakly_canonical(destination, ec);
+  if (ec) return false;
+  auto f = from.begin();
+  auto t = to.begin();
+  for (; f != from.end(); ++f, ++t) {
+    if (f->empty() && std::next(f) == from.end()) break;  // trailing "/"
+    if (t == to.end() || *f != *t) return false;
+  }
+  return true;
+}
+
+void CopyTree(const fs::path& from, const fs::path& to);
+
+void CopyEntry(const fs::directory_entry& entry, const fs::path& target) {
+  std::error_code ec;
+  const auto status = entry.symlink_status(ec);
+  if (ec) return;
+  if (fs::is_symlink(status)) {
+    const auto existing = fs::symlink_status(target, ec);
+    if (fs::is_symlink(existing) || fs::is_regular_file(existing)) fs::remove(target, ec);
+    fs::copy_symlink(entry.path(), target, ec);
+  } else if (fs::is_directory(status)) {
+    fs::create_directory(target, ec);
+    if (fs::is_directory(target, ec)) CopyTree(entry.path(), target);
+  } else if (fs::is_regular_file(status)) {
+    try {
+      ReplaceFileWithCopy(target, entry.path());
+    } catch (const EOSError&) {
+      // skipped: the copy goes on with the next entry
+    }
+  }
+}
+
+// A folder that cannot be listed is skipped like a file.
+void CopyTree(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  fs::directory_iterator it(from, ec);
+  if (ec) return;
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    CopyEntry(*it, to / it->path().filename());
+  }
+  // An error while listing ends this folder (the iterator is then at its end).
+}
+
+}  // namespace
+
+void CopyDirectory(const fs::path& source, const fs::path& destination) {
+  std::error_code ec;
+  if (source.empty() || !fs::is_directory(source, ec)) {
+    throw EDirectoryNotFoundException(
+        Format("The specified path was not found: %s", source.string()));
+  }
+  if (InsideSource(source, destination)) {
+    throw EInOutError(Format("Cannot copy the folder %s into itself (%s)", source.string(),
+                             destination.string()));
+  }
+  fs::create_directories(destination, ec);
+  if (ec) throw MakeOSError(ec.value());
+
+  CopyTree(source, destination);
+}
+
+}  // namespace movrano

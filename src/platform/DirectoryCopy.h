@@ -1,0 +1,22 @@
+#pragma once
+// Copying a folder tree into another folder, as the file-storage copy of a
+// migration needs it.
+#include <filesystem>
+
+#include "platform/Exceptions.h"
+
+namespace movrano {
+
+MOVRANO_DECLARE_EXCEPTION(EDirectoryNotFoundException, Exception);
+MOVRANO_DECLARE_EXCEPTION(EInOutError, Exception);
+
+// Copies every entry below `source` (hidden ones included) to the same
+// place below `destination`, creating it and its missing parents and
+// replacing files of the same name. A file that cannot be copied is
+// skipped and the copy goes on; a half-copied file never replaces one that
+// was there. Symbolic links are copied as links; other special files are
+// skipped. Raises EDirectoryNotFoundException for a missing source and
+// EInOutError when the destination is the source itself or lies inside it.
+void CopyDirectory(const std::filesystem::path& source, const std::filesystem::path& destination);
+
+}  // namespace movrano

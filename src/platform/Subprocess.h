@@ -1,0 +1,25 @@
+#pragma once
+// Starting another program directly (never through a shell) and waiting for
+// it: the one place that spawns processes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace movrano {
+
+struct CapturedRun {
+  uint32_t exitCode = 0;
+  std::string output;  // what the program wrote to its standard output
+};
+
+// Runs argv[0] (looked up on PATH when it holds no "/") with the other
+// items as its arguments, sharing this process's standard streams, and
+// returns its exit code (128 + the signal number when a signal ended it).
+// A program that cannot be started raises EOSError with its errno.
+uint32_t SpawnAndWait(const std::vector<std::string>& argv);
+
+// The same, with standard input empty, standard output captured and
+// standard error discarded.
+CapturedRun SpawnAndCapture(const std::vector<std::string>& argv);
+
+}  // namespace movrano

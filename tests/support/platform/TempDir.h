@@ -1,0 +1,31 @@
+#pragma once
+// A fresh temporary folder for one test, removed with everything in it.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace movrano::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path as text, with or without a trailing "/".
+  std::string str() const { return path_.string(); }
+  std::string folder() const { return path_.string() + "/"; }
+
+  // Writes a file below the folder (parents created) and returns its path.
+  std::filesystem::path write(std::string_view relative, std::string_view contents) const;
+  std::filesystem::path mkdir(std::string_view relative) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFileBytes(const std::filesystem::path& file);
+
+}  // namespace movrano::testing
