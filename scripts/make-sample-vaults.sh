@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Makes sample vaults to try the program on, in the folder given:
+#   "Outpost Vault"             an Outpost vault with the sample content (a source)
+#   "Solo Vault"                a Solo Vault with the sample content (a source)
+#   "Tavrin Vault"              a freshly installed server vault (a destination)
+#   "Solo Vault (empty)"        a freshly installed Solo Vault (a destination)
+#   "Tavrin Vault (sample)"     a server vault with the sample content and an
+#                               empty part catalog (for the catalog and Oracle modes)
+# Each one has its Firebird database (made through the local server with
+# isql-fb), its file store and the configuration file the program reads.
+# The schema and row scripts are those of the tests (tests/support/vaults).
+set -euo pipefail
+
+if [[ $# -ne 1 || $1 == -* ]]; then
+  echo "usage: $0 <folder>" >&2
+  exit 2
+fi
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+data="$here/tests/support/vaults"
+isql="${ISQL:-isql-fb}"
+# The account the program itself uses on the local server.
+fb_user=SYSDBA
+fb_password=quartzfen
+
+mkdir -p "$1"
+target="$(cd "$1" && pwd)"
+
+# The server runs as its own user: it must reach every folder on the way
+# and write the database folder.
+open_to_server() {
+  local folder="$1"
+  mkdir -p "$folder"
+  chmod 0777 "$folder"
+  local at="$folder"
+  while [[ "$at" != "$target" && "$at" != / ]]; do
+    at="$(dirname "$at")"
+    chmod o+rx "$at"
+  done
+}
+
+# make_database <file> <script>...: creates the database through the server
+# and runs the scripts in order, the rows committed at the end.
+make_database() {
+  local file="$1"
+  shift
+  open_to_server "$(dirname "$file")"
+  {
+    echo "SET NAMES UTF8;"
+    echo "CREATE DATABASE 'localhost:$file' USER '$fb_user' PASSWORD '$fb_password'"
+    echo "  DEFAULT CHARACTER SET UTF8;"
+    for script in "$@"; do echo "INPUT '$data/$script';"; done
+    echo "COMMIT;"
+  } | "$isql" -q -bail -ch UTF8 || {
+    echo "Could not make $file: is the Firebird server running, and can its user reach" \
+      "$target?" >&2
+    exit 1
+  }
+}
+
+# fill_store <folder> sample|empty
+fill_store() {
+  mkdir -p "$1"
+  if [[ $2 == sample ]]; then cp -a "$data/filestore/sample/." "$1/"; fi
+}
+
+refuse_existing() {
+  if [[ -e "$1" ]]; then
+    echo "$1 already exists; remove it first." >&2
+    exit 1
+  fi
+}
+
+# make_installed <install folder> solo|server sample|empty <script>...:
+# a Solo Vault or server vault: LocalVault.ini beside the Vault folder.
+make_installed() {
+  local name="$1" edition="$2" content="$3"
+  shift 3
+  local install="$target/$name"
+  refuse_existing "$install"
+  local database="$install/Database/VAULT.FDB" storage="$install/Revisions"
+  if [[ $edition == solo ]]; then database="$install/Database/SOLOVAULT.FDB"; fi
+  local version=ZaredorEvovu-1.0.1
+  mkdir -p "$install/Vault"
+  make_database "$database" "$@"
+  fill_store "$storage" "$content"
+  {
+    echo "[General]"
+    echo "DataSourceType=Firebird"
+    if [[ $edition == solo ]]; then echo "KelmServerVer=$version"; fi
+    echo
+    echo "[DataSource]"
+    echo "DatabaseFile=$database"
+    echo
+    echo "[Vault]"
+    echo "FileStorageType=FileSystem"
+    echo "RootFolder=$storage"
+    echo
+    echo "[Products]"
+    if [[ $edition == server ]]; then echo "Tavrin Vault Server=$version"; fi
+    echo "Tavrin Vault=$version"
+  } >"$install/LocalVault.ini"
+  echo "$name: vault folder $install/Vault/"
+}
+
+# An Outpost vault: Config.ini names its parts relative to the vault folder.
+make_outpost() {
+  local vault="$target/Outpost Vault"
+  refuse_existing "$vault"
+  local private="_TavrinVaultResources/Private"
+  make_database "$vault/$private/Data/OUTPOST.FDB" schema/shared.sql schema/outpost.sql \
+    seed/install-outpost.sql seed/sample-content.sql seed/sample-outpost.sql
+  fill_store "$vault/$private/FileStorage" sample
+  cat >"$vault/$private/Config.ini" <<INI
+[DataSource]
+DataSourceType=Firebird
+DatabaseFile=$private/Data/OUTPOST.FDB
+
+[FileStorage]
+FileStorageType=FileSystem
+RootFolder=$private/FileStorage
+INI
+  echo "Outpost Vault: vault folder $vault/"
+}
+
+solo_schema=(schema/shared.sql schema/solo.sql)
+server_schema=(schema/shared.sql schema/solo.sql schema/server.sql schema/partcatalog.sql)
+
+make_outpost
+make_installed "Solo Vault" solo sample "${solo_schema[@]}" \
+  seed/install-solo.sql seed/sample-content.sql seed/sample-solo.sql
+make_installed "Tavrin Vault" server empty "${server_schema[@]}" seed/install-server.sql
+make_installed "Solo Vault (empty)" solo empty "${solo_schema[@]}" seed/install-solo.sql
+make_installed "Tavrin Vault (sample)" server sample "${server_schema[@]}" \
+  seed/install-server.sql seed/sample-content.sql seed/sample-solo.sql seed/sample-server.sql

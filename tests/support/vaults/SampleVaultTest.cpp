@@ -1,0 +1,203 @@
+// Every edition's sample builds with its layout, configuration file and
+// file store, and the version gates' statements answer on current and
+// outdated databases as the gates need.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "support/platform/TempDir.h"
+#include "support/vaults/SampleVault.h"
+#include "support/vaults/StatementFile.h"
+#include "support/vaults/TableDump.h"
+
+namespace movrano::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BuildCase {
+  const char* name;
+  VaultEdition edition;
+  VaultOptions options;
+  size_t tables;
+};
+
+void PrintTo(const BuildCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+  return info.param.name;
+}
+
+class SampleVaultBuild : public ::testing::TestWithParam<BuildCase> {};
+
+TEST_P(SampleVaultBuild, HasItsTablesLayoutAndFiles) {
+  const BuildCase& c = GetParam();
+  SampleVault vault(c.edition, c.options);
+  auto connection = vault.connect();
+  const DatabaseRows tables = DumpTables(*connection);
+  EXPECT_EQ(tables.size(), c.tables);
+  if (c.options.content == VaultContent::Sample) {
+    for (const auto& [name, rows] : tables)
+      EXPECT_FALSE(rows.rows.empty()) << name;
+  }
+
+  const std::string config = ReadFileBytes(vault.configFile());
+  EXPECT_TRUE(fs::is_directory(vault.vaultFolder()));
+  EXPECT_TRUE(fs::exists(vault.databaseFile()));
+  EXPECT_EQ(vault.fileStorageFolder().back(), '/');
+  if (c.edition == VaultEdition::Outpost) {
+    // Config.ini names both relative to the vault folder.
+    EXPECT_EQ(vault.configFile(), vault.vaultFolder() + "_TavrinVaultResources/Private/Config.ini");
+    EXPECT_NE(config.find("DatabaseFile=_TavrinVaultResources/Private/Data/OUTPOST.FDB\n"),
+              std::string::npos);
+    EXPECT_NE(config.find("[FileStorage]\nFileStorageType=FileSystem\n"), std::string::npos);
+  } else {
+    // LocalVault.ini lies one folder above the vault folder.
+    EXPECT_EQ(fs::path(vault.configFile()).parent_path(),
+              fs::path(vault.vaultFolder()).parent_path().parent_path());
+    EXPECT_NE(config.find("DatabaseFile=" + vault.databaseFile() + "\n"), std::string::npos);
+    const std::string storage = vault.fileStorageFolder();
+    EXPECT_NE(config.find("RootFolder=" + storage.substr(0, storage.size() - 1) + "\n"),
+              std::string::npos);
+    EXPECT_NE(config.find("[General]\nDataSourceType=Firebird\n"), std::string::npos);
+    EXPECT_NE(config.find("Tavrin Vault=" + DefaultVaultVersion(c.edition)), std::string::npos);
+  }
+
+  const fs::path store = vault.fileStorageFolder();
+  const bool sample = c.options.content == VaultContent::Sample;
+  EXPECT_EQ(fs::exists(store / ".vaultindex"), sample);
+  EXPECT_EQ(fs::exists(store / "ItemRevisions/CMP-0001/CMP-0001.zip"), sample);
+  EXPECT_EQ(fs::exists(store / "Documents/Übersicht.pdf"), sample);
+  EXPECT_EQ(fs::is_empty(store), !sample);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, SampleVaultBuild,
+    ::testing::Values(BuildCase{"OutpostSample", VaultEdition::Outpost, SampleContent(), 24},
+                      BuildCase{"SoloSample", VaultEdition::Solo, SampleContent(), 29},
+                      BuildCase{"ServerSample", VaultEdition::Server,
+                                SampleContent(PartCatalog::Filled), 49},
+                      BuildCase{"ServerFresh", VaultEdition::Server, FreshInstall(), 49},
+                      BuildCase{"ServerWithoutPartCatalog", VaultEdition::Server,
+                                FreshInstall(PartCatalog::None), 40},
+                      BuildCase{"SoloFresh", VaultEdition::Solo, FreshInstall(), 29}),
+    CaseName<BuildCase>);
+
+TEST(SampleVault, SampleDatabaseKeepsNullsEmptiesAndBytesApart) {
+  SampleVault vault(VaultEdition::Solo);
+  auto connection = vault.connect();
+  const TableRows types = DumpTable(*connection, "TLU_FOLDERTYPE");
+  const size_t icon = 4, description = 3;
+  ASSERT_EQ(types.columns[icon], "ICON");
+  ASSERT_EQ(types.rows.size(), 3u);
+  EXPECT_EQ(types.rows[0][icon], std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+  EXPECT_EQ(types.rows[1][icon], std::nullopt);
+  EXPECT_EQ(types.rows[2][icon], std::string());
+  EXPECT_EQ(types.rows[1][description], std::nullopt);
+  EXPECT_EQ(types.rows[2][description], "Design projects – Entwürfe");
+
+  // What the copy makes of them.
+  const TableRows copied = AsCopied(types);
+  EXPECT_EQ(copied.rows[1][description], std::string());
+  EXPECT_EQ(copied.rows[2][icon], std::nullopt);
+}
+
+// What a gate statement answers.
+struct Answer {
+  enum Kind { Null, Text } kind;
+  std::string text;
+};
+
+struct GateCase {
+  const char* name;
+  VaultEdition edition;
+  VaultOptions options;
+  const char* statement;
+  Answer answer;
+};
+
+void PrintTo(const GateCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class GateStatements : public ::testing::TestWithParam<GateCase> {};
+
+TEST_P(GateStatements, Answer) {
+  const GateCase& c = GetParam();
+  SampleVault vault(c.edition, c.options);
+  auto connection = vault.connect();
+  const db::Variant value = ReadValue(*connection, c.statement);
+  if (c.answer.kind == Answer::Null) {
+    EXPECT_TRUE(value.isNull()) << value.toString();
+  } else {
+    ASSERT_FALSE(value.isNull());
+    EXPECT_EQ(value.toString(), c.answer.text);
+  }
+}
+
+constexpr Answer kNull{Answer::Null, ""};
+Answer Text(std::string text) {
+  return {Answer::Text, std::move(text)};
+}
+
+VaultOptions Versions(VersionTables versions) {
+  return {VaultContent::FreshInstall, versions, PartCatalog::Empty, ""};
+}
+
+VaultOptions VaultVersion(std::string text) {
+  return {VaultContent::FreshInstall, VersionTables::Current, PartCatalog::Empty, std::move(text)};
+}
+
+const char* const kCheck = "sql_check_new_version_table_exists";
+const char* const kVersions = "sql_select_versions";
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, GateStatements,
+    ::testing::Values(
+        GateCase{"OutpostVaultVersion", VaultEdition::Outpost, SampleContent(), "sql_vault_version",
+                 Text("TavrinVault-1.0.1")},
+        GateCase{"SoloVaultVersion", VaultEdition::Solo, FreshInstall(), "sql_vault_version",
+                 Text("ZaredorEvovu-1.0.1")},
+        GateCase{"ServerVaultVersion", VaultEdition::Server, FreshInstall(), "sql_vault_version",
+                 Text("ZaredorEvovu-1.0.1")},
+        GateCase{"OtherVaultVersionAsWritten", VaultEdition::Server,
+                 VaultVersion("xvsvault-1.0.1 "), "sql_vault_version", Text("xvsvault-1.0.1 ")},
+        GateCase{"SoloCurrent", VaultEdition::Solo, FreshInstall(), kCheck, Text("1.0.1.412")},
+        GateCase{"ServerCurrent", VaultEdition::Server, FreshInstall(), kCheck, Text("1.0.1.412")},
+        GateCase{"SoloOutdated", VaultEdition::Solo, Versions(VersionTables::Outdated), kCheck,
+                 kNull},
+        GateCase{"ServerOutdated", VaultEdition::Server, Versions(VersionTables::Outdated), kCheck,
+                 kNull},
+        GateCase{"SoloUnfinishedUpgrade", VaultEdition::Solo,
+                 Versions(VersionTables::UnfinishedUpgrade), kCheck, Text("")},
+        GateCase{"ServerUnfinishedUpgrade", VaultEdition::Server,
+                 Versions(VersionTables::UnfinishedUpgrade), kCheck, Text("")},
+        GateCase{"SoloVersions", VaultEdition::Solo, FreshInstall(), kVersions,
+                 Text("Database 1.0.1.412, Search 1.0.0.37")},
+        GateCase{"ServerVersions", VaultEdition::Server, FreshInstall(), kVersions,
+                 Text("Database 1.0.1.412, Search 1.0.0.37")},
+        // An outdated destination that passes the empty-text check is still
+        // stopped: its versions cannot be logged.
+        GateCase{"SoloOutdatedVersions", VaultEdition::Solo, Versions(VersionTables::Outdated),
+                 kVersions, kNull},
+        GateCase{"ServerOutdatedVersions", VaultEdition::Server, Versions(VersionTables::Outdated),
+                 kVersions, kNull},
+        GateCase{"SoloFreshIsEmpty", VaultEdition::Solo, FreshInstall(), "sql_total_row_count_dest",
+                 Text("0")},
+        GateCase{"ServerFreshIsEmpty", VaultEdition::Server, FreshInstall(),
+                 "sql_total_row_count_dest", Text("0")},
+        GateCase{"ServerHasPartCatalog", VaultEdition::Server, FreshInstall(), "sql_mitem_exists",
+                 Text("CAT_MITEM")},
+        GateCase{"ServerWithoutPartCatalog", VaultEdition::Server, FreshInstall(PartCatalog::None),
+                 "sql_mitem_exists", kNull},
+        GateCase{"SoloHasNoPartCatalog", VaultEdition::Solo, FreshInstall(), "sql_mitem_exists",
+                 kNull}),
+    CaseName<GateCase>);
+
+}  // namespace
+}  // namespace movrano::testing

@@ -1,0 +1,91 @@
+#include "support/vaults/VaultRecipe.h"
+
+#include <stdexcept>
+
+namespace movrano::testing {
+
+namespace {
+
+void AddVersionShape(VersionTables versions, std::vector<std::string>& rows) {
+  if (versions == VersionTables::Outdated) rows.push_back("seed/outdated.sql");
+  if (versions == VersionTables::UnfinishedUpgrade) rows.push_back("seed/upgrade-unfinished.sql");
+}
+
+VaultRecipe OutpostRecipe(const VaultOptions& options) {
+  if (options.versions != VersionTables::Current) {
+    throw std::invalid_argument("An Outpost vault has no schema version table");
+  }
+  VaultRecipe r{{"schema/shared.sql", "schema/outpost.sql"}, {"seed/install-outpost.sql"}, ""};
+  if (options.content == VaultContent::Sample) {
+    r.rowScripts.insert(r.rowScripts.end(), {"seed/sample-content.sql", "seed/sample-outpost.sql"});
+  }
+  return r;
+}
+
+VaultRecipe SoloRecipe(const VaultOptions& options) {
+  VaultRecipe r{{"schema/shared.sql", "schema/solo.sql"}, {"seed/install-solo.sql"}, ""};
+  if (options.content == VaultContent::Sample) {
+    r.rowScripts.insert(r.rowScripts.end(), {"seed/sample-content.sql", "seed/sample-solo.sql"});
+  }
+  return r;
+}
+
+VaultRecipe ServerRecipe(const VaultOptions& options) {
+  VaultRecipe r{{"schema/shared.sql", "schema/solo.sql", "schema/server.sql"},
+                {"seed/install-server.sql"},
+                ""};
+  if (options.partCatalog != PartCatalog::None) r.schemaScripts.push_back("schema/partcatalog.sql");
+  if (options.content == VaultContent::Sample) {
+    r.rowScripts.insert(r.rowScripts.end(), {"seed/sample-content.sql", "seed/sample-solo.sql",
+                                             "seed/sample-server.sql"});
+  }
+  if (options.partCatalog == PartCatalog::Filled)
+    r.rowScripts.push_back("seed/sample-partcatalog.sql");
+  return r;
+}
+
+}  // namespace
+
+const char* VaultEditionName(VaultEdition edition) {
+  switch (edition) {
+    case VaultEdition::Outpost:
+      return "Outpost";
+    case VaultEdition::Solo:
+      return "Solo";
+    case VaultEdition::Server:
+      return "Server";
+  }
+  return "?";
+}
+
+std::string DefaultVaultVersion(VaultEdition edition) {
+  return edition == VaultEdition::Outpost ? "TavrinVault-1.0.1" : "ZaredorEvovu-1.0.1";
+}
+
+const std::vector<std::string>& SampleUserGuids() {
+  static const std::vector<std::string> guids = {
+      "a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f601",
+      "a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f602",
+      "a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f603",
+      "a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f604",
+  };
+  return guids;
+}
+
+VaultRecipe RecipeFor(VaultEdition edition, const VaultOptions& options) {
+  if (edition != VaultEdition::Server && options.partCatalog == PartCatalog::Filled) {
+    throw std::invalid_argument("Only a server vault has a part catalog");
+  }
+  VaultRecipe r = edition == VaultEdition::Outpost ? OutpostRecipe(options)
+                  : edition == VaultEdition::Solo  ? SoloRecipe(options)
+                                                   : ServerRecipe(options);
+  AddVersionShape(options.versions, r.rowScripts);
+  if (options.content == VaultContent::Sample) r.fileStore = "filestore/sample";
+  return r;
+}
+
+std::filesystem::path VaultDataFolder() {
+  return MOVRANO_VAULTS_DATA_DIR;
+}
+
+}  // namespace movrano::testing
