@@ -5,6 +5,7 @@
 // identity service's users and groups go where they belong.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "db/Query.h"
@@ -107,7 +108,10 @@ void CopyStep(db::Connection& source, db::Connection& dest, const Step& step,
     ASSERT_NE(params.back(), nullptr) << def.name;
   }
   if (step.userScope != Conversion::None) {
-    ASSERT_GE(from->fieldIndex("UserScope"), 0);
+    // The conversion finds its column by this name exactly, case included.
+    const auto& defs = from->fieldDefs();
+    ASSERT_TRUE(std::any_of(defs.begin(), defs.end(),
+                            [](const db::FieldDef& d) { return d.name == "UserScope"; }));
   }
   for (; !from->eof(); from->next()) {
     for (int i = 0; i < from->fieldCount(); ++i) {
