@@ -1,0 +1,198 @@
+#include "services/soap/HttpTransport.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <memory>
+
+#include "platform/Text.h"
+#include "services/soap/Errors.h"
+
+namespace movrano::soap {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr size_t kMaxResponseBytes = size_t{512} << 20;
+
+void EnsureCurl() {
+  static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (initialised != CURLE_OK)
+    throw ESOAPHTTPException(std::string("libcurl failed to start: ") +
+                             curl_easy_strerror(initialised));
+}
+
+struct EasyDeleter {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+struct MultiDeleter {
+  void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
+size_t CollectBody(char* data, size_t size, size_t count, void* target) {
+  auto* body = static_cast<std::string*>(target);
+  const size_t bytes = size * count;
+  if (body->size() + bytes > kMaxResponseBytes) return 0;  // aborts the transfer
+  body->append(data, bytes);
+  return bytes;
+}
+
+// Sets options on one curl request and remembers them. Send and receive
+// time-outs are idle limits that the transfer loop enforces.
+class CurlRequest final : public HttpRequestHandle {
+ public:
+  CurlRequest(CURL* easy, std::vector<std::pair<HttpOption, uint32_t>>& record)
+      : easy_(easy), record_(record) {}
+
+  void SetOption(HttpOption option, uint32_t value) override {
+    switch (option) {
+      case HttpOption::ConnectTimeout: {
+        const CURLcode rc = curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, long{value});
+        if (rc != CURLE_OK)
+          throw ESOAPHTTPException(std::string("Cannot set the connect time-out: ") +
+                                   curl_easy_strerror(rc));
+        break;
+      }
+      case HttpOption::SendTimeout:
+        sendMs = value;
+        break;
+      case HttpOption::ReceiveTimeout:
+        receiveMs = value;
+        break;
+      default:
+        throw ESOAPHTTPException("Unknown HTTP request option");
+    }
+    record_.emplace_back(option, value);
+  }
+
+  uint32_t sendMs = 0;
+  uint32_t receiveMs = 0;
+
+ private:
+  CURL* easy_;
+  std::vector<std::pair<HttpOption, uint32_t>>& record_;
+};
+
+std::string Context(const std::string& url, const std::string& action) {
+  return Format(" - URL:%s - SOAPAction:%s", RedactedUrl(url), action);
+}
+
+// Runs the transfer, failing when a phase stays idle longer than allowed:
+// sending while the body is not yet out, receiving afterwards.
+CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+  struct Detach {
+    CURLM* m;
+    CURL* e;
+    ~Detach() { curl_multi_remove_handle(m, e); }
+  } detach{multi.get(), easy};
+
+  Clock::time_point lastActivity = Clock::now();
+  curl_off_t lastUp = -1, lastDown = -1;
+  long lastHeader = -1;
+  bool connected = false;
+  int running = 1;
+  while (true) {
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_FAILED_INIT;
+    if (!running) break;
+    curl_off_t up = 0, down = 0, pretransfer = 0;
+    long header = 0;
+    curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &up);
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &down);
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &header);
+    curl_easy_getinfo(easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+    const Clock::time_point now = Clock::now();
+    if ((pretransfer > 0 && !connected) || up != lastUp || down != lastDown ||
+        header != lastHeader) {
+      connected = connected || pretransfer > 0;
+      lastActivity = now;
+      lastUp = up, lastDown = down, lastHeader = header;
+    }
+    int waitMs = 1000;
+    const uint32_t limit = !connected ? 0 : up < bodySize ? request.sendMs : request.receiveMs;
+    if (limit != 0) {
+      const auto idle =
+          std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity).count();
+      if (idle >= limit) {
+        return CURLE_OPERATION_TIMEDOUT;
+      }
+      waitMs = static_cast<int>(std::min<long long>(waitMs, limit - idle));
+    }
+    if (curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr) != CURLM_OK)
+      return CURLE_FAILED_INIT;
+  }
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(multi.get(), &left))
+    if (msg->msg == CURLMSG_DONE) return msg->data.result;
+  return CURLE_FAILED_INIT;
+}
+
+}  // namespace
+
+std::string RedactedUrl(const std::string& url) {
+  const size_t scheme = url.find("://");
+  const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  const size_t end = url.find_first_of("/?#", start);
+  const size_t at = url.rfind('@', end == std::string::npos ? url.size() : end);
+  if (at == std::string::npos || at < start) return url;
+  return url.substr(0, start) + url.substr(at + 1);
+}
+
+HttpResponse HttpTransport::Post(const std::string& url, const std::string& soapAction,
+                                 const std::string& body) {
+  lastOptions_.clear();
+  if (url.empty())
+    throw ESOAPHTTPException("No URL to send the request to" + Context(url, soapAction));
+  if (soapAction.find_first_of("\r\n\"") != std::string::npos)
+    throw ESOAPHTTPException("Invalid SOAP action" + Context(url, ""));
+  EnsureCurl();
+  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  if (!easy) throw ESOAPHTTPException("libcurl cannot make a request" + Context(url, soapAction));
+  CURL* c = easy.get();
+
+  HttpResponse response;
+  char error[CURL_ERROR_SIZE] = {};
+  std::unique_ptr<curl_slist, ListDeleter> headers;
+  for (const std::string& h : {std::string("Content-Type: text/xml; charset=utf-8"),
+                               "SOAPAction: \"" + soapAction + "\"", std::string("Expect:")}) {
+    curl_slist* next = curl_slist_append(headers.get(), h.c_str());
+    if (!next) throw ESOAPHTTPException("Out of memory" + Context(url, soapAction));
+    headers.release();
+    headers.reset(next);
+  }
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_POST, 1L);
+  curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+  curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CollectBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &response.body);
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+  curl_easy_setopt(c, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+
+  CurlRequest request(c, lastOptions_);
+  if (ConnectTimeout) request.SetOption(HttpOption::ConnectTimeout, ConnectTimeout);
+  if (SendTimeout) request.SetOption(HttpOption::SendTimeout, SendTimeout);
+  if (ReceiveTimeout) request.SetOption(HttpOption::ReceiveTimeout, ReceiveTimeout);
+  if (OnBeforePost) OnBeforePost(*this, request);
+
+  const CURLcode rc = Transfer(c, request, static_cast<curl_off_t>(body.size()));
+  if (rc == CURLE_OPERATION_TIMEDOUT)
+    throw ESOAPHTTPException("The operation timed out" + Context(url, soapAction));
+  if (rc == CURLE_WRITE_ERROR && response.body.size() + CURL_MAX_WRITE_SIZE > kMaxResponseBytes)
+    throw ESOAPHTTPException("The response is too large" + Context(url, soapAction));
+  if (rc != CURLE_OK)
+    throw ESOAPHTTPException((error[0] ? std::string(error) : curl_easy_strerror(rc)) +
+                             Context(url, soapAction));
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response.status);
+  char* type = nullptr;
+  if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+    response.contentType = type;
+  return response;
+}
+
+}  // namespace movrano::soap

@@ -1,0 +1,59 @@
+#pragma once
+// The HTTP side of a client: POSTs one SOAP message with its "SOAPAction"
+// and "Content-Type" headers over libcurl and returns the answer.
+// OnBeforePost runs for every request after its headers are set and before
+// its body is sent, and may set time-outs on that request.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace movrano::soap {
+
+// The request options a before-post handler may set (values in milliseconds).
+enum class HttpOption : uint32_t { ConnectTimeout = 2, SendTimeout = 5, ReceiveTimeout = 6 };
+
+class HttpRequestHandle {
+ public:
+  // Throws when the option cannot be set; the request is then not sent.
+  virtual void SetOption(HttpOption option, uint32_t value) = 0;
+
+ protected:
+  ~HttpRequestHandle() = default;
+};
+
+struct HttpResponse {
+  long status = 0;
+  std::string contentType;
+  std::string body;
+};
+
+class HttpTransport {
+ public:
+  using BeforePostEvent = std::function<void(HttpTransport&, HttpRequestHandle&)>;
+
+  // One handler at most.
+  BeforePostEvent OnBeforePost;
+  // The transport's own time-outs; 0 leaves them unapplied.
+  uint32_t ConnectTimeout = 0;
+  uint32_t SendTimeout = 0;
+  uint32_t ReceiveTimeout = 0;
+
+  // Throws ESOAPHTTPException when no HTTP answer arrives (refused, lost,
+  // timed out). Any HTTP status is returned; judging it is the caller's.
+  HttpResponse Post(const std::string& url, const std::string& soapAction, const std::string& body);
+
+  // The options set on the last request, in the order they were set.
+  const std::vector<std::pair<HttpOption, uint32_t>>& LastRequestOptions() const {
+    return lastOptions_;
+  }
+
+ private:
+  std::vector<std::pair<HttpOption, uint32_t>> lastOptions_;
+};
+
+// The URL without any user name or password, for messages.
+std::string RedactedUrl(const std::string& url);
+
+}  // namespace movrano::soap

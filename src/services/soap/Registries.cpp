@@ -1,0 +1,10 @@
+#include "services/soap/Registries.h"
+
+namespace movrano::soap {
+
+Registries& GlobalRegistries() {
+  static Registries registries;
+  return registries;
+}
+
+}  // namespace movrano::soap

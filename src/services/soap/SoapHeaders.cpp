@@ -1,0 +1,24 @@
+#include "services/soap/SoapHeaders.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/Exceptions.h"
+
+namespace movrano::soap {
+
+void PendingHeaders::SetOwnsSentHeaders(bool owns) {
+  if (owns) throw EAssertionFailed("Assertion failure: sent SOAP headers stay with their owner");
+}
+
+void PendingHeaders::Send(SOAPHeader* header) {
+  if (!header) throw EAssertionFailed("Assertion failure: no SOAP header object to send");
+  if (std::find(pending_.begin(), pending_.end(), header) == pending_.end())
+    pending_.push_back(header);
+}
+
+std::vector<SOAPHeader*> PendingHeaders::Take() {
+  return std::exchange(pending_, {});
+}
+
+}  // namespace movrano::soap

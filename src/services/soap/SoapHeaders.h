@@ -1,0 +1,39 @@
+#pragma once
+// The header interface of a client: Send attaches a header object to the
+// next call made through that client only. The headers go in attach order,
+// the same object at most once; the client never frees them, so a header
+// must stay alive until that call has been sent.
+#include <vector>
+
+#include "services/soap/Remotable.h"
+
+namespace movrano::soap {
+
+class ISOAPHeaders {
+ public:
+  // Sent headers always stay with their owner; asking the client to take
+  // them over (true) fails with EAssertionFailed.
+  virtual void SetOwnsSentHeaders(bool owns) = 0;
+  virtual bool OwnsSentHeaders() const = 0;
+  virtual void Send(SOAPHeader* header) = 0;
+
+ protected:
+  ~ISOAPHeaders() = default;
+};
+
+// The headers waiting for the next call.
+class PendingHeaders final : public ISOAPHeaders {
+ public:
+  void SetOwnsSentHeaders(bool owns) override;
+  bool OwnsSentHeaders() const override { return false; }
+  void Send(SOAPHeader* header) override;
+
+  const std::vector<SOAPHeader*>& Pending() const { return pending_; }
+  // Hands the headers to a call and forgets them.
+  std::vector<SOAPHeader*> Take();
+
+ private:
+  std::vector<SOAPHeader*> pending_;
+};
+
+}  // namespace movrano::soap

@@ -1,0 +1,121 @@
+#include "services/soap/XSDateTime.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "platform/Text.h"
+#include "services/soap/Errors.h"
+
+namespace movrano::soap {
+namespace {
+
+bool ValidParts(const XSDateTime::Parts& p) {
+  using namespace std::chrono;
+  const year_month_day ymd{year{p.year}, month{static_cast<unsigned>(p.month)},
+                           day{static_cast<unsigned>(p.day)}};
+  return p.year >= 1 && p.year <= 9999 && ymd.ok() && p.hour >= 0 && p.hour < 24 && p.minute >= 0 &&
+         p.minute < 60 && p.second >= 0 && p.second < 60 && p.millisecond >= 0 &&
+         p.millisecond < 1000;
+}
+
+// Reads exactly `count` digits at `pos`; false when they are not all digits.
+bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
+  if (pos + count > s.size()) return false;
+  value = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const char c = s[pos + i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  pos += count;
+  return true;
+}
+
+bool Expect(std::string_view s, size_t& pos, char c) {
+  if (pos >= s.size() || s[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+std::string Pad(int value, int width) {
+  std::string digits = std::to_string(value);
+  return std::string(digits.size() < static_cast<size_t>(width) ? width - digits.size() : 0, '0') +
+         digits;
+}
+
+[[noreturn]] void BadText(std::string_view text) {
+  throw ESOAPMessageError(
+      Format("'%s' is not a valid XML Schema dateTime", std::string(text.substr(0, 40))));
+}
+
+}  // namespace
+
+XSDateTime::XSDateTime(const Parts& parts, std::optional<int> utcOffsetMinutes)
+    : parts_(parts), offset_(utcOffsetMinutes) {
+  if (!ValidParts(parts)) throw ESOAPMessageError("Invalid date or time for an XSDateTime");
+  if (offset_ && (*offset_ < -14 * 60 || *offset_ > 14 * 60))
+    throw ESOAPMessageError("Invalid time-zone offset for an XSDateTime");
+}
+
+XSDateTime XSDateTime::Parse(std::string_view text) {
+  const std::string trimmed = Trim(text);
+  const std::string_view s = trimmed;
+  Parts p;
+  size_t pos = 0;
+  if (!(Digits(s, pos, 4, p.year) && Expect(s, pos, '-') && Digits(s, pos, 2, p.month) &&
+        Expect(s, pos, '-') && Digits(s, pos, 2, p.day) && Expect(s, pos, 'T') &&
+        Digits(s, pos, 2, p.hour) && Expect(s, pos, ':') && Digits(s, pos, 2, p.minute) &&
+        Expect(s, pos, ':') && Digits(s, pos, 2, p.second)))
+    BadText(text);
+  if (pos < s.size() && s[pos] == '.') {
+    ++pos;
+    int scale = 100;
+    const size_t first = pos;
+    for (; pos < s.size() && s[pos] >= '0' && s[pos] <= '9'; ++pos) {
+      p.millisecond += (s[pos] - '0') * scale;
+      scale /= 10;
+    }
+    if (pos == first) BadText(text);
+  }
+  std::optional<int> offset;
+  if (pos < s.size() && s[pos] == 'Z') {
+    offset = 0;
+    ++pos;
+  } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+    const int sign = s[pos] == '-' ? -1 : 1;
+    ++pos;
+    int hours = 0, minutes = 0;
+    if (!(Digits(s, pos, 2, hours) && Expect(s, pos, ':') && Digits(s, pos, 2, minutes)) ||
+        minutes >= 60)
+      BadText(text);
+    offset = sign * (hours * 60 + minutes);
+  }
+  if (pos != s.size() || !ValidParts(p)) BadText(text);
+  return XSDateTime(p, offset);
+}
+
+std::string XSDateTime::ToString() const {
+  const Parts& p = parts_;
+  std::string s = Pad(p.year, 4) + "-" + Pad(p.month, 2) + "-" + Pad(p.day, 2) + "T" +
+                  Pad(p.hour, 2) + ":" + Pad(p.minute, 2) + ":" + Pad(p.second, 2) + "." +
+                  Pad(p.millisecond, 3);
+  if (!offset_) return s;
+  if (*offset_ == 0) return s + "Z";
+  const int magnitude = *offset_ < 0 ? -*offset_ : *offset_;
+  return s + (*offset_ < 0 ? "-" : "+") + Pad(magnitude / 60, 2) + ":" + Pad(magnitude % 60, 2);
+}
+
+XSDateTime::Parts XSDateTime::AsLocal() const {
+  if (!offset_) return parts_;
+  using namespace std::chrono;
+  const sys_days date{year{parts_.year} / parts_.month / parts_.day};
+  const std::time_t utc = static_cast<std::time_t>(date.time_since_epoch().count()) * 86400 +
+                          parts_.hour * 3600 + parts_.minute * 60 + parts_.second -
+                          static_cast<std::time_t>(*offset_) * 60;
+  std::tm local{};
+  if (!localtime_r(&utc, &local)) throw ESOAPMessageError("Date outside the local calendar");
+  return Parts{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,     local.tm_hour,
+               local.tm_min,         local.tm_sec,     parts_.millisecond};
+}
+
+}  // namespace movrano::soap

@@ -1,0 +1,182 @@
+#include "services/soap/XmlReader.h"
+
+#include <charconv>
+#include <cstdint>
+#include <utility>
+
+#include "platform/Text.h"
+#include "services/soap/Errors.h"
+#include "services/soap/XmlWriter.h"
+
+namespace movrano::soap {
+namespace {
+
+std::string_view PrefixOf(std::string_view qname) {
+  const size_t colon = qname.find(':');
+  return colon == std::string_view::npos ? std::string_view{} : qname.substr(0, colon);
+}
+
+std::string ResolvePrefix(pugi::xml_node element, std::string_view prefix) {
+  const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+  for (pugi::xml_node n = element; n && n.type() == pugi::node_element; n = n.parent())
+    if (pugi::xml_attribute a = n.attribute(attribute.c_str())) return a.value();
+  return {};
+}
+
+std::string Utf8Of(uint32_t cp) {
+  std::string s;
+  if (cp < 0x80) {
+    s += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    s += static_cast<char>(0xC0 | (cp >> 6));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    s += static_cast<char>(0xE0 | (cp >> 12));
+    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | (cp >> 18));
+    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    s += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return s;
+}
+
+// Replaces XML's own entity and character references in a raw value; false
+// for any other reference (pugixml would keep it as text).
+bool DecodeReferences(std::string_view raw, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '&') {
+      out += raw[i];
+      continue;
+    }
+    const size_t end = raw.find(';', i);
+    if (end == std::string_view::npos) return false;
+    const std::string_view ref = raw.substr(i + 1, end - i - 1);
+    i = end;
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    bool named = false;
+    for (const auto& [name, c] : kNamed)
+      if (ref == name) out += c, named = true;
+    if (named) continue;
+    if (ref.size() < 2 || ref[0] != '#') return false;
+    const bool hex = ref[1] == 'x';
+    const std::string_view digits = ref.substr(hex ? 2 : 1);
+    uint32_t cp = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
+      return false;
+    if (cp > 0x10FFFF) return false;
+    const std::string utf8 = Utf8Of(cp);
+    if (!IsXmlText(utf8)) return false;
+    out += utf8;
+  }
+  return true;
+}
+
+void DecodeAll(pugi::xml_document& doc) {
+  std::string decoded;
+  const auto fail = [] {
+    throw ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+  };
+  // Walks the tree without recursion: responses may nest deeply.
+  for (pugi::xml_node n = doc.first_child(); n;) {
+    if (n.type() == pugi::node_pcdata) {
+      if (!DecodeReferences(n.value(), decoded)) fail();
+      n.set_value(decoded.c_str());
+    }
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      if (!DecodeReferences(a.value(), decoded)) fail();
+      a.set_value(decoded.c_str());
+    }
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && !n.next_sibling())
+      n = n.parent();
+    if (n) n = n.next_sibling();
+  }
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::Parse(std::string_view bytes) {
+  XmlDocument d;
+  d.doc_ = std::make_unique<pugi::xml_document>();
+  // parse_doctype keeps a DOCTYPE as a node so that it can be refused;
+  // references are decoded afterwards, so that unknown ones are refused too.
+  const unsigned options = (pugi::parse_default | pugi::parse_doctype) & ~pugi::parse_escapes;
+  const pugi::xml_parse_result r =
+      d.doc_->load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+  if (!r)
+    throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
+                                   r.description(), std::to_string(r.offset)));
+  for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_doctype)
+      throw ESOAPMessageError("The response declares a document type, which is not accepted");
+  size_t roots = 0;
+  for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling())
+    roots += n.type() == pugi::node_element;
+  if (roots != 1)
+    throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
+  DecodeAll(*d.doc_);
+  return d;
+}
+
+std::string_view LocalName(pugi::xml_node node) {
+  const std::string_view name = node.name();
+  const size_t colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string NamespaceOf(pugi::xml_node element) {
+  return ResolvePrefix(element, PrefixOf(element.name()));
+}
+
+bool Is(pugi::xml_node element, std::string_view ns, std::string_view localName) {
+  return element.type() == pugi::node_element && LocalName(element) == localName &&
+         NamespaceOf(element) == ns;
+}
+
+pugi::xml_node FirstChildElement(pugi::xml_node parent) {
+  for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element) return n;
+  return {};
+}
+
+pugi::xml_node NextElement(pugi::xml_node element) {
+  for (pugi::xml_node n = element.next_sibling(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element) return n;
+  return {};
+}
+
+pugi::xml_node ChildNamed(pugi::xml_node parent, std::string_view localName) {
+  for (pugi::xml_node n = FirstChildElement(parent); n; n = NextElement(n))
+    if (LocalName(n) == localName) return n;
+  return {};
+}
+
+std::string TextOf(pugi::xml_node element) {
+  std::string text;
+  for (pugi::xml_node n = element.first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+  return text;
+}
+
+bool IsNil(pugi::xml_node element) {
+  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view name = a.name();
+    const size_t colon = name.find(':');
+    if (colon == std::string_view::npos || name.substr(colon + 1) != "nil") continue;
+    if (ResolvePrefix(element, name.substr(0, colon)) != kXmlSchemaInstanceNamespace) continue;
+    const std::string value = Trim(a.value());
+    return value == "true" || value == "1";
+  }
+  return false;
+}
+
+}  // namespace movrano::soap

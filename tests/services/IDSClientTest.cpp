@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "services/IDS.h"
+#include "services/ServiceEndpoints.h"
+#include "services/soap/Errors.h"
+#include "services/soap/Registries.h"
+#include "support/services/FakeIdentityService.h"
+#include "support/services/ServiceTypes.h"
+
+namespace movrano {
+namespace {
+
+using testing::IdentityUser;
+
+TEST(IDSPortGetter, TakesTheDefaultOrTheGivenAddress) {
+  testing::RegisterServiceTypesOnce();
+  struct Case {
+    bool wsdl;
+    std::string address, url, wsdlLocation, service, port;
+  };
+  for (const Case& c :
+       {Case{false, "", "http://localhost:9681/?cls=soap", "", "", ""},
+        Case{false, "http://ids.test:1/?cls=soap", "http://ids.test:1/?cls=soap", "", "", ""},
+        Case{true, "", "", kDefaultIDSDescription, "IDSService", "IDSPort"},
+        Case{true, "http://ids.test/wsdl", "", "http://ids.test/wsdl", "IDSService", "IDSPort"}}) {
+    auto client = std::make_shared<soap::HTTPRIO>();
+    const std::shared_ptr<IDSPort> port = GetIDSPort(c.wsdl, c.address, client);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(client->URL, c.url);
+    EXPECT_EQ(client->WSDLLocation, c.wsdlLocation);
+    EXPECT_EQ(client->Service, c.service);
+    EXPECT_EQ(client->Port, c.port);
+  }
+  EXPECT_NE(GetIDSPort(), nullptr);
+}
+
+class IDSClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::RegisterServiceTypesOnce();
+    ids.AddAccount({"alice", "pw", "session-1", "account-1", "user-alice"});
+    port = GetIDSPort(false, ids.Url());
+  }
+
+  // The engine's sequence: APIVersion, Login, then SessionID and a new
+  // APIVersion for the next call.
+  std::string LoginAsEngine() {
+    version1.Value = "2.0";
+    port->SOAPHeaders().SetOwnsSentHeaders(false);
+    port->SOAPHeaders().Send(&version1);
+    const std::unique_ptr<IDS_LoginResult> result = port->Login("alice", "pw", false);
+    session.Value = result->SessionId;
+    version2.Value = "2.0";
+    port->SOAPHeaders().Send(&session);
+    port->SOAPHeaders().Send(&version2);
+    return result->User->AccountId;
+  }
+
+  testing::FakeIdentityService ids;
+  std::shared_ptr<IDSPort> port;
+  IDS::APIVersion version1, version2;
+  IDS::SessionID session;
+};
+
+TEST_F(IDSClient, LoginSendsItsAccountAndReadsTheSession) {
+  IDS::APIVersion version;
+  version.Value = "2.0";
+  port->SOAPHeaders().Send(&version);
+  const std::unique_ptr<IDS_LoginResult> result = port->Login("alice", "pw", false);
+  EXPECT_EQ(result->SessionId, "session-1");
+  ASSERT_NE(result->User, nullptr);
+  EXPECT_EQ(result->User->AccountId, "account-1");
+  EXPECT_EQ(result->User->LastLoginDate->ToString(), "2024-05-06T07:08:09.000Z");
+
+  const testing::ReceivedRequest r = ids.Server().Requests().at(0);
+  EXPECT_EQ(r.soapAction, "Login");
+  EXPECT_EQ(r.target, "/?cls=soap");
+  EXPECT_EQ(r.contentType, "text/xml; charset=utf-8");
+  EXPECT_EQ(r.bodyNs, kTavrinServicesNamespace);
+  EXPECT_EQ(r.bodyName, "Login");
+  EXPECT_EQ(r.bodyChildren, (std::vector<std::string>{"Username", "Password", "SecureLogin"}));
+  EXPECT_EQ(ids.Logins().at(0).secureLogin, false);
+  EXPECT_EQ(r.xml.find("encodingStyle"), std::string::npos);
+}
+
+TEST_F(IDSClient, ARefusedLoginAnswersAnEmptySessionAndNoUser) {
+  const std::unique_ptr<IDS_LoginResult> result = port->Login("alice", "wrong", false);
+  EXPECT_EQ(result->SessionId, "");
+  EXPECT_EQ(result->User, nullptr);
+}
+
+TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders) {
+  std::vector<std::string> wanted;
+  for (int i = 0; i < 300; ++i)
+    wanted.push_back("{user-" + std::to_string(i) + "}");
+  ids.AddUser({"{user-7}",
+               "account-1",
+               "bob",
+               "Bob",
+               "Builder",
+               "bob@example.test",
+               {{"Phone", "1"}, {"Department", "R&D"}},
+               {{{"Name", "Designers"}, {"GroupId", "g-1"}, {"AccountId", "account-1"}},
+                {{"Name", "Reviewers"}, {"GroupId", "g-2"}, {"AccountId", "account-1"}}}});
+  ids.AddUser({"{user-99}", "account-1", "carol", "Carol", "C", "c@example.test", {}, {}});
+
+  IDS_UserFilter filter;
+  filter.AccountId = LoginAsEngine();
+  filter.UserIds = wanted;
+  const long before = soap::Remotable::LiveObjects();
+  std::unique_ptr<IDS_QueryUsers> result = port->QueryUsersDetails(&filter, 100500, "");
+
+  EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
+  const testing::ReceivedRequest r = ids.Server().Requests().at(1);
+  ASSERT_EQ(r.headers.size(), 2u);
+  EXPECT_EQ(r.headers[0].name, "SessionID");
+  EXPECT_EQ(r.headers[0].text, "session-1");
+  EXPECT_EQ(r.headers[1].name, "APIVersion");
+  EXPECT_EQ(r.headers[1].text, "2.0");
+  EXPECT_EQ(r.bodyChildren, (std::vector<std::string>{"Filter", "BatchSize", "RecordLocator"}));
+  const testing::UsersQuery q = ids.UsersQueries().at(0);
+  EXPECT_EQ(q.userIds, wanted);
+  EXPECT_EQ(q.accountId, "account-1");
+  EXPECT_FALSE(q.getExtraData);
+  EXPECT_EQ(q.batchSize, "100500");
+  EXPECT_EQ(q.recordLocator, "");
+  EXPECT_EQ(q.filterChildren,
+            (std::vector<std::string>{"UserName", "FullName", "EMail", "Organisation", "AccountId",
+                                      "Exact", "UserIds", "Modified", "GetExtraData"}));
+
+  ASSERT_EQ(result->Records.size(), 2u);
+  const IDS_User& bob = *result->Records[0];
+  EXPECT_EQ(bob.UserName, "bob");
+  EXPECT_EQ(bob.Email, "bob@example.test");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Name_, "Department");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Value, "R&D");
+  ASSERT_EQ(bob.Groups->Records.size(), 2u);
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Name_, "GroupId");
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Value, "g-2");
+
+  // The caller keeps one user by moving it out; the rest goes with the result.
+  std::unique_ptr<IDS_User> kept = std::move(result->Records[0]);
+  result.reset();
+  EXPECT_EQ(kept->UserId, "{user-7}");
+  kept.reset();
+  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+
+  // The session headers went with that call only.
+  port->Login("alice", "pw", false);
+  EXPECT_TRUE(ids.Server().Requests().at(2).headers.empty());
+}
+
+TEST_F(IDSClient, ACallWithoutTheSessionGetsTheServicesFault) {
+  IDS_UserFilter filter;
+  EXPECT_THROW(port->QueryUsersDetails(&filter, 100500, ""), soap::ERemotableException);
+}
+
+}  // namespace
+}  // namespace movrano

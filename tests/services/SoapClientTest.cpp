@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/Exceptions.h"
+#include "services/IDS.h"
+#include "services/SoapHelpers.h"
+#include "services/TavrinGlobalCatalog.h"
+#include "services/soap/Errors.h"
+#include "services/soap/Registries.h"
+#include "support/services/FakeIdentityService.h"
+#include "support/services/ServiceTypes.h"
+
+namespace movrano {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Failure;
+using testing::ReceivedElement;
+
+constexpr const char* kPassword = "s3cret-pa55word";
+
+std::string Envelope(const std::string& body) {
+  return "<SOAP-ENV:Envelope xmlns:SOAP-ENV='http://schemas.xmlsoap.org/soap/envelope/'>"
+         "<SOAP-ENV:Body>" +
+         body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+class SoapClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::RegisterServiceTypesOnce();
+    ids.AddAccount({"alice", kPassword, "session-1", "account-1", "user-1"});
+    client = std::make_shared<soap::HTTPRIO>();
+    port = GetIDSPort(false, ids.Url(), client);
+  }
+
+  std::unique_ptr<IDS_LoginResult> Login(const std::string& user = "alice") {
+    return port->Login(user, kPassword, false);
+  }
+
+  std::vector<ReceivedElement> HeadersOf(size_t request) const {
+    return ids.Server().Requests().at(request).headers;
+  }
+
+  testing::FakeIdentityService ids;
+  std::shared_ptr<soap::HTTPRIO> client;
+  std::shared_ptr<IDSPort> port;
+};
+
+std::vector<std::string> Names(const std::vector<ReceivedElement>& elements) {
+  std::vector<std::string> names;
+  for (const ReceivedElement& e : elements)
+    names.push_back(e.name + "=" + e.text);
+  return names;
+}
+
+TEST_F(SoapClient, AHeaderGoesWithTheNextCallOnly) {
+  IDS::APIVersion version;
+  version.Value = "2.0";
+  port->SOAPHeaders().SetOwnsSentHeaders(false);
+  port->SOAPHeaders().Send(&version);
+  Login();
+  Login();
+  ASSERT_EQ(HeadersOf(0).size(), 1u);
+  EXPECT_EQ(HeadersOf(0)[0].ns, soap::kXmlSchemaNamespace);
+  EXPECT_EQ(HeadersOf(0)[0].name, "APIVersion");
+  EXPECT_EQ(HeadersOf(0)[0].text, "2.0");
+  EXPECT_TRUE(HeadersOf(1).empty());
+  EXPECT_EQ(version.Value, "2.0");  // still the caller's, untouched
+}
+
+TEST_F(SoapClient, HeadersGoInAttachOrderAndEachObjectOnce) {
+  IDS::SessionID session;
+  session.Value = "session-1";
+  IDS::APIVersion version;
+  version.Value = "2.0";
+  port->SOAPHeaders().Send(&session);
+  port->SOAPHeaders().Send(&version);
+  port->SOAPHeaders().Send(&session);
+  Login();
+  EXPECT_EQ(Names(HeadersOf(0)),
+            (std::vector<std::string>{"SessionID=session-1", "APIVersion=2.0"}));
+}
+
+TEST_F(SoapClient, RefusesToTakeOverHeadersAndHeadersOfTheOtherService) {
+  EXPECT_THROW(port->SOAPHeaders().SetOwnsSentHeaders(true), EAssertionFailed);
+  TavrinGlobalCatalog::APIVersion catalogVersion;
+  port->SOAPHeaders().Send(&catalogVersion);
+  EXPECT_THROW(Login(), soap::ESOAPMessageError);
+  EXPECT_TRUE(ids.Server().Requests().empty());
+  // The refused header is gone with that call.
+  EXPECT_EQ(Login()->SessionId, "session-1");
+}
+
+TEST_F(SoapClient, EscapesWhatItWritesAndRefusesWhatXmlCannotCarry) {
+  const std::string name = "a<b&c>\"d' \r\n\t</Username><Password>x";
+  Login(name);
+  ASSERT_EQ(ids.Logins().size(), 1u);
+  EXPECT_EQ(ids.Logins()[0].userName, name);
+  EXPECT_EQ(ids.Logins()[0].password, kPassword);
+
+  try {
+    port->Login("alice", std::string(kPassword) + "\x01", false);
+    ADD_FAILURE() << "sent a control character";
+  } catch (const soap::ESOAPMessageError& e) {
+    EXPECT_EQ(std::string(e.what()).find(kPassword), std::string::npos);
+  }
+  EXPECT_EQ(ids.Server().Requests().size(), 1u);
+}
+
+struct FailureCase {
+  const char* name;
+  Failure failure;
+  const char* className;
+  const char* messagePart;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SoapClientFailure : public SoapClient, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(SoapClientFailure, EndsTheCallWithItsOwnErrorAndNoSecret) {
+  const FailureCase& c = GetParam();
+  ids.Server().FailNext("Login", c.failure);
+  try {
+    Login();
+    ADD_FAILURE() << "the call succeeded";
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(ExceptionClassName(e), c.className);
+    EXPECT_NE(std::string(e.what()).find(c.messagePart), std::string::npos) << e.what();
+    EXPECT_EQ(std::string(e.what()).find(kPassword), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SoapClientFailure,
+    ::testing::Values(
+        FailureCase{"fault", Failure::Fault("Account <locked>"), "ERemotableException",
+                    "Account <locked>"},
+        FailureCase{"fault with status 200",
+                    Failure::Raw(200, Envelope("<SOAP-ENV:Fault><faultcode>SOAP-ENV:Server"
+                                               "</faultcode><faultstring>Busy</faultstring>"
+                                               "</SOAP-ENV:Fault>")),
+                    "ERemotableException", "Busy"},
+        FailureCase{"HTTP 404", Failure::Raw(404, "not here"), "ESOAPHTTPException", "404"},
+        FailureCase{"HTTP 500 without fault", Failure::Raw(500, "<html>oops</html>"),
+                    "ESOAPHTTPException", "500"},
+        FailureCase{"not well-formed", Failure::Raw(200, Envelope("<LoginResponse>")),
+                    "ESOAPMessageError", "not well-formed"},
+        FailureCase{"not SOAP", Failure::Raw(200, "<html><body>hi</body></html>"),
+                    "ESOAPMessageError", "not a SOAP"},
+        FailureCase{"empty", Failure::Raw(200, ""), "ESOAPMessageError", "empty"},
+        FailureCase{"other element", Failure::Raw(200, Envelope("<LogoutResponse/>")),
+                    "ESOAPMessageError", "LoginResponse"},
+        FailureCase{"no result", Failure::Raw(200, Envelope("<LoginResponse/>")),
+                    "ESOAPMessageError", "no result"},
+        FailureCase{"empty body", Failure::Raw(200, Envelope("")), "ESOAPMessageError",
+                    "LoginResponse"},
+        FailureCase{"entity definitions",
+                    Failure::Raw(200, "<!DOCTYPE r [<!ENTITY a 'aaaa'>]>" +
+                                          Envelope("<LoginResponse>&a;</LoginResponse>")),
+                    "ESOAPMessageError", "document type"}));
+
+TEST_F(SoapClient, AnUnreachableServiceIsATransportErrorWithoutCredentials) {
+  testing::FakeIdentityService gone;
+  const std::string url = gone.Url();
+  gone.Server().Stop();
+  std::string withUser = url;
+  withUser.insert(std::string("http://").size(), "alice:hunter2@");
+  for (const std::string& address : {url, withUser}) {
+    try {
+      GetIDSPort(false, address)->Login("alice", kPassword, false);
+      ADD_FAILURE() << "reached a stopped server";
+    } catch (const soap::ESOAPHTTPException& e) {
+      EXPECT_EQ(e.statusCode(), 0);
+      EXPECT_NE(std::string(e.what()).find("SOAPAction:Login"), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find("hunter2"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(SoapClient, AStalledAnswerTimesOutAsATransportError) {
+  const auto setter = TSoapOptionSetter::Create(*client);
+  setter->SoapReceiveTimeoutMS = 300;
+  ids.Server().FailNext("Login", Failure::Stall(10s));
+  try {
+    Login();
+    ADD_FAILURE() << "no time-out";
+  } catch (const soap::ESOAPHTTPException& e) {
+    EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+  }
+  ids.Server().Stop();  // releases the stalled answer
+}
+
+TEST_F(SoapClient, AClientWithoutAddressFailsBeforeSending) {
+  client->URL.clear();
+  EXPECT_THROW(Login(), soap::ESOAPHTTPException);
+  EXPECT_TRUE(ids.Server().Requests().empty());
+}
+
+}  // namespace
+}  // namespace movrano

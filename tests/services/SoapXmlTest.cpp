@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "services/soap/Errors.h"
+#include "services/soap/XmlReader.h"
+#include "services/soap/XmlWriter.h"
+
+namespace movrano::soap {
+namespace {
+
+std::string OneElement(const std::string& text) {
+  XmlWriter w;
+  w.Start("e");
+  w.Attribute("a", text);
+  w.Text(text);
+  w.End();
+  return w.Finish();
+}
+
+TEST(SoapXml, TextAndAttributesComeBackUnchanged) {
+  for (const std::string& text :
+       {std::string("plain"), std::string("<a & b> \"q\" 'apos'"),
+        std::string("line\r\nbreak\ttab"), std::string("\r"),
+        std::string("Zürich \xE2\x82\xAC \xF0\x9F\x98\x80"), std::string("]]> &amp; &#x41;")}) {
+    const XmlDocument doc = XmlDocument::Parse(OneElement(text));
+    EXPECT_EQ(TextOf(doc.Root()), text);
+    EXPECT_EQ(std::string(doc.Root().attribute("a").value()), text);
+  }
+}
+
+TEST(SoapXml, RefusesTextXmlCannotCarryWithoutShowingIt) {
+  for (const std::string& text :
+       {std::string("secret\x01"), std::string("bad \xC3"), std::string("\xED\xA0\x80 surrogate"),
+        std::string("nul\0x", 5), std::string("overlong \xC0\xAF")}) {
+    XmlWriter w;
+    w.Start("Password");
+    try {
+      w.Text(text);
+      ADD_FAILURE() << "accepted a text XML cannot carry";
+    } catch (const ESOAPMessageError& e) {
+      EXPECT_NE(std::string(e.what()).find("Password"), std::string::npos);
+      EXPECT_EQ(std::string(e.what()).find("secret"), std::string::npos);
+    }
+  }
+}
+
+TEST(SoapXml, DecodesCharacterReferencesAndKeepsCData) {
+  const XmlDocument doc =
+      XmlDocument::Parse("<a x='&#x41;&#10;'>&lt;&#13;&#x1F600;&apos;<![CDATA[&amp; <raw>]]></a>");
+  EXPECT_EQ(TextOf(doc.Root()), "<\r\xF0\x9F\x98\x80'&amp; <raw>");
+  EXPECT_EQ(std::string(doc.Root().attribute("x").value()), "A\n");
+}
+
+TEST(SoapXml, EmptyElementsAreSelfClosed) {
+  XmlWriter w;
+  w.Start("a");
+  w.Element("b", "");
+  w.End();
+  EXPECT_EQ(w.Finish(), "<?xml version=\"1.0\" encoding=\"utf-8\"?><a><b/></a>");
+}
+
+TEST(SoapXml, RefusesDocumentTypesAndEntityDefinitions) {
+  const std::string bomb =
+      "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\">"
+      "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">]><r>&b;</r>";
+  EXPECT_THROW(XmlDocument::Parse(bomb), ESOAPMessageError);
+  const std::string external = "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><r>&x;</r>";
+  EXPECT_THROW(XmlDocument::Parse(external), ESOAPMessageError);
+}
+
+TEST(SoapXml, RefusesWhatIsNotWellFormed) {
+  for (const char* text :
+       {"", "plain text", "<a><b></a>", "<a>&undefined;</a>", "<a b='&nbsp;'/>", "<a>&#1;</a>",
+        "<a>&#xD800;</a>", "<a>&#;</a>", "<a>& b</a>", "<a/><b/>"})
+    EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
+}
+
+TEST(SoapXml, ResolvesNamespacesOfPrefixedAndDefaultElements) {
+  const XmlDocument doc = XmlDocument::Parse(
+      "<p:a xmlns:p='urn:p' xmlns='urn:d'><b><p:c/></b><q:d xmlns:q='urn:q' "
+      "xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:nil='true'/></p:a>");
+  const pugi::xml_node a = doc.Root();
+  const pugi::xml_node b = ChildNamed(a, "b");
+  EXPECT_TRUE(Is(a, "urn:p", "a"));
+  EXPECT_TRUE(Is(b, "urn:d", "b"));
+  EXPECT_TRUE(Is(ChildNamed(b, "c"), "urn:p", "c"));
+  EXPECT_TRUE(Is(ChildNamed(a, "d"), "urn:q", "d"));
+  EXPECT_TRUE(IsNil(ChildNamed(a, "d")));
+  EXPECT_FALSE(IsNil(b));
+}
+
+}  // namespace
+}  // namespace movrano::soap

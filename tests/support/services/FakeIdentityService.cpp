@@ -1,0 +1,139 @@
+#include "support/services/FakeIdentityService.h"
+
+#include "services/ServiceEndpoints.h"
+#include "services/soap/Registries.h"
+
+namespace movrano::testing {
+namespace {
+
+void WriteNameValues(soap::XmlWriter& w, const char* element, const NameValues& entries) {
+  w.Start(element);
+  w.Start("Records");
+  for (const auto& [name, value] : entries) {
+    w.Start("IDS_Parameter");
+    w.Element("Name", name);
+    w.Element("Value", value);
+    w.End();
+  }
+  w.End();
+  w.End();
+}
+
+void WriteUser(soap::XmlWriter& w, const char* element, const IdentityUser& u) {
+  w.Start(element);
+  w.Element("UserId", u.userId);
+  w.Element("AccountId", u.accountId);
+  w.Element("UserName", u.userName);
+  w.Element("FirstName", u.firstName);
+  w.Element("LastName", u.lastName);
+  w.Element("FullName", u.firstName + " " + u.lastName);
+  w.Element("Email", u.email);
+  w.Element("PrimaryAdministrator", "false");
+  w.Element("LastLoginDate", "2024-05-06T07:08:09.000Z");
+  WriteNameValues(w, "Parameters", u.parameters);
+  w.Start("Groups");
+  w.Start("Records");
+  for (const NameValues& group : u.groups)
+    WriteNameValues(w, "IDS_Parameters", group);
+  w.End();
+  w.End();
+  w.End();
+}
+
+bool HasHeader(const ReceivedRequest& r, const std::string& name, const std::string& value) {
+  for (const ReceivedElement& h : r.headers)
+    if (h.ns == soap::kXmlSchemaNamespace && h.name == name && h.text == value) return true;
+  return false;
+}
+
+}  // namespace
+
+FakeIdentityService::FakeIdentityService()
+    : server_([this](const ReceivedRequest& r, pugi::xml_node body, soap::XmlWriter& w) {
+        answer(r, body, w);
+      }) {}
+
+void FakeIdentityService::AddAccount(IdentityAccount account) {
+  std::lock_guard lock(mutex_);
+  accounts_.push_back(std::move(account));
+}
+
+void FakeIdentityService::AddUser(IdentityUser user) {
+  std::lock_guard lock(mutex_);
+  users_.push_back(std::move(user));
+}
+
+std::vector<LoginCall> FakeIdentityService::Logins() const {
+  std::lock_guard lock(mutex_);
+  return logins_;
+}
+
+std::vector<UsersQuery> FakeIdentityService::UsersQueries() const {
+  std::lock_guard lock(mutex_);
+  return queries_;
+}
+
+void FakeIdentityService::answer(const ReceivedRequest& r, pugi::xml_node body,
+                                 soap::XmlWriter& w) {
+  if (r.bodyName == "Login") return login(body, w);
+  if (r.bodyName == "QueryUsersDetails") return queryUsers(r, body, w);
+  throw SoapFault{"SOAP-ENV:Client", "Operation " + r.bodyName + " is not offered here"};
+}
+
+void FakeIdentityService::login(pugi::xml_node body, soap::XmlWriter& w) {
+  LoginCall call{ChildText(body, "Username"), ChildText(body, "Password"),
+                 ChildText(body, "SecureLogin") == "true"};
+  std::lock_guard lock(mutex_);
+  logins_.push_back(call);
+  const IdentityAccount* account = nullptr;
+  for (const IdentityAccount& a : accounts_)
+    if (a.userName == call.userName && a.password == call.password) account = &a;
+  w.Start("LoginResponse");
+  w.Attribute("xmlns", kTavrinServicesNamespace);
+  w.Start("return");
+  w.Element("SessionId", account ? account->sessionId : "");
+  if (account) {
+    IdentityUser self{account->userId, account->accountId, account->userName, {}, {}, {}, {}, {}};
+    WriteUser(w, "User", self);
+  } else {
+    w.Start("User");
+    w.Attribute("xsi:nil", "true");
+    w.End();
+  }
+  w.Element("PasswordExpired", "false");
+  w.End();
+  w.End();
+}
+
+void FakeIdentityService::queryUsers(const ReceivedRequest& r, pugi::xml_node body,
+                                     soap::XmlWriter& w) {
+  const pugi::xml_node filter = soap::ChildNamed(body, "Filter");
+  UsersQuery query{ChildTexts(soap::ChildNamed(filter, "UserIds")),
+                   ChildText(filter, "AccountId"),
+                   ChildText(filter, "GetExtraData") == "true",
+                   ChildText(body, "BatchSize"),
+                   ChildText(body, "RecordLocator"),
+                   {}};
+  for (pugi::xml_node c = soap::FirstChildElement(filter); c; c = soap::NextElement(c))
+    query.filterChildren.emplace_back(soap::LocalName(c));
+  std::lock_guard lock(mutex_);
+  queries_.push_back(query);
+  bool sessionKnown = false;
+  for (const IdentityAccount& a : accounts_)
+    sessionKnown = sessionKnown || HasHeader(r, "SessionID", a.sessionId);
+  if (!sessionKnown) throw SoapFault{"SOAP-ENV:Client", "Session is not valid"};
+  w.Start("QueryUsersDetailsResponse");
+  w.Attribute("xmlns", kTavrinServicesNamespace);
+  w.Start("return");
+  w.Element("Done", "true");
+  w.Element("RecordLocator", "");
+  w.Start("Records");
+  for (const std::string& id : query.userIds)
+    for (const IdentityUser& u : users_)
+      if (u.userId == id) WriteUser(w, "IDS_User", u);
+  w.End();
+  w.End();
+  w.End();
+}
+
+}  // namespace movrano::testing

@@ -1,0 +1,173 @@
+#include "support/services/LoopbackSoapServer.h"
+
+#include <httplib.h>
+
+#include "services/soap/Envelope.h"
+#include "services/soap/Errors.h"
+
+namespace movrano::testing {
+
+using soap::FirstChildElement;
+using soap::LocalName;
+using soap::NextElement;
+
+LoopbackSoapServer::LoopbackSoapServer(Handler handler)
+    : handler_(std::move(handler)), server_(std::make_unique<httplib::Server>()) {
+  server_->Post("/", [this](const httplib::Request& req, httplib::Response& res) {
+    const Answer a = handle(req.target, req.get_header_value("SOAPAction"),
+                            req.get_header_value("Content-Type"), req.body);
+    res.status = a.status;
+    res.set_content(a.body, "text/xml; charset=utf-8");
+  });
+  port_ = server_->bind_to_any_port("127.0.0.1");
+  if (port_ <= 0) throw std::runtime_error("The loopback SOAP server cannot bind");
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // stop() is ignored by a server that is not running yet.
+  while (!server_->is_running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+LoopbackSoapServer::~LoopbackSoapServer() {
+  Stop();
+}
+
+void LoopbackSoapServer::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stopped_.notify_all();
+  server_->stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string LoopbackSoapServer::Url() const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/?cls=soap";
+}
+
+std::vector<ReceivedRequest> LoopbackSoapServer::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+size_t LoopbackSoapServer::CountOf(const std::string& soapAction) const {
+  std::lock_guard lock(mutex_);
+  size_t n = 0;
+  for (const ReceivedRequest& r : requests_)
+    n += r.soapAction == soapAction;
+  return n;
+}
+
+void LoopbackSoapServer::FailNext(const std::string& soapAction, Failure failure) {
+  std::lock_guard lock(mutex_);
+  once_.emplace(soapAction, std::move(failure));
+}
+
+void LoopbackSoapServer::FailAlways(const std::string& soapAction, Failure failure) {
+  std::lock_guard lock(mutex_);
+  always_.insert_or_assign(soapAction, std::move(failure));
+}
+
+std::optional<Failure> LoopbackSoapServer::takeFailure(const std::string& action) {
+  std::lock_guard lock(mutex_);
+  for (const std::string& key : {action, std::string()}) {
+    if (auto it = once_.find(key); it != once_.end()) {
+      Failure f = it->second;
+      once_.erase(it);
+      return f;
+    }
+    if (auto it = always_.find(key); it != always_.end()) return it->second;
+  }
+  return std::nullopt;
+}
+
+LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
+                                                      const std::string& rawAction,
+                                                      const std::string& contentType,
+                                                      const std::string& xml) {
+  ReceivedRequest r;
+  r.target = target;
+  r.soapAction = rawAction.size() >= 2 && rawAction.front() == '"' && rawAction.back() == '"'
+                     ? rawAction.substr(1, rawAction.size() - 2)
+                     : rawAction;
+  r.contentType = contentType;
+  r.xml = xml;
+
+  std::optional<soap::XmlDocument> doc;
+  pugi::xml_node body;
+  try {
+    doc.emplace(soap::XmlDocument::Parse(xml));
+    const pugi::xml_node envelope = doc->Root();
+    for (pugi::xml_node part = FirstChildElement(envelope); part; part = NextElement(part)) {
+      if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Header"))
+        for (pugi::xml_node h = FirstChildElement(part); h; h = NextElement(h))
+          r.headers.push_back({soap::NamespaceOf(h), std::string(LocalName(h)), soap::TextOf(h)});
+      if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Body")) body = FirstChildElement(part);
+    }
+  } catch (const soap::ESOAPMessageError&) {
+  }
+  if (body) {
+    r.bodyNs = soap::NamespaceOf(body);
+    r.bodyName = LocalName(body);
+    for (pugi::xml_node c = FirstChildElement(body); c; c = NextElement(c))
+      r.bodyChildren.emplace_back(LocalName(c));
+  }
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(r);
+  }
+  if (!body) return {400, FaultEnvelope({"SOAP-ENV:Client", "The request is not a SOAP message"})};
+
+  if (std::optional<Failure> f = takeFailure(r.soapAction)) {
+    switch (f->kind) {
+      case Failure::Kind::Fault:
+        return {500, FaultEnvelope({"SOAP-ENV:Server", f->text})};
+      case Failure::Kind::Raw:
+        return {f->status, f->text};
+      case Failure::Kind::Stall: {
+        std::unique_lock lock(mutex_);
+        stopped_.wait_for(lock, f->stall, [this] { return stopping_; });
+        break;
+      }
+    }
+  }
+  try {
+    return {200, AnswerEnvelope([&](soap::XmlWriter& w) { handler_(r, body, w); })};
+  } catch (const SoapFault& fault) {
+    return {500, FaultEnvelope(fault)};
+  }
+}
+
+std::string AnswerEnvelope(const std::function<void(soap::XmlWriter&)>& writeBody) {
+  soap::XmlWriter w;
+  w.Start("SOAP-ENV:Envelope");
+  w.Attribute("xmlns:SOAP-ENV", soap::kSoapEnvelopeNamespace);
+  w.Attribute("xmlns:xsi", soap::kXmlSchemaInstanceNamespace);
+  w.Start("SOAP-ENV:Body");
+  writeBody(w);
+  w.End();
+  w.End();
+  return w.Finish();
+}
+
+std::string FaultEnvelope(const SoapFault& fault) {
+  return AnswerEnvelope([&](soap::XmlWriter& w) {
+    w.Start("SOAP-ENV:Fault");
+    w.Element("faultcode", fault.code);
+    w.Element("faultstring", fault.text);
+    w.End();
+  });
+}
+
+std::string ChildText(pugi::xml_node parent, const char* name) {
+  return soap::TextOf(soap::ChildNamed(parent, name));
+}
+
+std::vector<std::string> ChildTexts(pugi::xml_node list) {
+  std::vector<std::string> texts;
+  for (pugi::xml_node item = FirstChildElement(list); item; item = NextElement(item))
+    texts.push_back(soap::TextOf(item));
+  return texts;
+}
+
+}  // namespace movrano::testing
