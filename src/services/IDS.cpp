@@ -1,6 +1,7 @@
 #include "services/IDS.h"
 
 #include "services/ServiceEndpoints.h"
+#include "services/ServiceUnits.h"
 #include "services/soap/Call.h"
 
 namespace movrano {
@@ -163,13 +164,7 @@ std::shared_ptr<IDSPort> GetIDSPort(bool UseWSDL, const std::string& Addr,
                                             : kDefaultIDSEndpoint;
   if (!client) client = std::make_shared<soap::HTTPRIO>();
   std::shared_ptr<IDSPort> port = soap::CastTo<IDSPort, IDSPortProxy>(client);
-  if (UseWSDL) {
-    client->WSDLLocation = address;
-    client->Service = "IDSService";
-    client->Port = "IDSPort";
-  } else {
-    client->URL = address;
-  }
+  services::PointClientAt(*client, UseWSDL, address, "IDSService", "IDSPort");
   return port;
 }
 

@@ -3,6 +3,7 @@
 // comes after the interface or class itself.
 #include "services/IDS.h"
 #include "services/ServiceEndpoints.h"
+#include "services/ServiceUnits.h"
 #include "services/soap/Registries.h"
 
 namespace movrano {
@@ -28,10 +29,7 @@ void RegisterIDSTypes(soap::Registries& registries) {
   intf.RegisterInterface(port, ns, "utf-8", "", "");
   intf.RegisterDefaultSOAPAction(port, "%operationName%");
   intf.RegisterInvokeOptions(port, soap::ioDocument);
-  intf.RegisterHeaderClass(port, typeid(IDS::APIVersion), "APIVersion", soap::kXmlSchemaNamespace,
-                           soap::HeaderMethodType::hmtAll, false);
-  intf.RegisterHeaderClass(port, typeid(IDS::SessionID), "SessionID", soap::kXmlSchemaNamespace,
-                           soap::HeaderMethodType::hmtAll, false);
+  services::RegisterHeaderClasses<IDS::APIVersion, IDS::SessionID>(intf, port);
 
   types.RegisterXSClass<IDS_Account>(ns, "IDS_Account");
   types.RegisterXSInfo(kStringList, ns, "_StringList");
@@ -59,10 +57,7 @@ void RegisterIDSTypes(soap::Registries& registries) {
   types.RegisterXSClass<IDS_Users>(ns, "IDS_Users");
   types.RegisterXSClass<IDS_UserFilter>(ns, "IDS_UserFilter");
 
-  types.RegisterXSClass<IDS::APIVersion>(soap::kXmlSchemaNamespace, "APIVersion");
-  types.RegisterSerializeOptions(typeid(IDS::APIVersion), soap::xoSimpleTypeWrapper);
-  types.RegisterXSClass<IDS::SessionID>(soap::kXmlSchemaNamespace, "SessionID");
-  types.RegisterSerializeOptions(typeid(IDS::SessionID), soap::xoSimpleTypeWrapper);
+  services::RegisterHeaderTypes<IDS::APIVersion, IDS::SessionID>(types);
 }
 
 }  // namespace movrano

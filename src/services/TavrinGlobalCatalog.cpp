@@ -1,6 +1,7 @@
 #include "services/TavrinGlobalCatalog.h"
 
 #include "services/ServiceEndpoints.h"
+#include "services/ServiceUnits.h"
 #include "services/SoapHelpers.h"
 #include "services/soap/Call.h"
 
@@ -43,13 +44,8 @@ std::shared_ptr<TavrinGlobalCatalogPort> GetTavrinGlobalCatalogPort(
   setter->SoapConnectTimeoutMS = TavrinGlobalCatalog::kTimeoutMS;
   std::shared_ptr<TavrinGlobalCatalogPort> port =
       soap::CastTo<TavrinGlobalCatalogPort, TavrinGlobalCatalogProxy>(client);
-  if (UseWSDL) {
-    client->WSDLLocation = address;
-    client->Service = "TavrinGlobalCatalogService";
-    client->Port = "TavrinGlobalCatalogPort";
-  } else {
-    client->URL = address;
-  }
+  services::PointClientAt(*client, UseWSDL, address, "TavrinGlobalCatalogService",
+                          "TavrinGlobalCatalogPort");
   return port;
 }
 

@@ -2,6 +2,7 @@
 // the layer expects: an entry that belongs to an interface or class comes
 // after the interface or class itself.
 #include "services/ServiceEndpoints.h"
+#include "services/ServiceUnits.h"
 #include "services/TavrinGlobalCatalog.h"
 #include "services/soap/Registries.h"
 
@@ -41,10 +42,8 @@ void RegisterTavrinGlobalCatalogTypes(soap::Registries& registries) {
   intf.RegisterDefaultSOAPAction(port, "%operationName%");
   intf.RegisterInvokeOptions(port, soap::ioDocument);
   intf.RegisterInvokeOptions(port, soap::ioLiteral);
-  intf.RegisterHeaderClass(port, typeid(TavrinGlobalCatalog::APIVersion), "APIVersion",
-                           soap::kXmlSchemaNamespace, soap::HeaderMethodType::hmtAll, false);
-  intf.RegisterHeaderClass(port, typeid(TavrinGlobalCatalog::SessionID), "SessionID",
-                           soap::kXmlSchemaNamespace, soap::HeaderMethodType::hmtAll, false);
+  services::RegisterHeaderClasses<TavrinGlobalCatalog::APIVersion, TavrinGlobalCatalog::SessionID>(
+      intf, port);
   for (std::string_view operation : TavrinGlobalCatalogOperations())
     intf.RegisterExternalParamName(port, std::string(operation), "parameters1", "parameters");
 
@@ -107,11 +106,8 @@ void RegisterTavrinGlobalCatalogTypes(soap::Registries& registries) {
   MOVRANO_TGC_OPERATIONS(MOVRANO_TGC_REGISTER_WRAPPERS)
 #undef MOVRANO_TGC_REGISTER_WRAPPERS
 
-  types.RegisterXSClass<TavrinGlobalCatalog::APIVersion>(soap::kXmlSchemaNamespace, "APIVersion");
-  types.RegisterSerializeOptions(typeid(TavrinGlobalCatalog::APIVersion),
-                                 soap::xoSimpleTypeWrapper);
-  types.RegisterXSClass<TavrinGlobalCatalog::SessionID>(soap::kXmlSchemaNamespace, "SessionID");
-  types.RegisterSerializeOptions(typeid(TavrinGlobalCatalog::SessionID), soap::xoSimpleTypeWrapper);
+  services::RegisterHeaderTypes<TavrinGlobalCatalog::APIVersion, TavrinGlobalCatalog::SessionID>(
+      types);
 }
 
 }  // namespace movrano

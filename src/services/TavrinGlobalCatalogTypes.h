@@ -171,16 +171,18 @@ MOVRANO_SOAP_CLASS(CAT_BatchedItem, CAT_Record,
     (std::unique_ptr<CAT_BatchedMItem>, BatchedMItem)
     (CAT_BatchedSItemArray, BatchedSItems));
 
-// Flat views.
-MOVRANO_SOAP_CLASS(CAT_MItemDetail, CAT_Record,
-    (std::string, MItem_GUID)
-    (std::string, MItem_Name)
-    (std::string, MItem_SKU)
-    (std::string, MItem_Description)
-    (std::string, MItemCategory_GUID)
-    (std::string, MItemCategory_Name)
-    (std::string, MOrganization_GUID)
-    (std::string, MOrganization_Name));
+// Flat views. The manufacturer columns, in the order both views use.
+#define MOVRANO_CAT_MANUFACTURER_COLUMNS \
+    (std::string, MItem_GUID)            \
+    (std::string, MItem_Name)            \
+    (std::string, MItem_SKU)             \
+    (std::string, MItem_Description)     \
+    (std::string, MItemCategory_GUID)    \
+    (std::string, MItemCategory_Name)    \
+    (std::string, MOrganization_GUID)    \
+    (std::string, MOrganization_Name)
+
+MOVRANO_SOAP_CLASS(CAT_MItemDetail, CAT_Record, MOVRANO_CAT_MANUFACTURER_COLUMNS);
 
 MOVRANO_SOAP_CLASS(CAT_SItemDetail, CAT_MItemDetail,
     (std::string, SItem_GUID)
@@ -195,14 +197,7 @@ MOVRANO_SOAP_CLASS(CAT_SItemDetail, CAT_MItemDetail,
 // Declares the manufacturer columns itself rather than deriving from
 // CAT_MItemDetail.
 MOVRANO_SOAP_CLASS(CAT_PricingDetail, CAT_Record,
-    (std::string, MItem_GUID)
-    (std::string, MItem_Name)
-    (std::string, MItem_SKU)
-    (std::string, MItem_Description)
-    (std::string, MItemCategory_GUID)
-    (std::string, MItemCategory_Name)
-    (std::string, MOrganization_GUID)
-    (std::string, MOrganization_Name)
+    MOVRANO_CAT_MANUFACTURER_COLUMNS
     (std::string, SItem_GUID)
     (std::string, SItem_SKU)
     (std::string, SItem_Description)

@@ -60,22 +60,20 @@
   X(UPSERT, UpsertCAT_SOrganization, CAT_SOrganization)                       \
   X(UPSERT_SUPPLIER_INFORMATION, UpsertCAT_SupplierInformation, )
 
+// The fields of every request that asks for a page of records.
+#define MOVRANO_TGC_PAGE_REQUEST                                              \
+  (soap::TextList, Options)(std::string, Filter)(std::string, InputCursor)
+
 // Reads: a page of records by filter and cursor.
 #define MOVRANO_TGC_READ(Op, RecordArray)                                     \
-  MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (soap::TextList, Options)                                               \
-      (std::string, Filter)                                                   \
-      (std::string, InputCursor));                                            \
+  MOVRANO_SOAP_WRAPPER(Op, MOVRANO_TGC_PAGE_REQUEST);                         \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (std::unique_ptr<TLU_GetResult>, MethodResult)                          \
       (RecordArray, Records));
 
 #define MOVRANO_TGC_DETAIL(Op, RecordArray)                                   \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (soap::TextList, MItemGUIDs)                                            \
-      (soap::TextList, Options)                                               \
-      (std::string, Filter)                                                   \
-      (std::string, InputCursor));                                            \
+      (soap::TextList, MItemGUIDs) MOVRANO_TGC_PAGE_REQUEST);                 \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (RecordArray, Records)                                                  \
       (std::string, DebugLog)                                                 \
@@ -83,29 +81,20 @@
 
 #define MOVRANO_TGC_FULL_ITEM(Op, unused)                                     \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (soap::TextList, Guids)                                                 \
-      (soap::TextList, Options)                                               \
-      (std::string, Filter)                                                   \
-      (std::string, InputCursor));                                            \
+      (soap::TextList, Guids) MOVRANO_TGC_PAGE_REQUEST);                      \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (CAT_MItemArray, Records)                                               \
       (std::unique_ptr<TLU_GetResult>, MethodResult));
 
 #define MOVRANO_TGC_KEYWORD_SEARCH(Op, unused)                                \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (std::string, SearchText)                                               \
-      (soap::TextList, Options)                                               \
-      (std::string, Filter)                                                   \
-      (std::string, InputCursor));                                            \
+      (std::string, SearchText) MOVRANO_TGC_PAGE_REQUEST);                    \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (CAT_MItemArray, Records)                                               \
       (std::unique_ptr<TLU_GetResult>, MethodResult));
 
 #define MOVRANO_TGC_STATISTICS(Op, unused)                                    \
-  MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (soap::TextList, Options)                                               \
-      (std::string, Filter)                                                   \
-      (std::string, InputCursor));                                            \
+  MOVRANO_SOAP_WRAPPER(Op, MOVRANO_TGC_PAGE_REQUEST);                         \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (int32_t, CountMItems)                                                  \
       (int32_t, CountSItems)                                                  \
@@ -119,20 +108,23 @@
       (std::unique_ptr<TLU_GetResult>, MethodResult)                          \
       (CAT_MItemArray, Items));
 
-// Edits: Add and Update send records, Delete GUIDs.
+// Edits: Add and Update send records, Delete GUIDs; all three answer with
+// an edit result list.
+#define MOVRANO_TGC_EDIT_RESPONSE(Op)                                         \
+  MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
+      (std::unique_ptr<TLU_EditResultList>, MethodResult));
+
 #define MOVRANO_TGC_EDIT(Op, RecordArray)                                     \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \
       (soap::TextList, Options)                                               \
       (RecordArray, Records));                                                \
-  MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
-      (std::unique_ptr<TLU_EditResultList>, MethodResult));
+  MOVRANO_TGC_EDIT_RESPONSE(Op)
 
 #define MOVRANO_TGC_DELETE(Op, unused)                                        \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \
       (soap::TextList, Options)                                               \
       (soap::TextList, GUIDList));                                            \
-  MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
-      (std::unique_ptr<TLU_EditResultList>, MethodResult));
+  MOVRANO_TGC_EDIT_RESPONSE(Op)
 
 #define MOVRANO_TGC_UPSERT(Op, Record)                                        \
   MOVRANO_SOAP_WRAPPER(Op,                                                    \

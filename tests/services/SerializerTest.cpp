@@ -80,6 +80,12 @@ TEST_F(SoapSerializer, WritesBasePropertiesFirstUnderTheirXmlNames) {
                                       "SItemCategory_Description",
                                       "SOrganization_GUID",
                                       "SOrganization_Name"}));
+  const std::vector<std::string> pricing = ElementNames(Write(CAT_PricingDetail()));
+  ASSERT_EQ(pricing.size(), 32u);
+  EXPECT_EQ(pricing[8], "MItem_GUID");
+  EXPECT_EQ(pricing[15], "MOrganization_Name");
+  EXPECT_EQ(pricing[16], "SItem_GUID");
+  EXPECT_EQ(pricing[31], "SItemPricing_Price");
   // The renamed property keeps its place in the order.
   EXPECT_EQ(ElementNames(Write(CAT_MOrganizationSynonym())).at(9), "Name");
   EXPECT_EQ(ElementNames(Write(TLU_EditResultList())),

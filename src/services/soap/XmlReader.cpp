@@ -24,23 +24,11 @@ std::string ResolvePrefix(pugi::xml_node element, std::string_view prefix) {
 }
 
 std::string Utf8Of(uint32_t cp) {
-  std::string s;
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | (cp >> 6));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xE0 | (cp >> 12));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (cp >> 18));
-    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return s;
+  if (cp < 0x10000) return Utf16ToUtf8(std::u16string(1, static_cast<char16_t>(cp)));
+  const uint32_t v = cp - 0x10000;
+  const char16_t pair[] = {static_cast<char16_t>(0xD800 + (v >> 10)),
+                           static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
+  return Utf16ToUtf8(std::u16string_view(pair, 2));
 }
 
 // Replaces XML's own entity and character references in a raw value; false
@@ -69,7 +57,7 @@ bool DecodeReferences(std::string_view raw, std::string& out) {
     const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
     if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
       return false;
-    if (cp > 0x10FFFF) return false;
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     const std::string utf8 = Utf8Of(cp);
     if (!IsXmlText(utf8)) return false;
     out += utf8;

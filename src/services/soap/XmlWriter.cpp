@@ -1,46 +1,18 @@
 #include "services/soap/XmlWriter.h"
 
-#include <cstdint>
-
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "services/soap/Errors.h"
 
 namespace movrano::soap {
-namespace {
-
-// Decodes one UTF-8 sequence at `i`; returns false for a malformed one.
-bool NextCodePoint(std::string_view s, size_t& i, uint32_t& cp) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = byte(i);
-  size_t length = b < 0x80           ? 1
-                  : (b >> 5) == 0x6  ? 2
-                  : (b >> 4) == 0xE  ? 3
-                  : (b >> 3) == 0x1E ? 4
-                                     : 0;
-  if (length == 0 || i + length > s.size()) return false;
-  cp = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  i += length;
-  return true;
-}
-
-bool IsXmlChar(uint32_t cp) {
-  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
-         (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
-}
-
-}  // namespace
-
 bool IsXmlText(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    uint32_t cp = 0;
-    if (!NextCodePoint(text, i, cp) || !IsXmlChar(cp)) return false;
+  if (!IsValidUtf8(text)) return false;
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (byte(i) < 0x20 && byte(i) != '\t' && byte(i) != '\n' && byte(i) != '\r') return false;
+    // U+FFFE and U+FFFF are not characters.
+    if (byte(i) == 0xEF && i + 2 < text.size() && byte(i + 1) == 0xBF && byte(i + 2) >= 0xBE)
+      return false;
   }
   return true;
 }
