@@ -27,7 +27,7 @@
   X(DELETE, DeleteCAT_SItemPricings, )                                        \
   X(DELETE, DeleteCAT_SItems, )                                               \
   X(DELETE, DeleteCAT_SOrganizations, )                                       \
-  X(FULL_ITEM, GETCat_FullItem, )                                             \
+  X(ITEMS_READ, GETCat_FullItem, (soap::TextList, Guids))                     \
   X(READ, GetCAT_MItemCategories, CAT_MItemCategoryArray)                     \
   X(DETAIL, GetCAT_MItemDetails, CAT_MItemDetailArray)                        \
   X(READ, GetCAT_MItems, CAT_MItemArray)                                      \
@@ -42,7 +42,7 @@
   X(READ, GetCAT_SOrganizations, CAT_SOrganizationArray)                      \
   X(STATISTICS, GetCAT_Statistics, )                                          \
   X(ITEMS_FOR_SYNC, GetItemsForSync, )                                        \
-  X(KEYWORD_SEARCH, KeywordSearchCAT_MItems, )                                \
+  X(ITEMS_READ, KeywordSearchCAT_MItems, (std::string, SearchText))           \
   X(EDIT, UpdateCAT_MItemCategories, CAT_MItemCategoryArray)                  \
   X(EDIT, UpdateCAT_MItems, CAT_MItemArray)                                   \
   X(EDIT, UpdateCAT_MOrganizations, CAT_MOrganizationArray)                   \
@@ -79,16 +79,9 @@
       (std::string, DebugLog)                                                 \
       (std::unique_ptr<TLU_GetResult>, MethodResult));
 
-#define MOVRANO_TGC_FULL_ITEM(Op, unused)                                     \
-  MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (soap::TextList, Guids) MOVRANO_TGC_PAGE_REQUEST);                      \
-  MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
-      (CAT_MItemArray, Records)                                               \
-      (std::unique_ptr<TLU_GetResult>, MethodResult));
-
-#define MOVRANO_TGC_KEYWORD_SEARCH(Op, unused)                                \
-  MOVRANO_SOAP_WRAPPER(Op,                                                    \
-      (std::string, SearchText) MOVRANO_TGC_PAGE_REQUEST);                    \
+// Manufacturer items: by GUID (the full item read) or by keyword.
+#define MOVRANO_TGC_ITEMS_READ(Op, selection)                                 \
+  MOVRANO_SOAP_WRAPPER(Op, selection MOVRANO_TGC_PAGE_REQUEST);               \
   MOVRANO_SOAP_WRAPPER(Op##Response,                                          \
       (CAT_MItemArray, Records)                                               \
       (std::unique_ptr<TLU_GetResult>, MethodResult));

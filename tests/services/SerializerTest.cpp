@@ -92,6 +92,22 @@ TEST_F(SoapSerializer, WritesBasePropertiesFirstUnderTheirXmlNames) {
             (std::vector<std::string>{"Message", "Success", "Results"}));
 }
 
+TEST_F(SoapSerializer, WritesEachWrapperShapeInItsOrder) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(ElementNames(Write(KeywordSearchCAT_MItems())),
+            (Names{"SearchText", "Options", "Filter", "InputCursor"}));
+  EXPECT_EQ(ElementNames(Write(GETCAT_PricingDetailsResponse())),
+            (Names{"Records", "DebugLog", "MethodResult"}));
+  EXPECT_EQ(ElementNames(Write(GetCAT_StatisticsResponse())),
+            (Names{"CountMItems", "CountSItems", "MethodResult"}));
+  EXPECT_EQ(ElementNames(Write(GetItemsForSync())), (Names{"Options", "SupplierGUID"}));
+  EXPECT_EQ(ElementNames(Write(DeleteCAT_SItems())), (Names{"Options", "GUIDList"}));
+  EXPECT_EQ(ElementNames(Write(UpsertCAT_SItemResponse())), (Names{"Item", "MethodResult"}));
+  EXPECT_EQ(ElementNames(Write(UpsertCAT_ManufacturedItem())).size(), 14u);
+  EXPECT_EQ(ElementNames(Write(UpsertCAT_SupplierInformationResponse())),
+            (Names{"BatchItems", "MethodResult", "DebugLog"}));
+}
+
 TEST_F(SoapSerializer, RenamedPropertiesTravelAndReadBackUnderTheirXmlNames) {
   TLU_GetResult result;
   result.Message_ = "inherited mapping";
