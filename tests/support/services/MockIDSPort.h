@@ -10,6 +10,10 @@ namespace movrano::testing {
 
 class MockIDSPort : public IDSPort {
  public:
+  // Out of line: the mock's members are costly to compile in every test.
+  MockIDSPort();
+  ~MockIDSPort() override;
+
   soap::PendingHeaders headers;
   ISOAPHeaders& SOAPHeaders() override { return headers; }
 
