@@ -1,0 +1,124 @@
+// Connections, the destination's configuration, the identity login and the
+// Outpost vault's service.
+#include "db/firebird/FirebirdDriver.h"
+#include "engine/VaultMigrationManager.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Services.h"
+#include "services/IDS.h"
+
+namespace movrano {
+
+namespace {
+// The Firebird server's built-in administrator account.
+constexpr const char* kFirebirdUser = "SYSDBA";
+constexpr const char* kFirebirdPassword = "quartzfen";
+constexpr const char* kLoopbackHost = "localhost";
+constexpr const char* kIdentityApiVersion = "2.0";
+}  // namespace
+
+std::unique_ptr<db::Connection> TVaultMigrationManager::CreateConnection(
+    const std::string& protocol, const std::string& host, const std::string& database,
+    const std::string& catalog, const std::string& user, const std::string& password,
+    int32_t port) {
+  auto connection = std::make_unique<db::Connection>();
+  connection->setProtocol(protocol);
+  connection->setHostName(host);
+  connection->setDatabase(database);
+  connection->setUser(user);
+  connection->setPassword(password);
+  connection->setCatalog(catalog);
+  connection->setClientCodepage("UTF8");
+  if (port > 0) connection->setPort(port);
+  connection->connect();
+  return connection;
+}
+
+std::unique_ptr<db::Connection> TVaultMigrationManager::ConnectFirebird(
+    const std::string& databaseFile) {
+  return CreateConnection(db::kFirebirdProtocol, kLoopbackHost, databaseFile, "", kFirebirdUser,
+                          kFirebirdPassword, 0);
+}
+
+void TVaultMigrationManager::LocateDestinationVault() {
+  const std::string configFile = FDestVaultPath + "../LocalVault.ini";
+  if (!FileExists(configFile)) {
+    RaiseMigrationErrorFmt("Could not find Vault configuration file %s", {configFile});
+  }
+  const IniFile ini(configFile);
+  FDestDatabaseFile =
+      MakeAbsolutePath(ini.readString("DataSource", "DatabaseFile", ""), FDestVaultPath);
+  if (!FileExists(FDestDatabaseFile)) {
+    RaiseMigrationErrorFmt("Could not find destination Vault database file %s",
+                           {FDestDatabaseFile});
+  }
+  WriteLogFmt("Found destination database file %s", FDestDatabaseFile);
+  FDestFileStoragePath =
+      MakeAbsolutePath(ini.readString("Vault", "RootFolder", ""), FDestVaultPath);
+  if (!DirectoryExists(FDestFileStoragePath)) {
+    RaiseMigrationErrorFmt("Could not find destination Vault file storage directory %s",
+                           {FDestFileStoragePath});
+  }
+  WriteLogFmt("Found destination file storage folder  %s", FDestFileStoragePath);
+}
+
+void TVaultMigrationManager::OpenSourceVault() {
+  if (FMigrationMode == TMigrationMode::mmTVSFirebirdToTVSOracle) BackupSourceData();
+  if (!FileExists(FSourceDatabaseFile)) {
+    RaiseMigrationErrorFmt("Could not find source Vault database file %s", {FSourceDatabaseFile});
+  }
+  if (!FSourceStorageGiven || !DirectoryExists(FSourceFileStoragePath)) {
+    RaiseMigrationErrorFmt("Could not find source Vault file storage directory %s",
+                           {FSourceStorageGiven ? FSourceFileStoragePath : std::string()});
+  }
+  WriteLogFmt("Found source database file %s", FSourceDatabaseFile);
+  WriteLogFmt("Found source file storage folder  %s", FSourceFileStoragePath);
+  FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+}
+
+void TVaultMigrationManager::ConnectDestination() {
+  if (FMigrationMode == TMigrationMode::mmTVSFirebirdToTVSOracle) {
+    RaiseMigrationError("The Oracle destination is not available in this build.");
+  }
+  FDestDatabase = ConnectFirebird(FDestDatabaseFile);
+}
+
+void TVaultMigrationManager::LoginToIdentityService() {
+  WriteLog("Retreiving session from TavrinLive");
+  ISOAPHeaders& headers = FIDSService->SOAPHeaders();
+  IDS::APIVersion firstVersion;
+  firstVersion.Value = kIdentityApiVersion;
+  headers.SetOwnsSentHeaders(false);
+  headers.Send(&firstVersion);
+  const std::unique_ptr<IDS_LoginResult> result = FIDSService->Login(FUserName, FUserPass, false);
+  if (!result || result->SessionId.empty()) RaiseMigrationError("Could not login to IDS!");
+  FSessionID = result->SessionId;
+  FAccountID = result->User ? result->User->AccountId : std::string();
+  // These go with the next identity call only.
+  sessionHeader_ = std::make_unique<IDS::SessionID>();
+  sessionHeader_->Value = FSessionID;
+  headers.SetOwnsSentHeaders(false);
+  headers.Send(sessionHeader_.get());
+  versionHeader_ = std::make_unique<IDS::APIVersion>();
+  versionHeader_->Value = kIdentityApiVersion;
+  headers.SetOwnsSentHeaders(false);
+  headers.Send(versionHeader_.get());
+  WriteLogFmt("Succesfully logged to IDS with Session=%s", FSessionID);
+}
+
+void TVaultMigrationManager::StopOutpostService() {
+  WriteLogFmt("Try to stop Outpost service %s", kOutpostServiceName);
+  StopServiceAndWait("", kOutpostServiceName, true);
+}
+
+void TVaultMigrationManager::StartOutpostService() {
+  try {
+    StartServiceAndWait("", kOutpostServiceName, true);
+  } catch (const std::exception& e) {
+    WriteLogFmt("WARNING - Failed to start Outpost Vault service (%s %s)", ExceptionClassName(e),
+                std::string(e.what()));
+  }
+  WriteLogFmt("Outpost Vault service started %s", kOutpostServiceName);
+}
+
+}  // namespace movrano

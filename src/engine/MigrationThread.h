@@ -1,0 +1,61 @@
+#pragma once
+// The migration worker: builds the engine on the caller's (main) thread,
+// runs it once on a thread of its own, relays every log line, progress
+// report and busy/idle notice to the main thread by a blocking call, and
+// frees itself when done. A termination request takes effect at the next
+// log line or progress report, which then raises EMovrano "Abort".
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "engine/Synchronizer.h"
+#include "engine/Utils.h"
+
+namespace movrano {
+
+class IDSPort;
+class TVaultMigrationManager;
+
+class TMigrationThread {
+ public:
+  // Starts the worker and returns it; the pointer is valid until the idle
+  // notice has been delivered. `sync` must outlive the worker.
+  static TMigrationThread* Create(const std::string& ASourceDatabaseFile,
+                                  const std::string& ASourceFileRepositoryPath,
+                                  const std::string& ADestVaultPath, const std::string& AUserName,
+                                  const std::string& AUserPass, const std::string& ASourceVersion,
+                                  const std::string& ADestVersion, TMigrationMode AMigrationMode,
+                                  TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
+                                  const TTVSOracleParams& AnTVSOracleParams,
+                                  TProgressEvent AProgressEvent, Synchronizer& sync,
+                                  std::shared_ptr<IDSPort> AIDSService = nullptr);
+
+  // Main thread: asks the worker to stop at its next log line or progress report.
+  void Terminate() { FTerminated.store(true); }
+  bool Terminated() const { return FTerminated.load(); }
+
+  // Blocks until every worker has finished and freed itself (program exit,
+  // tests).
+  static void WaitForAll();
+
+ private:
+  friend struct std::default_delete<TMigrationThread>;
+  TMigrationThread(TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
+                   TProgressEvent AProgressEvent, Synchronizer& sync);
+  ~TMigrationThread();
+
+  void Execute();
+  void Log(const std::string& AText);
+  void ProgressEvent(const std::string& ACaption, int32_t APosition);
+  void UpadteStatus(bool aInProcess);
+  void CheckTerminated() const;
+
+  TLogCallBack FLogProc;
+  TUpdateStatusCallBack FUpdateStatusProc;
+  TProgressEvent FProgressEvent;
+  std::unique_ptr<TVaultMigrationManager> FVaultMigrationManager;
+  Synchronizer& FSync;
+  std::atomic<bool> FTerminated{false};
+};
+
+}  // namespace movrano

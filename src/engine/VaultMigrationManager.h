@@ -1,0 +1,138 @@
+#pragma once
+// The migration engine: one object per run. Run() performs the whole
+// migration of the chosen mode (checks, connections, version gates, the
+// table copies in one destination transaction, users and groups, the file
+// storage) and returns only when it succeeded; every failure raises.
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/Connection.h"
+#include "engine/Utils.h"
+#include "services/IDSTypes.h"
+
+namespace movrano {
+
+class IDSPort;
+namespace IDS {
+class SessionID;
+class APIVersion;
+}  // namespace IDS
+
+// The organisation of every migrated user, membership and group, and of
+// the organisation-scoped access rows.
+inline constexpr const char* DefaultOrganisationGUID = "46d061bc-5bd6-481d-96b0-a12256ee7e56";
+
+// The Outpost vault's service, stopped around a migration from it.
+inline constexpr const char* kOutpostServiceName = "TavrinOutpostVaultService";
+
+// The value of the first entry named exactly `name`; empty when none is.
+std::string GetParameterValue(const IDS_Parameters* parameters, const std::string& name);
+
+class TVaultMigrationManager {
+ public:
+  // Checks and connects nothing. Without an identity client the engine
+  // makes its own for the identity service's endpoint.
+  TVaultMigrationManager(const std::string& ASourceDatabaseFile,
+                         const std::string& ASourceFileRepositoryPath,
+                         const std::string& ADestVaultPath, const std::string& AUserName,
+                         const std::string& AUserPass, TMigrationMode AMigrationMode,
+                         TLogCallBack ALogProc, TProgressEvent AProgressEvent,
+                         const TTVSOracleParams& AnTVSOracleParams,
+                         std::shared_ptr<IDSPort> AIDSService = nullptr);
+  ~TVaultMigrationManager();
+  TVaultMigrationManager(const TVaultMigrationManager&) = delete;
+  TVaultMigrationManager& operator=(const TVaultMigrationManager&) = delete;
+
+  void Run();
+
+  // Set by the worker after construction; only logged by Run.
+  std::string FSourceVersion;
+  std::string FDestVersion;
+
+ private:
+  friend class TVaultMigrationManagerProbe;  // tests look at the run's state
+
+  void WriteLog(const std::string& text);
+  template <typename... Args>
+  void WriteLogFmt(std::string_view format, const Args&... args) {
+    WriteLog(Format(format, args...));
+  }
+
+  // Connections, destination lookup, identity login, the Outpost service.
+  std::unique_ptr<db::Connection> CreateConnection(const std::string& protocol,
+                                                   const std::string& host,
+                                                   const std::string& database,
+                                                   const std::string& catalog,
+                                                   const std::string& user,
+                                                   const std::string& password, int32_t port);
+  std::unique_ptr<db::Connection> ConnectFirebird(const std::string& databaseFile);
+  void LocateDestinationVault();
+  void OpenSourceVault();
+  void ConnectDestination();
+  void LoginToIdentityService();
+  void StopOutpostService();
+  void StartOutpostService();
+
+  // Version gates and the emptiness check.
+  void CheckVersions(TMigrationMode mode);
+  void CheckDestinationDatabaseVersion();
+  void CheckDestinationEmpty();
+
+  // Table copies.
+  void CopyTable(const std::string& sourceStatement, const std::string& destStatement,
+                 const std::string& caption, const std::vector<std::string>& fieldNames,
+                 const TConvertProc& convert);
+  std::string CollectUserGUID(const std::string& AOriginalValue);
+  std::string ConvertToOrganisationGUID(const std::string& AOriginalValue);
+
+  // Copy plans and their frame.
+  void MigrateOutpostData();
+  void MigrateSoloData();
+  void UpdateVaultInfo();
+  void CopyOutpostTables();
+  void CopySoloTables();
+  void MigratePartCatalog();
+  void CopyFileStorage();
+
+  // Users and groups from the identity service.
+  void LoadRequiredUsers();
+  void SaveUsers();
+  void SaveGroups();
+
+  // The Oracle mode.
+  void BackupSourceData();
+  void MigrateFirebirdToOracle();
+
+  TLogCallBack FLogProc;
+  TProgressEvent FProgressEvent;
+  std::string FDestVaultPath;
+  std::string FUserName;
+  std::string FUserPass;
+  std::string FSourceDatabaseFile;
+  std::string FDestDatabaseFile;
+  std::string FSourceFileStoragePath;
+  std::string FDestFileStoragePath;
+  std::unique_ptr<db::Connection> FSourceDatabase;
+  std::unique_ptr<db::Connection> FDestDatabase;
+  int32_t FTotalItems = 0;
+  int32_t FCopiedItems = 0;
+  TMigrationMode FMigrationMode;
+  std::vector<std::string> FSourceSupportedVersions;
+  std::vector<std::string> FDestSupportedVersions;
+  std::map<std::string, std::unique_ptr<IDS_User>> FRequiredUsers;
+  std::map<std::string, std::string> FRequiredGroups;
+  std::map<std::string, TConvertProc> FFieldConvertProcs;
+  std::string FSessionID;
+  std::string FAccountID;
+  std::shared_ptr<IDSPort> FIDSService;
+  TTVSOracleParams FTVSOracleParams;
+  // The session headers the login leaves for the next identity call.
+  std::unique_ptr<IDS::SessionID> sessionHeader_;
+  std::unique_ptr<IDS::APIVersion> versionHeader_;
+  // An empty storage folder text would name the file system's root.
+  bool FSourceStorageGiven;
+};
+
+}  // namespace movrano

@@ -1,0 +1,203 @@
+// The named table copy against real databases: binding rules, conversions,
+// refusals, the failure line and the progress positions.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "db/Query.h"
+#include "engine/EngineHarness.h"
+#include "engine/EngineProbe.h"
+#include "services/IDS.h"
+#include "statements/uSQLManager.h"
+#include "support/db/FirebirdFixture.h"
+#include "support/platform/TempDir.h"
+
+namespace movrano::testing {
+namespace {
+
+constexpr const char* kTable = R"(
+  create table T (
+    GUID varchar(38) not null primary key,
+    HRID varchar(100),
+    QTY integer,
+    CREATEDBYGUID varchar(38),
+    LASTMODIFIEDBYGUID varchar(38),
+    USERSCOPE varchar(38),
+    NOTE blob sub_type text,
+    DATA blob sub_type binary,
+    MIXED varchar(38)
+  );)";
+
+constexpr const char* kStatements = R"(--$src_fit
+select GUID as "Guid", HRID, QTY, CREATEDBYGUID, LASTMODIFIEDBYGUID, USERSCOPE as "UserScope",
+       NOTE, DATA from T order by GUID
+--$dst_fit
+insert into T (GUID, HRID, QTY, CREATEDBYGUID, LASTMODIFIEDBYGUID, USERSCOPE, NOTE, DATA)
+values (:GUID, :HRID, :QTY, :CREATEDBYGUID, :LASTMODIFIEDBYGUID, :USERSCOPE, :NOTE, :DATA)
+--$src_mixed
+select GUID || 'x' as GUID, MIXED as "CreatedByGuid" from T order by GUID
+--$dst_mixed
+insert into T (GUID, CREATEDBYGUID) values (:GUID, :CREATEDBYGUID)
+--$src_two
+select GUID, HRID from T order by GUID
+--$dst_two
+insert into T (GUID, HRID) values (:guid, :hrid)
+--$dst_three
+insert into T (GUID, HRID, QTY) values (:GUID, :HRID, :QTY)
+--$dst_renamed
+insert into T (GUID, HRID) values (:GUID, :NAME)
+)";
+
+class CopyTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterIDSTypes();
+    source_.execScript(kTable);
+    dest_.execScript(kTable);
+    const auto file = dir_.path() / "copy.sql";
+    std::ofstream(file) << kStatements;
+    SQLManager().LoadFromFile(file.string());
+    newEngine();
+  }
+
+  // A fresh engine (its row count at 0) on new connections.
+  void newEngine() {
+    probe_.reset();
+    engine_ = std::make_unique<TVaultMigrationManager>(
+        "", "", "", "", "", TMigrationMode::mmSVSToTVSOffline,
+        [this](const std::string& l) { log_.push_back(l); },
+        [this](const std::string& c, int32_t p) { progress_.emplace_back(c, p); },
+        TTVSOracleParams{});
+    probe_ = std::make_unique<TVaultMigrationManagerProbe>(*engine_);
+    probe_->setConnections(source_.connect(), dest_.connect());
+  }
+
+  void fillSource(int rows) {
+    source_.execScript(
+        "set term ^;\nexecute block as declare i integer = 0; begin while (i < " +
+        std::to_string(rows) +
+        ") do begin insert into T (GUID, HRID) values (lpad(:i, 6, '0'), 'R' || :i); i = i + 1; "
+        "end end^\nset term ;^");
+  }
+
+  std::vector<std::vector<std::string>> destRows(const std::string& columns) {
+    db::Query q(probe_->dest());
+    q.setSql("select " + columns + " from T order by GUID");
+    q.open();
+    std::vector<std::vector<std::string>> rows;
+    for (; !q.eof(); q.next()) {
+      std::vector<std::string> row;
+      for (int i = 0; i < q.fieldCount(); ++i) {
+        const db::Field f = q.field(i);
+        row.push_back(f.isNull() ? "<null>" : f.asString());
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  DeployedStatements statements_{false};
+  TempDir dir_;
+  TempFirebirdDatabase source_{"copy-source"};
+  TempFirebirdDatabase dest_{"copy-dest"};
+  std::vector<std::string> log_;
+  std::vector<std::pair<std::string, int32_t>> progress_;
+  std::unique_ptr<TVaultMigrationManager> engine_;
+  std::unique_ptr<TVaultMigrationManagerProbe> probe_;
+};
+
+TEST_F(CopyTable, AColumnWithoutAParameterOfItsNameRefusesBeforeTheFirstRow) {
+  source_.execScript("insert into T (GUID, HRID) values ('g1', 'h1');");
+  try {
+    probe_->copyTable("src_two", "dst_renamed", "Renamed");
+    FAIL() << "no exception";
+  } catch (const EMovrano& e) {
+    EXPECT_STREQ(e.what(), "Could not find parameter HRID");
+  }
+  EXPECT_TRUE(destRows("GUID").empty());
+}
+
+TEST_F(CopyTable, CopiesValuesConvertsUserColumnsAndScopes) {
+  source_.execScript(R"(
+    insert into T values ('g1', 'h1', 5, 'u1', 'u2', null, null, x'', 'm1');
+    insert into T values ('g2', 'h2', null, null, 'u1', 'scope', 'memo', x'0102', null);
+  )");
+  probe_->copyTable("src_fit", "dst_fit", "Fit", {"UserScope"}, true);
+
+  // A user column spelt in another case is a plain value: NULL stays NULL.
+  probe_->copyTable("src_mixed", "dst_mixed", "Mixed");
+  EXPECT_EQ(destRows("GUID, HRID, QTY, CREATEDBYGUID, LASTMODIFIEDBYGUID, USERSCOPE, NOTE"),
+            (std::vector<std::vector<std::string>>{
+                {"g1", "h1", "5", "u1", "u2", DefaultOrganisationGUID, ""},
+                {"g1x", "<null>", "<null>", "m1", "<null>", "<null>", "<null>"},
+                {"g2", "h2", "<null>", "", "u1", DefaultOrganisationGUID, "memo"},
+                {"g2x", "<null>", "<null>", "<null>", "<null>", "<null>", "<null>"}}));
+  db::Query q(probe_->dest());
+  q.setSql("select DATA from T where GUID in ('g1', 'g2') order by GUID");
+  q.open();
+  EXPECT_TRUE(q.field(0).isNull());  // a zero-length BLOB becomes NULL
+  q.next();
+  EXPECT_EQ(q.field(0).asBytes(), (db::Bytes{1, 2}));
+  // Only the upper-case user columns are collected, each GUID once.
+  EXPECT_EQ(probe_->requiredUserKeys(), (std::vector<std::string>{"u1", "u2"}));
+  EXPECT_EQ(probe_->copiedItems(), 4);
+  EXPECT_EQ(log_, (std::vector<std::string>{"Start copy Fit", "Start copy Mixed"}));
+}
+
+TEST_F(CopyTable, AnEmptyTableIsLoggedAndCountsNothingButAMismatchStillRefuses) {
+  probe_->copyTable("src_two", "dst_two", "Empty");
+  EXPECT_EQ(log_, (std::vector<std::string>{"Start copy Empty", "Empty table Empty"}));
+  EXPECT_EQ(probe_->copiedItems(), 0);
+  try {
+    probe_->copyTable("src_two", "dst_three", "Mismatch");
+    FAIL() << "no exception";
+  } catch (const EMovrano& e) {
+    EXPECT_STREQ(e.what(), "Diffrenet parameters number in Mismatch");
+  }
+  EXPECT_TRUE(progress_.empty());
+}
+
+TEST_F(CopyTable, AFailingInsertLogsTheSourceRowAndPassesTheDatabaseErrorOn) {
+  source_.execScript("insert into T (GUID, HRID) values ('g1', 'h1');");
+  dest_.execScript("insert into T (GUID, HRID) values ('g1', 'taken');");
+  try {
+    probe_->copyTable("src_two", "dst_two", "Clash");
+    FAIL() << "no exception";
+  } catch (const db::EDatabaseError& e) {
+    EXPECT_NE(std::string(e.what()).find("PRIMARY"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(log_.back(), "Error inserting GUID=g1, HRID=h1, ");
+  EXPECT_EQ(probe_->copiedItems(), 0);
+}
+
+TEST_F(CopyTable, ReportsProgressEvery200RowsOfTheWholeRun) {
+  struct Case {
+    int32_t total;
+    int rowsFirst, rowsSecond;
+    std::vector<std::pair<std::string, int32_t>> expected;
+  };
+  const Case cases[] = {
+      {1000, 201, 0, {{"Copying data from First", 20}}},
+      {150, 150, 250, {{"Copying data from Second", 133}, {"Copying data from Second", 266}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.total);
+    newEngine();
+    progress_.clear();
+    probe_->setTotalItems(c.total);
+    fillSource(c.rowsFirst);
+    probe_->copyTable("src_two", "dst_two", "First");
+    dest_.execScript("delete from T;");
+    source_.execScript("delete from T;");
+    if (c.rowsSecond > 0) {
+      fillSource(c.rowsSecond);
+      probe_->copyTable("src_two", "dst_two", "Second");
+      dest_.execScript("delete from T;");
+      source_.execScript("delete from T;");
+    }
+    EXPECT_EQ(progress_, c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace movrano::testing

@@ -1,0 +1,77 @@
+#include "engine/EngineHarness.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "engine/Synchronizer.h"
+#include "services/IDS.h"
+#include "statements/uSQLManager.h"
+
+namespace movrano::testing {
+
+bool RunResult::succeeded() const {
+  return !lines.empty() && lines.back() == "Migration succesfully finished";
+}
+
+std::string RunResult::lineStartingWith(const std::string& prefix) const {
+  for (const auto& l : lines) {
+    if (l.rfind(prefix, 0) == 0) return l;
+  }
+  return {};
+}
+
+int RunResult::indexOf(const std::string& line) const {
+  const auto it = std::find(lines.begin(), lines.end(), line);
+  return it == lines.end() ? -1 : static_cast<int>(it - lines.begin());
+}
+
+RunResult RunMigration(const RunRequest& r) {
+  RegisterIDSTypes();
+  RunResult result;
+  QueuedSynchronizer sync;
+  std::atomic<bool> idle{false};
+  TMigrationThread* worker = nullptr;
+  TLogCallBack log;
+  if (r.withLogCallback) {
+    log = [&](const std::string& line) {
+      result.lines.push_back(line);
+      result.events.push_back("log");
+      if (r.onLine) r.onLine(line, *worker);
+    };
+  }
+  TProgressEvent progress;
+  if (r.onProgress) {
+    progress = [&](const std::string& caption, int32_t position) {
+      result.progress.emplace_back(caption, position);
+      r.onProgress(caption, position, *worker);
+    };
+  }
+  auto status = [&](bool busy) {
+    result.events.push_back(busy ? "busy" : "idle");
+    if (!busy) idle = true;
+  };
+  // Calls arrive only once runUntil serves them, so `worker` is set first.
+  worker = TMigrationThread::Create(r.sourceDatabaseFile, r.sourceStoragePath, r.destVaultPath,
+                                    r.userName, r.password, r.sourceVersion, r.destVersion, r.mode,
+                                    log, status, r.oracle, progress, sync, r.identity);
+  if (r.terminateAtOnce) worker->Terminate();
+  sync.runUntil([&] { return idle.load(); });
+  TMigrationThread::WaitForAll();
+  return result;
+}
+
+std::string DeployedStatementFile() {
+  return MOVRANO_STATEMENT_FILE;
+}
+
+DeployedStatements::DeployedStatements(bool load) {
+  FreeSQLManager();
+  CreateSQLManager();
+  if (load) SQLManager().LoadFromFile(DeployedStatementFile());
+}
+
+DeployedStatements::~DeployedStatements() {
+  FreeSQLManager();
+}
+
+}  // namespace movrano::testing

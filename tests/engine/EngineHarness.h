@@ -1,0 +1,62 @@
+#pragma once
+// Runs migrations for tests the way the window does: through the worker,
+// with the main thread serving its blocking calls, and records every log
+// line and busy/idle notice in order.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/MigrationThread.h"
+#include "support/platform/TestPlatform.h"
+
+namespace movrano::testing {
+
+struct RunRequest {
+  std::string sourceDatabaseFile;
+  std::string sourceStoragePath;
+  std::string destVaultPath;
+  std::string userName = "engineer@tavrin.example";
+  std::string password = "correct horse";
+  std::string sourceVersion;
+  std::string destVersion;
+  TMigrationMode mode = TMigrationMode::mmSVSToTVSOffline;
+  TTVSOracleParams oracle;
+  std::shared_ptr<IDSPort> identity;  // null: the engine makes its own client
+  bool withLogCallback = true;
+  // Called on the main thread with each line as it arrives.
+  std::function<void(const std::string&, TMigrationThread&)> onLine;
+  // Called on the main thread with each progress report (a callback is set
+  // only when this is).
+  std::function<void(const std::string&, int32_t, TMigrationThread&)> onProgress;
+  // Asked right after the worker was created.
+  bool terminateAtOnce = false;
+};
+
+struct RunResult {
+  std::vector<std::string> lines;   // the log lines, in order
+  std::vector<std::string> events;  // "busy", "idle" and "log" entries, in order
+  std::vector<std::pair<std::string, int32_t>> progress;
+
+  bool succeeded() const;
+  // The line that starts with `prefix`, or "" when none does.
+  std::string lineStartingWith(const std::string& prefix) const;
+  int indexOf(const std::string& line) const;  // -1 when absent
+};
+
+// Runs the request to its idle notice and waits until the worker is gone.
+RunResult RunMigration(const RunRequest& request);
+
+// The deployment's statement file, loaded into a fresh process-wide
+// catalogue for a test's lifetime.
+class DeployedStatements {
+ public:
+  explicit DeployedStatements(bool load = true);
+  ~DeployedStatements();
+  DeployedStatements(const DeployedStatements&) = delete;
+  DeployedStatements& operator=(const DeployedStatements&) = delete;
+};
+
+std::string DeployedStatementFile();
+
+}  // namespace movrano::testing
