@@ -1,0 +1,275 @@
+// Outpost vault migrations end to end: real Outpost and destination vaults,
+// the loopback identity service, the Outpost service double.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "db/Query.h"
+#include "engine/EngineHarness.h"
+#include "engine/VaultMigrationManager.h"
+#include "services/IDS.h"
+#include "support/services/FakeIdentityService.h"
+#include "support/vaults/SampleVault.h"
+#include "support/vaults/TableDump.h"
+
+namespace movrano::testing {
+namespace {
+
+using M = TMigrationMode;
+
+const std::vector<std::string> kOutpostCaptions = {"TLU_Folder",
+                                                   "ContentType",
+                                                   "DataFile",
+                                                   "DataFolder",
+                                                   "FolderParameter",
+                                                   "FolderType",
+                                                   "Item",
+                                                   "ItemLink",
+                                                   "ItemLinkParameter",
+                                                   "ItemRevision",
+                                                   "ItemRevisionLink",
+                                                   "ItemRevisionLinkParameter",
+                                                   "ItemRevisionParameter",
+                                                   "LifeCycleDefenition",
+                                                   "LifeCycleStage",
+                                                   "LifeCycleState",
+                                                   "LifeCycleStateChange",
+                                                   "LifeCycleStateTransition",
+                                                   "RevisionNameLevel",
+                                                   "RevisionNamingScheme",
+                                                   "RevisionNamingScheme rights",
+                                                   "LifeCycleDefenition rights",
+                                                   "ACL.Users",
+                                                   "ACL.Org",
+                                                   "ACLPublic"};
+
+// Tables the Outpost plan moves unchanged (same columns on both sides).
+const std::vector<std::string> kPlainTables = {"TLU_FOLDER",
+                                               "TLU_CONTENTTYPE",
+                                               "TLU_DATAFILE",
+                                               "TLU_DATAFOLDER",
+                                               "TLU_FOLDERPARAMETER",
+                                               "TLU_FOLDERTYPE",
+                                               "TLU_ITEM",
+                                               "TLU_ITEMLINK",
+                                               "TLU_ITEMLINKPARAMETER",
+                                               "TLU_ITEMREVISION",
+                                               "TLU_ITEMREVISIONLINK",
+                                               "TLU_ITEMREVISIONLINKPARAMETER",
+                                               "TLU_ITEMREVISIONPARAMETER",
+                                               "TLU_LIFECYCLEDEFINITION",
+                                               "TLU_LIFECYCLESTAGE",
+                                               "TLU_LIFECYCLESTATE",
+                                               "TLU_LIFECYCLESTATETRANSITION",
+                                               "TLU_REVISIONNAMELEVEL",
+                                               "TLU_REVISIONNAMINGSCHEME"};
+
+std::vector<std::string> Captions(const RunResult& run) {
+  std::vector<std::string> captions;
+  for (const auto& l : run.lines) {
+    if (l.rfind("Start copy ", 0) == 0) captions.push_back(l.substr(11));
+  }
+  return captions;
+}
+
+std::vector<std::vector<std::string>> Rows(db::Connection& c, const std::string& sql) {
+  db::Query q(c);
+  q.setSql(sql);
+  q.open();
+  std::vector<std::vector<std::string>> rows;
+  for (; !q.eof(); q.next()) {
+    std::vector<std::string> row;
+    for (int i = 0; i < q.fieldCount(); ++i)
+      row.push_back(q.field(i).asString());
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+class Outpost : public ::testing::TestWithParam<M> {
+ protected:
+  void SetUp() override {
+    RegisterIDSTypes();
+    platform_.services->addService(kOutpostServiceName, {ServiceState::Running});
+    identity_.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-9", "ACC-9", "U-9"});
+    const auto& guids = SampleUserGuids();
+    // The first two share a group; the second is twice in it; the last
+    // referenced user is unknown to the service.
+    identity_.AddUser({guids[0],
+                       "ACC-9",
+                       "alice.meyer",
+                       "Alice",
+                       "Meyer",
+                       "alice@example.com",
+                       {{"Phone", "+49 30 1234"}, {"phone", "ignored"}, {"Salutation", "Dr."}},
+                       {{{"Name", "Engineers"}, {"GroupId", "{G-1}"}, {"AccountId", "ACC-9"}}}});
+    identity_.AddUser({guids[1],
+                       "ACC-9",
+                       "juergen.weiss",
+                       "Jürgen",
+                       "Weiß",
+                       "jw@example.com",
+                       {},
+                       {{{"Name", "Engineers"}, {"GroupId", "{G-1}"}, {"AccountId", "ACC-9"}},
+                        {{"Name", "Engineers"}, {"GroupId", "{G-1}"}, {"AccountId", "ACC-9"}},
+                        {{"Name", "Review Board"}, {"GroupId", "{G-2}"}, {"AccountId", "ACC-9"}}}});
+    identity_.AddUser(
+        {guids[2], "ACC-9", "sofia.nunez", "Sofía", "Núñez", "sofia@example.com", {}, {}});
+  }
+
+  SampleVault& dest() {
+    if (!dest_) {
+      dest_ = std::make_unique<SampleVault>(
+          GetParam() == M::mmOutpostToSVS ? VaultEdition::Solo : VaultEdition::Server,
+          FreshInstall());
+    }
+    return *dest_;
+  }
+
+  RunRequest request() {
+    RunRequest r;
+    r.mode = GetParam();
+    r.sourceDatabaseFile = source_.databaseFile();
+    r.sourceStoragePath = source_.fileStorageFolder();
+    r.destVaultPath = dest().vaultFolder();
+    r.identity = GetIDSPort(false, identity_.Url());
+    return r;
+  }
+
+  TestPlatform platform_;
+  DeployedStatements statements_;
+  FakeIdentityService identity_;
+  SampleVault source_{VaultEdition::Outpost};
+  std::unique_ptr<SampleVault> dest_;
+};
+
+TEST_P(Outpost, CopiesTheRowsAndWritesTheReferencedUsersGroupsAndMemberships) {
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(Captions(run), kOutpostCaptions);
+  const auto& guids = SampleUserGuids();
+  const int missing = run.indexOf("User " + guids[3] + " not found in IDS");
+  const int users = run.indexOf("Saving users");
+  const int groups = run.indexOf("Saving groups");
+  const int started = run.indexOf("Outpost Vault service started TavrinOutpostVaultService");
+  EXPECT_GT(missing, run.indexOf("Start copy ACLPublic"));
+  EXPECT_LT(missing, users);
+  EXPECT_EQ(groups, users + 1);
+  EXPECT_LT(groups, started);
+  EXPECT_EQ(platform_.services->calls(kOutpostServiceName).stopRequests, 1);
+  EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+
+  // One query for every collected GUID, with the session headers in order.
+  ASSERT_EQ(identity_.UsersQueries().size(), 1u);
+  const UsersQuery query = identity_.UsersQueries()[0];
+  EXPECT_EQ(std::set<std::string>(query.userIds.begin(), query.userIds.end()),
+            std::set<std::string>(guids.begin(), guids.end()));
+  EXPECT_EQ(query.accountId, "ACC-9");
+  EXPECT_EQ(query.batchSize, "100500");
+  EXPECT_FALSE(query.getExtraData);
+  const auto requests = identity_.Server().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].soapAction, "QueryUsersDetails");
+  ASSERT_EQ(requests[1].headers.size(), 2u);
+  EXPECT_EQ(requests[1].headers[0].name, "SessionID");
+  EXPECT_EQ(requests[1].headers[0].text, "SESSION-9");
+  EXPECT_EQ(requests[1].headers[1].name, "APIVersion");
+  EXPECT_EQ(requests[1].headers[1].text, "2.0");
+
+  auto src = source_.connect();
+  auto dst = dest().connect();
+  const auto expected = AsCopied(DumpTables(*src, kPlainTables));
+  const auto copied = DumpTables(*dst, kPlainTables);
+  for (const auto& table : kPlainTables) {
+    SCOPED_TRACE(table);
+    EXPECT_EQ(copied.at(table), expected.at(table));
+  }
+
+  EXPECT_EQ(Rows(*dst,
+                 "select GUID, USERNAME, FIRSTNAME, PHONE, FAX, SALUTATION, PASSWORD, "
+                 "ORGANISATIONGUID, ACTIVE from IDS_USER where GUID in ('" +
+                     guids[0] + "', '" + guids[1] + "', '" + guids[2] + "', '" + guids[3] +
+                     "') order by USERNAME"),
+            (std::vector<std::vector<std::string>>{
+                {guids[0], "alice.meyer", "Alice", "+49 30 1234", "", "Dr.",
+                 "5f0c9e27b1d4a8363e2f71c0ad94b58e", DefaultOrganisationGUID, "1"},
+                {guids[1], "juergen.weiss", "Jürgen", "", "", "",
+                 "5f0c9e27b1d4a8363e2f71c0ad94b58e", DefaultOrganisationGUID, "1"},
+                {guids[2], "sofia.nunez", "Sofía", "", "", "", "5f0c9e27b1d4a8363e2f71c0ad94b58e",
+                 DefaultOrganisationGUID, "1"}}));
+  const auto memberships =
+      Rows(*dst,
+           "select GUID, GROUPGUID, USERGUID, NAME, ORGANISATIONGUID from IDS_GROUPMEMBERSHIP "
+           "where GROUPGUID in ('{G-1}', '{G-2}') order by USERGUID, NAME");
+  ASSERT_EQ(memberships.size(), 4u);
+  std::set<std::string> membershipGuids;
+  for (const auto& m : memberships) {
+    membershipGuids.insert(m[0]);
+    EXPECT_EQ(m[0].size(), 38u);
+    EXPECT_EQ(m[4], DefaultOrganisationGUID);
+  }
+  EXPECT_EQ(membershipGuids.size(), 4u);
+  EXPECT_EQ(Rows(*dst,
+                 "select GUID, NAME, ORGANISATIONGUID, ACTIVE from IDS_GROUP where GUID in "
+                 "('{G-1}', '{G-2}') order by GUID"),
+            (std::vector<std::vector<std::string>>{
+                {"{G-1}", "Engineers", DefaultOrganisationGUID, "1"},
+                {"{G-2}", "Review Board", DefaultOrganisationGUID, "1"}}));
+  // Organisation-scoped rights now name the destination's organisation.
+  EXPECT_TRUE(Rows(*dst, std::string("select USERSCOPE from ACLDATA where SCOPETYPE = 3 and ") +
+                             "USERSCOPE <> '" + DefaultOrganisationGUID + "'")
+                  .empty());
+}
+
+TEST_P(Outpost, IdentityFailuresEndTheRunWithTheDestinationUnchanged) {
+  struct Case {
+    const char* name;
+    std::function<void(LoopbackSoapServer&)> arrange;
+    std::string errorStart;
+  };
+  const Case cases[] = {
+      {"fault",
+       [](LoopbackSoapServer& s) {
+         s.FailNext("QueryUsersDetails", Failure::Fault("Session expired"));
+       },
+       "ERROR - ERemotableException Session expired"},
+      {"malformed",
+       [](LoopbackSoapServer& s) {
+         s.FailNext("QueryUsersDetails", Failure::Raw(200, "<not-soap"));
+       },
+       "ERROR - ESOAPMessageError "},
+      {"http status",
+       [](LoopbackSoapServer& s) { s.FailNext("QueryUsersDetails", Failure::Raw(503, "busy")); },
+       "ERROR - ESOAPHTTPException "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dest_.reset();
+    const DatabaseRows before = DumpTables(*dest().connect());
+    c.arrange(identity_.Server());
+    const RunResult run = RunMigration(request());
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[run.lines.size() - 2].rfind(c.errorStart, 0), 0u)
+        << run.lines[run.lines.size() - 2];
+    EXPECT_EQ(run.lines.back(), "Import aborted");
+    EXPECT_EQ(DumpTables(*dest().connect()), before);
+    EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+  }
+}
+
+TEST_P(Outpost, AnUnreachableServiceEndsTheRunAtTheLogin) {
+  RunRequest r = request();
+  identity_.Server().Stop();
+  const RunResult run = RunMigration(r);
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[run.lines.size() - 2].rfind("ERROR - ESOAPHTTPException ", 0), 0u)
+      << run.lines[run.lines.size() - 2];
+  EXPECT_EQ(platform_.services->calls(kOutpostServiceName).opens, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDestinations, Outpost,
+                         ::testing::Values(M::mmOutpostToTVS, M::mmOutpostToSVS),
+                         [](const auto& info) { return MigrationModeName(info.param); });
+
+}  // namespace
+}  // namespace movrano::testing
