@@ -1,6 +1,8 @@
 // The data work of the Outpost and Solo Vault sources: vault identity and
 // the fixed copy plans in one destination transaction, the file storage,
 // and the hand-off to the part catalog migration.
+#include "engine/CopyPlans.h"
+
 #include "catalog/PCLMigrationManager.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/DirectoryCopy.h"
@@ -10,14 +12,10 @@ namespace movrano {
 
 namespace {
 
-struct CopyStep {
-  const char* caption;
-  const char* source;
-  const char* dest;
-};
+using C = TUserScopeConversion;
 
-// Steps both plans share, in plan order; each plan adds its own around them.
-constexpr CopyStep kCommonSteps[] = {
+// Steps both plans share, before and after their own state-change step.
+const std::vector<TCopyStep> kCommonSteps = {
     {"TLU_Folder", "sql_source_folders", "sql_dest_folders"},
     {"ContentType", "sql_source_contenttype", "sql_dest_contenttype"},
     {"DataFile", "sql_source_datafile", "sql_dest_datafile"},
@@ -37,29 +35,20 @@ constexpr CopyStep kCommonSteps[] = {
     {"LifeCycleState", "sql_source_lifecyclestate", "sql_dest_lifecyclestate"},
 };
 
-constexpr CopyStep kOutpostStateChange = {"LifeCycleStateChange", "sql_source_lifecyclestatechange",
-                                          "sql_dest_lifecyclestatechange"};
-constexpr CopyStep kSoloStateChange = {"LifeCycleStateChange",
-                                       "sql_source_solo_lifecyclestatechange",
-                                       "sql_dest_solo_lifecyclestatechange"};
-
-constexpr CopyStep kNamingSteps[] = {
+const std::vector<TCopyStep> kNamingSteps = {
     {"LifeCycleStateTransition", "sql_source_lifecyclestatetransition",
      "sql_dest_lifecyclestatetransition"},
     {"RevisionNameLevel", "sql_source_revisionnamelevel", "sql_dest_revisionnamelevel"},
     {"RevisionNamingScheme", "sql_source_resiionnamingscheme", "sql_dest_resiionnamingscheme"},
 };
 
-constexpr CopyStep kSoloOnlySteps[] = {
-    {"AcquisitionPointer", "sql_source_acquisitionpointer", "sql_dest_acquisitionpointer"},
-    {"ACLDataFull", "sql_source_acldata_full", "sql_dest_acldata_full"},
-    {"Users", "sql_source_solo_user", "sql_dest_solo_user"},
-    {"Groups", "sql_source_solo_group", "sql_dest_solo_group"},
-    {"Membership", "sql_source_solo_membership", "sql_dest_solo_membership"},
-    {"Organizations", "sql_source_solo_org", "sql_dest_solo_org"},
-};
-
-constexpr const char* kAclInsert = "sql_acl_insert";
+std::vector<TCopyStep> Plan(const TCopyStep& stateChange, const std::vector<TCopyStep>& own) {
+  std::vector<TCopyStep> plan = kCommonSteps;
+  plan.push_back(stateChange);
+  plan.insert(plan.end(), kNamingSteps.begin(), kNamingSteps.end());
+  plan.insert(plan.end(), own.begin(), own.end());
+  return plan;
+}
 
 std::string WithoutTrailingDelimiter(const std::string& folder) {
   if (!folder.empty() && folder.back() == '/') return folder.substr(0, folder.size() - 1);
@@ -112,31 +101,55 @@ void TVaultMigrationManager::UpdateVaultInfo() {
   WriteLogFmt("Dest vault updated to GUID=%s HRID=%s Description=%s", guid, hrid, description);
 }
 
+const std::vector<TCopyStep>& OutpostCopyPlan() {
+  static const std::vector<TCopyStep> plan = Plan(
+      {"LifeCycleStateChange", "sql_source_lifecyclestatechange", "sql_dest_lifecyclestatechange"},
+      {
+          {"RevisionNamingScheme rights", "sql_source_resiionnamingscheme_rights",
+           "sql_acl_insert"},
+          {"LifeCycleDefenition rights", "sql_source_lifecycle_rights", "sql_acl_insert"},
+          {"ACL.Users", "sql_acl_copy_users", "sql_acl_insert", C::CollectUserGUID},
+          {"ACL.Org", "sql_acl_copy_organizations", "sql_acl_insert", C::ConvertToOrganisationGUID},
+          {"ACLPublic", "sql_acl_copy_public", "sql_acl_insert"},
+      });
+  return plan;
+}
+
+const std::vector<TCopyStep>& SoloCopyPlan() {
+  static const std::vector<TCopyStep> plan = Plan(
+      {"LifeCycleStateChange", "sql_source_solo_lifecyclestatechange",
+       "sql_dest_solo_lifecyclestatechange"},
+      {
+          {"AcquisitionPointer", "sql_source_acquisitionpointer", "sql_dest_acquisitionpointer"},
+          {"ACLDataFull", "sql_source_acldata_full", "sql_dest_acldata_full"},
+          {"Users", "sql_source_solo_user", "sql_dest_solo_user"},
+          {"Groups", "sql_source_solo_group", "sql_dest_solo_group"},
+          {"Membership", "sql_source_solo_membership", "sql_dest_solo_membership"},
+          {"Organizations", "sql_source_solo_org", "sql_dest_solo_org"},
+      });
+  return plan;
+}
+
+void TVaultMigrationManager::CopyPlan(const std::vector<TCopyStep>& plan) {
+  for (const TCopyStep& step : plan) {
+    TConvertProc convert;
+    if (step.userScope == C::CollectUserGUID) {
+      convert = [this](const std::string& v) { return CollectUserGUID(v); };
+    } else if (step.userScope == C::ConvertToOrganisationGUID) {
+      convert = [this](const std::string& v) { return ConvertToOrganisationGUID(v); };
+    }
+    const std::vector<std::string> fields =
+        convert ? std::vector<std::string>{"UserScope"} : std::vector<std::string>{};
+    CopyTable(step.source, step.dest, step.caption, fields, convert);
+  }
+}
+
 void TVaultMigrationManager::CopyOutpostTables() {
-  for (const CopyStep& s : kCommonSteps)
-    CopyTable(s.source, s.dest, s.caption, {}, nullptr);
-  CopyTable(kOutpostStateChange.source, kOutpostStateChange.dest, kOutpostStateChange.caption, {},
-            nullptr);
-  for (const CopyStep& s : kNamingSteps)
-    CopyTable(s.source, s.dest, s.caption, {}, nullptr);
-  CopyTable("sql_source_resiionnamingscheme_rights", kAclInsert, "RevisionNamingScheme rights", {},
-            nullptr);
-  CopyTable("sql_source_lifecycle_rights", kAclInsert, "LifeCycleDefenition rights", {}, nullptr);
-  CopyTable("sql_acl_copy_users", kAclInsert, "ACL.Users", {"UserScope"},
-            [this](const std::string& v) { return CollectUserGUID(v); });
-  CopyTable("sql_acl_copy_organizations", kAclInsert, "ACL.Org", {"UserScope"},
-            [this](const std::string& v) { return ConvertToOrganisationGUID(v); });
-  CopyTable("sql_acl_copy_public", kAclInsert, "ACLPublic", {}, nullptr);
+  CopyPlan(OutpostCopyPlan());
 }
 
 void TVaultMigrationManager::CopySoloTables() {
-  for (const CopyStep& s : kCommonSteps)
-    CopyTable(s.source, s.dest, s.caption, {}, nullptr);
-  CopyTable(kSoloStateChange.source, kSoloStateChange.dest, kSoloStateChange.caption, {}, nullptr);
-  for (const CopyStep& s : kNamingSteps)
-    CopyTable(s.source, s.dest, s.caption, {}, nullptr);
-  for (const CopyStep& s : kSoloOnlySteps)
-    CopyTable(s.source, s.dest, s.caption, {}, nullptr);
+  CopyPlan(SoloCopyPlan());
 }
 
 void TVaultMigrationManager::MigratePartCatalog() {

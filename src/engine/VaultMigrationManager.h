@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/Connection.h"
+#include "engine/CopyPlans.h"
 #include "engine/Utils.h"
 #include "services/IDSTypes.h"
 
@@ -93,6 +94,7 @@ class TVaultMigrationManager {
   void UpdateVaultInfo();
   void CopyOutpostTables();
   void CopySoloTables();
+  void CopyPlan(const std::vector<TCopyStep>& plan);
   void MigratePartCatalog();
   void CopyFileStorage();
 

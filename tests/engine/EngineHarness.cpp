@@ -25,6 +25,15 @@ int RunResult::indexOf(const std::string& line) const {
   return it == lines.end() ? -1 : static_cast<int>(it - lines.begin());
 }
 
+std::vector<std::string> RunResult::copyCaptions() const {
+  static const std::string kStart = "Start copy ";
+  std::vector<std::string> captions;
+  for (const auto& l : lines) {
+    if (l.rfind(kStart, 0) == 0) captions.push_back(l.substr(kStart.size()));
+  }
+  return captions;
+}
+
 RunResult RunMigration(const RunRequest& r) {
   RegisterIDSTypes();
   RunResult result;

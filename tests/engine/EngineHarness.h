@@ -42,6 +42,8 @@ struct RunResult {
   // The line that starts with `prefix`, or "" when none does.
   std::string lineStartingWith(const std::string& prefix) const;
   int indexOf(const std::string& line) const;  // -1 when absent
+  // The captions of the "Start copy %s" lines, in order.
+  std::vector<std::string> copyCaptions() const;
 };
 
 // Runs the request to its idle notice and waits until the worker is gone.

@@ -64,14 +64,6 @@ const std::vector<std::string> kPlainTables = {"TLU_FOLDER",
                                                "TLU_REVISIONNAMELEVEL",
                                                "TLU_REVISIONNAMINGSCHEME"};
 
-std::vector<std::string> Captions(const RunResult& run) {
-  std::vector<std::string> captions;
-  for (const auto& l : run.lines) {
-    if (l.rfind("Start copy ", 0) == 0) captions.push_back(l.substr(11));
-  }
-  return captions;
-}
-
 std::vector<std::vector<std::string>> Rows(db::Connection& c, const std::string& sql) {
   db::Query q(c);
   q.setSql(sql);
@@ -146,7 +138,7 @@ class Outpost : public ::testing::TestWithParam<M> {
 TEST_P(Outpost, CopiesTheRowsAndWritesTheReferencedUsersGroupsAndMemberships) {
   const RunResult run = RunMigration(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_EQ(Captions(run), kOutpostCaptions);
+  EXPECT_EQ(run.copyCaptions(), kOutpostCaptions);
   const auto& guids = SampleUserGuids();
   const int missing = run.indexOf("User " + guids[3] + " not found in IDS");
   const int users = run.indexOf("Saving users");

@@ -52,14 +52,6 @@ std::set<std::string> FilesBelow(const fs::path& root) {
   return files;
 }
 
-std::vector<std::string> Captions(const RunResult& run) {
-  std::vector<std::string> captions;
-  for (const auto& l : run.lines) {
-    if (l.rfind("Start copy ", 0) == 0) captions.push_back(l.substr(11));
-  }
-  return captions;
-}
-
 class SoloOffline : public ::testing::Test {
  protected:
   void SetUp() override { RegisterIDSTypes(); }
@@ -84,7 +76,7 @@ class SoloOffline : public ::testing::Test {
 TEST_F(SoloOffline, CopiesEveryTableTheFilesAndTheVaultIdentity) {
   const RunResult run = RunMigration(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_EQ(Captions(run), kSoloCaptions);
+  EXPECT_EQ(run.copyCaptions(), kSoloCaptions);
   EXPECT_EQ(run.events.front(), "busy");
   EXPECT_EQ(run.events.back(), "idle");
   EXPECT_EQ(run.lineStartingWith("Retreiving"), "");
@@ -134,8 +126,8 @@ TEST_F(SoloOffline, AFailureAtTheTenthStepLeavesTheDestinationAsItWasButKeepsThe
 
   const RunResult run = RunMigration(request());
   EXPECT_FALSE(run.succeeded());
-  EXPECT_EQ(Captions(run).size(), 10u);
-  EXPECT_EQ(Captions(run).back(), "ItemRevision");
+  EXPECT_EQ(run.copyCaptions().size(), 10u);
+  EXPECT_EQ(run.copyCaptions().back(), "ItemRevision");
   const std::string failure = run.lineStartingWith("Error inserting ");
   EXPECT_NE(failure.find("HRID=" + refused + ", "), std::string::npos) << failure;
   EXPECT_EQ(run.lines[run.lines.size() - 2].rfind("ERROR - EZSQLException ", 0), 0u);

@@ -31,17 +31,6 @@ bool ServerAnswers() {
   return ok;
 }
 
-db::ConnectionParams ParamsFor(const std::string& path) {
-  db::ConnectionParams p;
-  p.protocol = db::kFirebirdProtocol;
-  p.host = kFirebirdHost;
-  p.database = path;
-  p.user = kFirebirdUser;
-  p.password = kFirebirdPassword;
-  p.clientCodePage = "UTF8";
-  return p;
-}
-
 // Removes the folder when the test process ends.
 struct TempFolder {
   std::string path;
@@ -60,6 +49,30 @@ struct TempFolder {
 
 }  // namespace
 
+db::ConnectionParams TestConnectionParams(const std::string& path) {
+  db::ConnectionParams p;
+  p.protocol = db::kFirebirdProtocol;
+  p.host = kFirebirdHost;
+  p.database = path;
+  p.user = kFirebirdUser;
+  p.password = kFirebirdPassword;
+  p.clientCodePage = "UTF8";
+  return p;
+}
+
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path) {
+  const db::ConnectionParams p = TestConnectionParams(path);
+  auto c = std::make_unique<db::Connection>();
+  c->setProtocol(p.protocol);
+  c->setHostName(p.host);
+  c->setDatabase(p.database);
+  c->setUser(p.user);
+  c->setPassword(p.password);
+  c->setClientCodepage(p.clientCodePage);
+  c->connect();
+  return c;
+}
+
 const std::string& FirebirdTempFolder() {
   static TempFolder folder;
   return folder.path;
@@ -74,12 +87,12 @@ TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name) {
         "No Firebird server answers on 127.0.0.1:3050; run scripts/setup.sh to install and start "
         "it");
   }
-  db::CreateFirebirdDatabase(ParamsFor(path_));
+  db::CreateFirebirdDatabase(TestConnectionParams(path_));
 }
 
 TempFirebirdDatabase::~TempFirebirdDatabase() {
   try {
-    db::DropFirebirdDatabase(ParamsFor(path_));
+    db::DropFirebirdDatabase(TestConnectionParams(path_));
   } catch (...) {
     std::error_code ec;
     fs::remove(path_, ec);
@@ -87,16 +100,7 @@ TempFirebirdDatabase::~TempFirebirdDatabase() {
 }
 
 std::unique_ptr<db::Connection> TempFirebirdDatabase::connect() const {
-  auto c = std::make_unique<db::Connection>();
-  const db::ConnectionParams p = ParamsFor(path_);
-  c->setProtocol(p.protocol);
-  c->setHostName(p.host);
-  c->setDatabase(p.database);
-  c->setUser(p.user);
-  c->setPassword(p.password);
-  c->setClientCodepage(p.clientCodePage);
-  c->connect();
-  return c;
+  return ConnectTestDatabase(path_);
 }
 
 void TempFirebirdDatabase::execScript(const std::string& script) const {

@@ -14,6 +14,11 @@ inline constexpr const char* kFirebirdUser = "SYSDBA";
 inline constexpr const char* kFirebirdPassword = "quartzfen";
 inline constexpr const char* kFirebirdHost = "localhost";
 
+// The engine's way to reach a database file: "firebird-2.1" on localhost,
+// SYSDBA, client code page UTF8.
+db::ConnectionParams TestConnectionParams(const std::string& path);
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path);
+
 // A temporary folder, made once per process, that the server can write.
 const std::string& FirebirdTempFolder();
 

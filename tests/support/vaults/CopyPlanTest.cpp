@@ -9,6 +9,7 @@
 #include <set>
 
 #include "db/Query.h"
+#include "engine/CopyPlans.h"
 #include "platform/Text.h"
 #include "statements/uSQLUtils.h"
 #include "support/vaults/SampleVault.h"
@@ -18,74 +19,11 @@
 namespace movrano::testing {
 namespace {
 
-enum class Conversion { None, CollectUser, Organisation };
-
-struct Step {
-  const char* caption;
-  const char* source;
-  const char* dest;
-  Conversion userScope = Conversion::None;  // the conversion of the column "UserScope"
-};
-
-// The steps both plans share, around the state changes.
-const std::vector<Step> kFirstSteps = {
-    {"TLU_Folder", "sql_source_folders", "sql_dest_folders"},
-    {"ContentType", "sql_source_contenttype", "sql_dest_contenttype"},
-    {"DataFile", "sql_source_datafile", "sql_dest_datafile"},
-    {"DataFolder", "sql_source_datafolder", "sql_dest_datafolder"},
-    {"FolderParameter", "sql_source_folderparameter", "sql_dest_folderparameter"},
-    {"FolderType", "sql_source_foldertype", "sql_dest_foldertype"},
-    {"Item", "sql_source_item", "sql_dest_item"},
-    {"ItemLink", "sql_source_itemlink", "sql_dest_itemlink"},
-    {"ItemLinkParameter", "sql_source_itemlinkparameter", "sql_dest_itemlinkparameter"},
-    {"ItemRevision", "sql_source_itemrevision", "sql_dest_itemrevision"},
-    {"ItemRevisionLink", "sql_source_itemrevisionlink", "sql_dest_itemrevisionlink"},
-    {"ItemRevisionLinkParameter", "sql_source_itemrevisionlinkparameter",
-     "sql_dest_itemrevisionlinkparameter"},
-    {"ItemRevisionParameter", "sql_source_itemrevisionparameter", "sql_dest_itemrevisionparameter"},
-    {"LifeCycleDefenition", "sql_source_lifecycledefinition", "sql_dest_lifecycledefinition"},
-    {"LifeCycleStage", "sql_source_lifecyclestage", "sql_dest_lifecyclestage"},
-    {"LifeCycleState", "sql_source_lifecyclestate", "sql_dest_lifecyclestate"},
-};
-const std::vector<Step> kNamingSteps = {
-    {"LifeCycleStateTransition", "sql_source_lifecyclestatetransition",
-     "sql_dest_lifecyclestatetransition"},
-    {"RevisionNameLevel", "sql_source_revisionnamelevel", "sql_dest_revisionnamelevel"},
-    {"RevisionNamingScheme", "sql_source_resiionnamingscheme", "sql_dest_resiionnamingscheme"},
-};
-
-std::vector<Step> Plan(const Step& stateChange, const std::vector<Step>& own) {
-  std::vector<Step> plan = kFirstSteps;
-  plan.push_back(stateChange);
-  plan.insert(plan.end(), kNamingSteps.begin(), kNamingSteps.end());
-  plan.insert(plan.end(), own.begin(), own.end());
-  return plan;
-}
-
-const std::vector<Step> kOutpostPlan = Plan(
-    {"LifeCycleStateChange", "sql_source_lifecyclestatechange", "sql_dest_lifecyclestatechange"},
-    {
-        {"RevisionNamingScheme rights", "sql_source_resiionnamingscheme_rights", "sql_acl_insert"},
-        {"LifeCycleDefenition rights", "sql_source_lifecycle_rights", "sql_acl_insert"},
-        {"ACL.Users", "sql_acl_copy_users", "sql_acl_insert", Conversion::CollectUser},
-        {"ACL.Org", "sql_acl_copy_organizations", "sql_acl_insert", Conversion::Organisation},
-        {"ACLPublic", "sql_acl_copy_public", "sql_acl_insert"},
-    });
-
-const std::vector<Step> kSoloPlan =
-    Plan({"LifeCycleStateChange", "sql_source_solo_lifecyclestatechange",
-          "sql_dest_solo_lifecyclestatechange"},
-         {
-             {"AcquisitionPointer", "sql_source_acquisitionpointer", "sql_dest_acquisitionpointer"},
-             {"ACLDataFull", "sql_source_acldata_full", "sql_dest_acldata_full"},
-             {"Users", "sql_source_solo_user", "sql_dest_solo_user"},
-             {"Groups", "sql_source_solo_group", "sql_dest_solo_group"},
-             {"Membership", "sql_source_solo_membership", "sql_dest_solo_membership"},
-             {"Organizations", "sql_source_solo_org", "sql_dest_solo_org"},
-         });
+using Conversion = TUserScopeConversion;
+using Step = TCopyStep;
 
 const std::vector<Step>& PlanOf(VaultEdition source) {
-  return source == VaultEdition::Outpost ? kOutpostPlan : kSoloPlan;
+  return source == VaultEdition::Outpost ? OutpostCopyPlan() : SoloCopyPlan();
 }
 
 bool IsUserColumn(const std::string& name) {
@@ -118,7 +56,7 @@ void CopyStep(db::Connection& source, db::Connection& dest, const Step& step,
       const db::Field field = from->field(i);
       db::Param& p = *params[i];
       const bool userScope = field.name() == "UserScope" && step.userScope != Conversion::None;
-      if (userScope && step.userScope == Conversion::Organisation) {
+      if (userScope && step.userScope == Conversion::ConvertToOrganisationGUID) {
         p.setText(kDefaultOrganisationGuid);
       } else if (userScope || IsUserColumn(field.name())) {
         if (!field.isNull() && !field.asString().empty()) users.insert(field.asString());

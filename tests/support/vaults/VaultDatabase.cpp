@@ -7,28 +7,13 @@
 
 namespace movrano::testing {
 
-namespace {
-
-db::ConnectionParams ParamsFor(const std::string& path) {
-  db::ConnectionParams p;
-  p.protocol = db::kFirebirdProtocol;
-  p.host = kFirebirdHost;
-  p.database = path;
-  p.user = kFirebirdUser;
-  p.password = kFirebirdPassword;
-  p.clientCodePage = "UTF8";
-  return p;
-}
-
-}  // namespace
-
 VaultDatabase::VaultDatabase(std::string path) : path_(std::move(path)) {
-  db::CreateFirebirdDatabase(ParamsFor(path_));
+  db::CreateFirebirdDatabase(TestConnectionParams(path_));
 }
 
 VaultDatabase::~VaultDatabase() {
   try {
-    db::DropFirebirdDatabase(ParamsFor(path_));
+    db::DropFirebirdDatabase(TestConnectionParams(path_));
   } catch (...) {
     std::error_code ec;
     std::filesystem::remove(path_, ec);
@@ -36,16 +21,7 @@ VaultDatabase::~VaultDatabase() {
 }
 
 std::unique_ptr<db::Connection> VaultDatabase::connect() const {
-  const db::ConnectionParams p = ParamsFor(path_);
-  auto c = std::make_unique<db::Connection>();
-  c->setProtocol(p.protocol);
-  c->setHostName(p.host);
-  c->setDatabase(p.database);
-  c->setUser(p.user);
-  c->setPassword(p.password);
-  c->setClientCodepage(p.clientCodePage);
-  c->connect();
-  return c;
+  return ConnectTestDatabase(path_);
 }
 
 void VaultDatabase::run(const std::string& script, bool oneTransaction) const {
