@@ -154,6 +154,7 @@ TEST_F(SoloOffline, ACancellationAtAProgressReportRollsBackEverything) {
   EXPECT_EQ(run.indexOf("Import aborted"), -1);
   EXPECT_EQ(run.events.back(), "idle");
   EXPECT_EQ(destTables(), before);
+  EXPECT_FALSE(FilesBelow(dest_.fileStorageFolder()).empty());
 }
 
 }  // namespace
