@@ -170,6 +170,16 @@ TEST_F(CopyTable, AFailingInsertLogsTheSourceRowAndPassesTheDatabaseErrorOn) {
   EXPECT_EQ(probe_->copiedItems(), 0);
 }
 
+TEST_F(CopyTable, TheFailureLineShowsBinaryBlobsByTheirSize) {
+  source_.execScript(
+      "insert into T (GUID, HRID, NOTE, DATA) values ('g1', null, 'memo', x'00FF10');");
+  dest_.execScript("insert into T (GUID) values ('g1');");
+  EXPECT_THROW(probe_->copyTable("src_fit", "dst_fit", "Fit"), db::EDatabaseError);
+  EXPECT_EQ(log_.back(),
+            "Error inserting Guid=g1, HRID=, QTY=, CREATEDBYGUID=, LASTMODIFIEDBYGUID=, "
+            "UserScope=, NOTE=memo, DATA=(BLOB, 3 bytes), ");
+}
+
 TEST_F(CopyTable, ReportsProgressEvery200RowsOfTheWholeRun) {
   struct Case {
     int32_t total;

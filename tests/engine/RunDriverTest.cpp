@@ -150,6 +150,17 @@ TEST_F(RunDriver, LoginSendsTheVersionHeaderThenLeavesSessionAndVersionForTheNex
   EXPECT_FALSE(identity_.Logins()[0].secureLogin);
 }
 
+TEST_F(RunDriver, AnEmptySourceStorageTextIsRefusedNotTakenForTheRoot) {
+  DeployedStatements statements;
+  RunRequest r = request(M::mmSVSToTVSOffline);
+  r.sourceDatabaseFile = folder_.write("source.fdb", "not opened").string();
+  r.sourceStoragePath = "";
+  const RunResult run = RunMigration(r);
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not find source Vault file storage directory ");
+  EXPECT_EQ(run.lineStartingWith("Found source"), "");
+}
+
 TEST_F(RunDriver, OfflineModeNeverLogsIn) {
   DeployedStatements statements;
   RunRequest r = request(M::mmSVSToTVSOffline);

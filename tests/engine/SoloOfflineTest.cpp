@@ -137,6 +137,15 @@ TEST_F(SoloOffline, AFailureAtTheTenthStepLeavesTheDestinationAsItWasButKeepsThe
   EXPECT_FALSE(FilesBelow(dest_.fileStorageFolder()).empty());
 }
 
+TEST_F(SoloOffline, ASourceWithoutItsVaultRowIsRefusedBeforeAnythingIsWritten) {
+  source_.connect()->executeDirect("delete from TLU_VAULT");
+  const DatabaseRows before = destTables();
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano The source vault has no vault record (statement sql_vault_info).");
+  EXPECT_EQ(destTables(), before);
+}
+
 TEST_F(SoloOffline, ACancellationAtAProgressReportRollsBackEverything) {
   // Enough rows for progress reports: 300 more content types.
   source_.connect()->executeDirect(
