@@ -74,6 +74,8 @@ class Variant {
   bool toBool() const;
   DateTime toDateTime() const;
   const Bytes& bytes() const;  // only for Bytes; text gives its bytes via toString()
+  // The held text without a copy; null when the value is not text.
+  const std::string* textIf() const { return std::get_if<std::string>(&value_); }
 
   // Equality as the gates use it: Null equals only Null, Empty only Empty,
   // texts compare exactly, numbers by value, a text never equals a number.

@@ -212,6 +212,12 @@ bool IsTextColumn(unsigned type) {
 
 constexpr size_t kMaxVarcharBytes = 32765;
 
+// The bytes a value takes as text, without copying held text.
+size_t TextSize(const Variant& v) {
+  const std::string* text = v.textIf();
+  return text ? text->size() : v.toString().size();
+}
+
 unsigned RoundUpLength(size_t n) {
   if (n > kMaxVarcharBytes) return kMaxVarcharBytes;  // refused when written
   unsigned length = 32;
@@ -500,7 +506,7 @@ class FirebirdStatement : public StatementBackend {
     if (v.isNullOrEmpty() || described.type == SQL_BLOB) return described;
     if (IsBlobType(b.type) || v.isBytes()) {
       if (IsBlobType(b.type) && !IsTextColumn(described.type)) return described;
-      const size_t n = v.isBytes() ? v.bytes().size() : v.toString().size();
+      const size_t n = v.isBytes() ? v.bytes().size() : TextSize(v);
       return {SQL_VARYING, 0, RoundUpLength(n),
               IsTextColumn(described.type) ? described.charset : kCharsetOctets, 0};
     }
@@ -523,7 +529,7 @@ class FirebirdStatement : public StatementBackend {
       case VarType::Date:
         return {SQL_TIMESTAMP, 0, sizeof(ISC_TIMESTAMP), 0, 0};
       default:
-        return {SQL_VARYING, 0, RoundUpLength(v.toString().size()), kCharsetUtf8, 0};
+        return {SQL_VARYING, 0, RoundUpLength(TextSize(v)), kCharsetUtf8, 0};
     }
   }
 
@@ -577,14 +583,24 @@ class FirebirdStatement : public StatementBackend {
           id = writeBlob(
               st, tra, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         } else {
-          id = writeBlob(st, tra, v.toString());
+          const std::string* text = v.textIf();
+          id = writeBlob(st, tra, text ? *text : v.toString());
         }
         std::memcpy(p, &id, sizeof id);
         return;
       }
       case SQL_VARYING: {
-        const std::string text =
-            v.isBytes() ? std::string(v.bytes().begin(), v.bytes().end()) : v.toString();
+        std::string converted;
+        std::string_view text;
+        if (v.isBytes()) {
+          text =
+              std::string_view(reinterpret_cast<const char*>(v.bytes().data()), v.bytes().size());
+        } else if (const std::string* held = v.textIf()) {
+          text = *held;
+        } else {
+          converted = v.toString();
+          text = converted;
+        }
         if (text.size() > kMaxVarcharBytes) {
           throw EDatabaseError(Format("A value of %d bytes is too long for a text parameter",
                                       static_cast<int64_t>(text.size())));
