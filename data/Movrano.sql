@@ -553,3 +553,96 @@ END
 --$ sql_membership_insert
 INSERT INTO IDS_GROUPMEMBERSHIP (GUID, HRID, ACTIVE, GROUPGUID, USERGUID, ORGANISATIONGUID, NAME)
 VALUES (:GUID, :HRID, :ACTIVE, :GROUPGUID, :USERGUID, :ORGANISATIONGUID, :NAME)
+--$ sql_total_PCLRow_count
+-- Rows of the part catalog's tables: the catalog migration fills only an
+-- empty part catalog.
+SELECT
+  (SELECT COUNT(*) FROM CAT_MORGANIZATION) +
+  (SELECT COUNT(*) FROM CAT_MORGANIZATIONSYNONYM) +
+  (SELECT COUNT(*) FROM CAT_MITEMCATEGORY) +
+  (SELECT COUNT(*) FROM CAT_SORGANIZATION) +
+  (SELECT COUNT(*) FROM CAT_SITEMCATEGORY) +
+  (SELECT COUNT(*) FROM CAT_MITEM) +
+  (SELECT COUNT(*) FROM CAT_SITEM) +
+  (SELECT COUNT(*) FROM CAT_SITEMHISTORY) +
+  (SELECT COUNT(*) FROM CAT_SITEMPRICING) AS TOTALROWS
+FROM RDB$DATABASE
+--$ sql_mitems_select
+-- The vault's component items. The archive of an item's revisions,
+-- ItemRevisions/<HRID>/<HRID>.zip below the file storage root, lists the
+-- part GUIDs of the catalog items the component stands for.
+SELECT I.HRID
+FROM TLU_ITEM I
+JOIN TLU_CONTENTTYPE C ON C.GUID = I.CONTENTTYPEGUID
+WHERE C.HRID = 'CT-COMPONENT'
+ORDER BY I.HRID
+--$ sql_mitemorganization_insert
+-- The part catalog, filled from the global catalog service: every record
+-- comes with GUID, HRID, CreatedByGUID, LastModifiedByGUID, CreatedAt and
+-- LastModifiedAt, then its own fields.
+INSERT INTO CAT_MORGANIZATION (
+  GUID, HRID, NAME, DESCRIPTION, URL, ORGANIZATIONGUID, LOGOURL, CREATEDAT, CREATEDBYGUID,
+  LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :Description, :URL, :OrganizationGUID, :LogoURL, :CreatedAt,
+  :CreatedByGUID, :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_mitemorganizationsynonym_insert
+INSERT INTO CAT_MORGANIZATIONSYNONYM (
+  GUID, HRID, NAME, MORGANIZATIONGUID, CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT,
+  LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :MOrganizationGUID, :CreatedAt, :CreatedByGUID, :LastModifiedAt,
+  :LastModifiedByGUID)
+--$ sql_mitemcategory_insert
+-- A category without a parent comes with a NULL ParentMItemCategoryGUID.
+INSERT INTO CAT_MITEMCATEGORY (
+  GUID, HRID, NAME, DESCRIPTION, URL, ORGANIZATIONGUID, PARENTMITEMCATEGORYGUID, CREATEDAT,
+  CREATEDBYGUID, LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :Description, :URL, :OrganizationGUID, :ParentMItemCategoryGUID,
+  :CreatedAt, :CreatedByGUID, :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_sitemorganization_insert
+INSERT INTO CAT_SORGANIZATION (
+  GUID, HRID, NAME, DESCRIPTION, URL, ORGANIZATIONGUID, LOGOURL, ACTIVE, CREATEDAT, CREATEDBYGUID,
+  LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :Description, :URL, :OrganizationGUID, :LogoURL, :Active, :CreatedAt,
+  :CreatedByGUID, :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_sitemcategory_insert
+-- A category without a parent comes with an empty ParentSItemCategoryGUID.
+INSERT INTO CAT_SITEMCATEGORY (
+  GUID, HRID, NAME, DESCRIPTION, URL, SORGANIZATIONGUID, PARENTSITEMCATEGORYGUID, CREATEDAT,
+  CREATEDBYGUID, LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :Description, :URL, :SOrganizationGUID, :ParentSItemCategoryGUID,
+  :CreatedAt, :CreatedByGUID, :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_mitem_insert
+INSERT INTO CAT_MITEM (
+  GUID, HRID, NAME, DESCRIPTION, URL, SKU, MITEMCATEGORYGUID, CREATEDAT, CREATEDBYGUID,
+  LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :Name, :Description, :URL, :SKU, :MItemCategoryGUID, :CreatedAt, :CreatedByGUID,
+  :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_sitem_insert
+-- PricingLastCheckedAt is NULL for a supplier item whose prices were never checked.
+INSERT INTO CAT_SITEM (
+  GUID, HRID, MITEMGUID, DESCRIPTION, URL, SKU, IMAGEURL, SITEMCATEGORYGUID, PRICINGLASTCHECKEDAT,
+  CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT, LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :MItemGUID, :Description, :URL, :SKU, :IMAGEURL, :SItemCategoryGUID,
+  :PricingLastCheckedAt, :CreatedAt, :CreatedByGUID, :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_sitemhistory_insert
+-- Only the latest history of a supplier item is written.
+INSERT INTO CAT_SITEMHISTORY (
+  GUID, HRID, SITEMGUID, AVAILABLEQUANTITY, CURRENCY, CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT,
+  LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :SItemGUID, :AvailableQuantity, :Currency, :CreatedAt, :CreatedByGUID,
+  :LastModifiedAt, :LastModifiedByGUID)
+--$ sql_sitempricing_insert
+INSERT INTO CAT_SITEMPRICING (
+  GUID, HRID, SITEMHISTORYGUID, BREAKQUANTITY, PRICE, CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT,
+  LASTMODIFIEDBYGUID)
+VALUES (
+  :GUID, :HRID, :SItemHistoryGUID, :BreakQuantity, :Price, :CreatedAt, :CreatedByGUID,
+  :LastModifiedAt, :LastModifiedByGUID)
