@@ -1,0 +1,125 @@
+#pragma once
+// What the Firebird driver's parts share: the client's master interface,
+// status objects, the translation of the client's errors into ours, and
+// the attachment with its one current transaction.
+#include <firebird/Interface.h>
+#include <ibase.h>
+
+#include <cstdint>
+
+#include "db/Types.h"
+
+namespace movrano::db::firebird_detail {
+
+using namespace Firebird;
+
+inline IMaster* Master() {
+  return fb_get_master_interface();
+}
+
+// One status object per call site, released with it.
+class Status {
+ public:
+  Status() : raw_(Master()->getStatus()), wrapper_(raw_) {}
+  ~Status() { raw_->dispose(); }
+  Status(const Status&) = delete;
+  Status& operator=(const Status&) = delete;
+  ThrowStatusWrapper* operator&() { return &wrapper_; }
+
+ private:
+  IStatus* raw_;
+  ThrowStatusWrapper wrapper_;
+};
+
+[[noreturn]] void ThrowDbError(const FbException& e);
+
+// Runs a block of client calls, turning the client's errors into ours.
+template <typename F>
+auto Guarded(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const FbException& e) {
+    ThrowDbError(e);
+  }
+}
+
+constexpr unsigned kCharsetNone = 0;
+constexpr unsigned kCharsetOctets = 1;
+constexpr unsigned kCharsetUnicodeFss = 3;
+constexpr unsigned kCharsetUtf8 = 4;
+
+// Day 0 of the day-number epoch (1899-12-30) in Firebird's date count.
+constexpr int64_t kEpochInFirebirdDays = 15018;
+constexpr int64_t kFirebirdTimeUnitsPerMs = 10;
+
+// The attachment and its one current transaction, shared by the
+// connection and its statements so that a statement outliving the
+// connection releases its handles safely.
+class Session {
+ public:
+  explicit Session(IAttachment* attachment) : attachment_(attachment) {}
+  ~Session() { detach(); }
+
+  IAttachment* attachment() const { return attachment_; }
+  bool attached() const { return attachment_ != nullptr; }
+  bool hasTransaction() const { return transaction_ != nullptr; }
+
+  ITransaction* transaction() {
+    if (!transaction_) begin();
+    return transaction_;
+  }
+
+  void begin() {
+    static const unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
+                                         isc_tpb_rec_version, isc_tpb_wait};
+    Status st;
+    Guarded([&] { transaction_ = attachment()->startTransaction(&st, sizeof kTpb, kTpb); });
+  }
+
+  void commit(bool retaining) {
+    if (!transaction_) return;
+    Status st;
+    Guarded([&] {
+      if (retaining) {
+        transaction_->commitRetaining(&st);
+      } else {
+        transaction_->commit(&st);
+        transaction_ = nullptr;
+      }
+    });
+  }
+
+  void rollback() {
+    if (!transaction_) return;
+    Status st;
+    Guarded([&] {
+      transaction_->rollback(&st);
+      transaction_ = nullptr;
+    });
+  }
+
+  void detach() {
+    if (!attachment_) return;
+    Status st;
+    if (transaction_) {
+      try {
+        transaction_->rollback(&st);
+      } catch (const FbException&) {
+        transaction_->release();
+      }
+      transaction_ = nullptr;
+    }
+    try {
+      attachment_->detach(&st);
+    } catch (const FbException&) {
+      attachment_->release();
+    }
+    attachment_ = nullptr;
+  }
+
+ private:
+  IAttachment* attachment_;
+  ITransaction* transaction_ = nullptr;
+};
+
+}  // namespace movrano::db::firebird_detail
