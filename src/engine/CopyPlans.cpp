@@ -155,7 +155,7 @@ void TVaultMigrationManager::CopySoloTables() {
 void TVaultMigrationManager::MigratePartCatalog() {
   TPCLMigrationManager catalog(
       *FDestDatabase, [this](const std::string& t) { WriteLog(t); }, FDestFileStoragePath,
-      FSessionID);
+      FSessionID, FCatalogEndpoint);
   if (catalog.PCLExists()) {
     catalog.CheckPCLIsEmpty();
     catalog.GetPCLGUIDs();

@@ -26,7 +26,7 @@ TMigrationThread* TMigrationThread::Create(
     const std::string& ASourceVersion, const std::string& ADestVersion,
     TMigrationMode AMigrationMode, TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
     const TTVSOracleParams& AnTVSOracleParams, TProgressEvent AProgressEvent, Synchronizer& sync,
-    std::shared_ptr<IDSPort> AIDSService) {
+    std::shared_ptr<IDSPort> AIDSService, const std::string& ACatalogEndpoint) {
   std::unique_ptr<TMigrationThread> worker(new TMigrationThread(
       std::move(ALogProc), std::move(AUpdateStatusProc), std::move(AProgressEvent), sync));
   TMigrationThread* self = worker.get();
@@ -37,7 +37,7 @@ TMigrationThread* TMigrationThread::Create(
       [self](const std::string& caption, int32_t position) {
         self->ProgressEvent(caption, position);
       },
-      AnTVSOracleParams, std::move(AIDSService));
+      AnTVSOracleParams, std::move(AIDSService), ACatalogEndpoint);
   worker->FVaultMigrationManager->FDestVersion = ADestVersion;
   worker->FVaultMigrationManager->FSourceVersion = ASourceVersion;
   {

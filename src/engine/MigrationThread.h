@@ -10,6 +10,7 @@
 
 #include "engine/Synchronizer.h"
 #include "engine/Utils.h"
+#include "services/ServiceEndpoints.h"
 
 namespace movrano {
 
@@ -20,15 +21,14 @@ class TMigrationThread {
  public:
   // Starts the worker and returns it; the pointer is valid until the idle
   // notice has been delivered. `sync` must outlive the worker.
-  static TMigrationThread* Create(const std::string& ASourceDatabaseFile,
-                                  const std::string& ASourceFileRepositoryPath,
-                                  const std::string& ADestVaultPath, const std::string& AUserName,
-                                  const std::string& AUserPass, const std::string& ASourceVersion,
-                                  const std::string& ADestVersion, TMigrationMode AMigrationMode,
-                                  TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
-                                  const TTVSOracleParams& AnTVSOracleParams,
-                                  TProgressEvent AProgressEvent, Synchronizer& sync,
-                                  std::shared_ptr<IDSPort> AIDSService = nullptr);
+  static TMigrationThread* Create(
+      const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
+      const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
+      const std::string& ASourceVersion, const std::string& ADestVersion,
+      TMigrationMode AMigrationMode, TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
+      const TTVSOracleParams& AnTVSOracleParams, TProgressEvent AProgressEvent, Synchronizer& sync,
+      std::shared_ptr<IDSPort> AIDSService = nullptr,
+      const std::string& ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
 
   // Main thread: asks the worker to stop at its next log line or progress report.
   void Terminate() { FTerminated.store(true); }

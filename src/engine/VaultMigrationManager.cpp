@@ -28,7 +28,8 @@ TVaultMigrationManager::TVaultMigrationManager(
     const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
     const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
     TMigrationMode AMigrationMode, TLogCallBack ALogProc, TProgressEvent AProgressEvent,
-    const TTVSOracleParams& AnTVSOracleParams, std::shared_ptr<IDSPort> AIDSService)
+    const TTVSOracleParams& AnTVSOracleParams, std::shared_ptr<IDSPort> AIDSService,
+    std::string ACatalogEndpoint)
     : FLogProc(std::move(ALogProc)),
       FProgressEvent(std::move(AProgressEvent)),
       FDestVaultPath(IncludeTrailingPathDelimiter(ADestVaultPath)),
@@ -40,6 +41,7 @@ TVaultMigrationManager::TVaultMigrationManager(
       FSourceSupportedVersions{"TavrinVault-1.0.1"},
       FDestSupportedVersions{"ZaredorEvovu-1.0.1", "XVSVault-1.0.1"},
       FIDSService(AIDSService ? std::move(AIDSService) : GetIDSPort(false, "")),
+      FCatalogEndpoint(std::move(ACatalogEndpoint)),
       FTVSOracleParams(AnTVSOracleParams),
       FSourceStorageGiven(!ASourceFileRepositoryPath.empty()) {
   FFieldConvertProcs["CREATEDBYGUID"] = [this](const std::string& v) { return CollectUserGUID(v); };

@@ -12,6 +12,7 @@
 #include "engine/CopyPlans.h"
 #include "engine/Utils.h"
 #include "services/IDSTypes.h"
+#include "services/ServiceEndpoints.h"
 
 namespace movrano {
 
@@ -34,14 +35,16 @@ std::string GetParameterValue(const IDS_Parameters* parameters, const std::strin
 class TVaultMigrationManager {
  public:
   // Checks and connects nothing. Without an identity client the engine
-  // makes its own for the identity service's endpoint.
+  // makes its own for the identity service's endpoint; the catalog
+  // migration asks the global catalog service at ACatalogEndpoint.
   TVaultMigrationManager(const std::string& ASourceDatabaseFile,
                          const std::string& ASourceFileRepositoryPath,
                          const std::string& ADestVaultPath, const std::string& AUserName,
                          const std::string& AUserPass, TMigrationMode AMigrationMode,
                          TLogCallBack ALogProc, TProgressEvent AProgressEvent,
                          const TTVSOracleParams& AnTVSOracleParams,
-                         std::shared_ptr<IDSPort> AIDSService = nullptr);
+                         std::shared_ptr<IDSPort> AIDSService = nullptr,
+                         std::string ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
   ~TVaultMigrationManager();
   TVaultMigrationManager(const TVaultMigrationManager&) = delete;
   TVaultMigrationManager& operator=(const TVaultMigrationManager&) = delete;
@@ -129,6 +132,7 @@ class TVaultMigrationManager {
   std::string FSessionID;
   std::string FAccountID;
   std::shared_ptr<IDSPort> FIDSService;
+  std::string FCatalogEndpoint;
   TTVSOracleParams FTVSOracleParams;
   // The session headers the login leaves for the next identity call.
   std::unique_ptr<IDS::SessionID> sessionHeader_;

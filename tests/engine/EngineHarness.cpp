@@ -60,9 +60,10 @@ RunResult RunMigration(const RunRequest& r) {
     if (!busy) idle = true;
   };
   // Calls arrive only once runUntil serves them, so `worker` is set first.
-  worker = TMigrationThread::Create(r.sourceDatabaseFile, r.sourceStoragePath, r.destVaultPath,
-                                    r.userName, r.password, r.sourceVersion, r.destVersion, r.mode,
-                                    log, status, r.oracle, progress, sync, r.identity);
+  worker =
+      TMigrationThread::Create(r.sourceDatabaseFile, r.sourceStoragePath, r.destVaultPath,
+                               r.userName, r.password, r.sourceVersion, r.destVersion, r.mode, log,
+                               status, r.oracle, progress, sync, r.identity, r.catalogEndpoint);
   if (r.terminateAtOnce) worker->Terminate();
   sync.runUntil([&] { return idle.load(); });
   TMigrationThread::WaitForAll();

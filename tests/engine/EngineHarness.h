@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/MigrationThread.h"
+#include "services/ServiceEndpoints.h"
 #include "support/platform/TestPlatform.h"
 
 namespace movrano::testing {
@@ -23,6 +24,7 @@ struct RunRequest {
   TMigrationMode mode = TMigrationMode::mmSVSToTVSOffline;
   TTVSOracleParams oracle;
   std::shared_ptr<IDSPort> identity;  // null: the engine makes its own client
+  std::string catalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint;
   bool withLogCallback = true;
   // Called on the main thread with each line as it arrives.
   std::function<void(const std::string&, TMigrationThread&)> onLine;
