@@ -1,0 +1,186 @@
+// The first three steps of the catalog migration on real server vaults:
+// whether there is a part catalog, whether it is empty, and the part GUIDs
+// of the component items' revision archives.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "catalog/CatalogFixture.h"
+#include "catalog/CatalogProbe.h"
+#include "catalog/ZipFixture.h"
+#include "engine/EngineHarness.h"
+#include "platform/Exceptions.h"
+#include "statements/uSQLManager.h"
+#include "support/platform/TempDir.h"
+
+namespace movrano::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Guids = std::vector<std::string>;
+
+template <class F>
+std::string Raised(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return std::string(ExceptionClassName(e)) + " " + e.what();
+  }
+  return {};
+}
+
+// A component item of the sample's folder, without revisions.
+void AddComponent(db::Connection& c, const std::string& hrid) {
+  c.executeDirect(
+      "insert into TLU_ITEM (GUID, HRID, FOLDERGUID, CONTENTTYPEGUID, CREATEDAT, CREATEDBYGUID, "
+      "LASTMODIFIEDAT) values ('{" +
+      hrid + "}', '" + hrid +
+      "', '{01020001-3C5E-4A7B-9D1F-2E4A6C8B0D1F}', "
+      "'{01040001-3C5E-4A7B-9D1F-2E4A6C8B0D1F}', current_timestamp, 'u', current_timestamp)");
+}
+
+class Discovery : public ::testing::Test {
+ protected:
+  std::string archive(const std::string& hrid) const {
+    return bench.vault.fileStorageFolder() + "ItemRevisions/" + hrid + "/" + hrid + ".zip";
+  }
+
+  DeployedStatements statements;
+  CatalogBench bench;
+};
+
+TEST_F(Discovery, APartCatalogExistsWhereItsTablesDo) {
+  EXPECT_TRUE(bench.Manager()->PCLExists());
+  CatalogBench none(FreshInstall(PartCatalog::None));
+  EXPECT_FALSE(none.Manager()->PCLExists());
+  EXPECT_TRUE(bench.log.empty());
+}
+
+TEST_F(Discovery, AnEmptyPartCatalogPasses) {
+  EXPECT_NO_THROW(bench.Manager()->CheckPCLIsEmpty());
+}
+
+TEST_F(Discovery, APartCatalogWithRowsIsRefusedWithItsRowCount) {
+  CatalogBench filled(SampleContent(PartCatalog::Filled));
+  EXPECT_EQ(Raised([&] { filled.Manager()->CheckPCLIsEmpty(); }),
+            "EMovrano Destination Catalog database is not empty - it already has 23 rows!");
+  for (int i = 0; i < 5; ++i) {
+    bench.dest->executeDirect(
+        "insert into CAT_MORGANIZATION (GUID, HRID, NAME, CREATEDAT, CREATEDBYGUID, "
+        "LASTMODIFIEDAT) values ('m" +
+        std::to_string(i) + "', 'h', 'n', current_timestamp, 'u', current_timestamp)");
+  }
+  EXPECT_EQ(Raised([&] { bench.Manager()->CheckPCLIsEmpty(); }),
+            "EMovrano Destination Catalog database is not empty - it already has 5 rows!");
+}
+
+TEST_F(Discovery, ACountThatIsNoNumberCannotBeConverted) {
+  TempDir dir;
+  for (const char* count : {"SELECT CAST(NULL AS INTEGER) FROM RDB$DATABASE",
+                            "SELECT 1 FROM RDB$DATABASE WHERE 1 = 0"}) {
+    SCOPED_TRACE(count);
+    DeployedStatements own(false);
+    SQLManager().LoadFromFile(
+        dir.write("own.sql", std::string("--$ sql_total_PCLRow_count\n") + count + "\n").string());
+    SQLManager().LoadFromFile(DeployedStatementFile());
+    EXPECT_EQ(Raised([&] { bench.Manager()->CheckPCLIsEmpty(); }).rfind("EVariantTypeCastError", 0),
+              0u);
+  }
+}
+
+TEST_F(Discovery, AStatementTheFilesLackFailsAtTheDatabase) {
+  DeployedStatements none(false);
+  EXPECT_THROW(bench.Manager()->PCLExists(), db::EDatabaseError);
+  EXPECT_THROW(bench.Manager()->CheckPCLIsEmpty(), db::EDatabaseError);
+  EXPECT_THROW(bench.Manager()->GetPCLGUIDs(), db::EDatabaseError);
+}
+
+TEST_F(Discovery, FindsTheGuidsOfTheComponentArchivesInTheirOrder) {
+  auto manager = bench.Manager();
+  manager->GetPCLGUIDs();
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
+  EXPECT_EQ(bench.log, Guids{"Get manufacturer's items"});
+}
+
+TEST_F(Discovery, AVaultWithoutComponentsFindsNothingAndCopiesNothing) {
+  CatalogBench fresh(FreshInstall());
+  auto manager = fresh.Manager();
+  manager->GetPCLGUIDs();
+  EXPECT_TRUE(TPCLMigrationManagerProbe(*manager).guids().empty());
+  manager->CopyPCLData();
+  EXPECT_EQ(fresh.log, Guids{"Get manufacturer's items"});
+  EXPECT_TRUE(fresh.service.Server().Requests().empty());
+  EXPECT_EQ(CatalogRowCount(*fresh.dest), 0);
+}
+
+TEST_F(Discovery, AMissingArchiveIsLoggedAndTheNextRowIsRead) {
+  AddComponent(*bench.dest, "CMP-0000");  // never had an archive
+  fs::remove(archive("CMP-0001"));
+  fs::create_directories(archive("CMP-0001"));  // a folder of that name is no archive
+  auto manager = bench.Manager();
+  manager->GetPCLGUIDs();
+  EXPECT_EQ(bench.log,
+            (Guids{"Get manufacturer's items", archive("CMP-0000") + " - does not exist!",
+                   archive("CMP-0001") + " - does not exist!"}));
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+}
+
+TEST_F(Discovery, WithoutALogCallbackTheSameGuidsAreFound) {
+  fs::remove(archive("CMP-0001"));
+  auto manager = bench.Manager(false);
+  manager->GetPCLGUIDs();
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+  EXPECT_TRUE(bench.log.empty());
+}
+
+TEST_F(Discovery, EveryFileEntryCountsInOrderAndDuplicatesStay) {
+  WriteZip(archive("CMP-0001"), {{"CMP-0001/Revision.ini", PartGuidListIni({"{A}", "{B}"})},
+                                 ZipEntry::Folder("CMP-0001/PartGuidList/"),
+                                 {"CMP-0001/Model.dat", "binary\x01\x02"},
+                                 {"CMP-0001/notes.txt", PartGuidListIni({"{C}", "{A}"})}});
+  WriteZip(archive("CMP-0002"), {{"Revision.ini", PartGuidListIni({"{B}"})}});
+  auto manager = bench.Manager();
+  manager->GetPCLGUIDs();
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
+            (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
+}
+
+TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
+  auto manager = bench.Manager();
+  manager->GetPCLGUIDs();
+  manager->GetPCLGUIDs();
+  Guids twice = SamplePartGuids();
+  twice.insert(twice.end(), SamplePartGuids().begin(), SamplePartGuids().end());
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), twice);
+}
+
+TEST_F(Discovery, AFileThatIsNoZipArchiveEndsTheDiscovery) {
+  {
+    std::ofstream out(archive("CMP-0002"), std::ios::trunc);
+    out << "[PartGuidList]\nPartGuid0={X}\n";
+  }
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "Exception Can not open file " + archive("CMP-0002") +
+                " as a ZIP archive: Not a zip archive");
+}
+
+TEST_F(Discovery, AnEntryThatCannotBeExtractedEndsTheDiscovery) {
+  WriteDamagedZip(archive("CMP-0001"), "Revision.ini", PartGuidListIni({"{A}"}));
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "Exception Can not extract Revision.ini from " + archive("CMP-0001") + ": CRC error");
+}
+
+TEST_F(Discovery, TheStorageRootGetsOneTrailingDelimiter) {
+  std::string root = bench.vault.fileStorageFolder();
+  root.pop_back();
+  auto manager = bench.ManagerFor(root);
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).storageRoot(), root + "/");
+  manager->GetPCLGUIDs();
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
+  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor(root + "/")).storageRoot(), root + "/");
+  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor("")).storageRoot(), "/");
+}
+
+}  // namespace
+}  // namespace movrano::testing
