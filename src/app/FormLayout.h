@@ -1,0 +1,65 @@
+#pragma once
+// The main window's controls, made and laid out in one place: four regions
+// from top to bottom (mode choice, source and target groups, the log pane,
+// the buttons). Each control carries its name as its Qt object name.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/FormModel.h"
+
+namespace movrano {
+
+struct FormControls {
+  QWidget* Header;
+  QGroupBox* rgMigrationMode;
+  QButtonGroup* rgMigrationModeItems;  // the radio items, by item index
+  QCheckBox* Check_Offline;
+  QGroupBox* GroupBox1;
+  QLabel* lblMigrationModeSescription;
+
+  QWidget* OutpostPanel;
+  QGroupBox* pnlSourceVault;
+  QLineEdit* edSourceVaultPath;
+  QLineEdit* edSourceDatabaseFile;
+  QLineEdit* edSourceFileRepositoryPath;
+  QWidget* BackupFileRow;  // the backup file's edit, caption and button
+  QLineEdit* LabeledEdit_BackupFileName;
+  QPushButton* Button_BackupFileName;
+  QWidget* Panel_Target;
+  QGroupBox* pnlDestVault;
+  QLabel* Label1;
+  QComboBox* edDestVaultPath;
+  QLineEdit* edUserName;
+  QLineEdit* edUserPass;
+  QGroupBox* GroupBox_DestinationOra;
+  QLineEdit* LabeledEdit_OraTNSName;
+  QLineEdit* LabeledEdit_OraScheme;
+  QLineEdit* LabeledEdit_OraUser;
+  QLineEdit* LabeledEdit_OraPassword;
+  QLineEdit* LabeledEdit_TVSInstaller;
+  QPushButton* Button_TVSInstaller;
+
+  QPlainTextEdit* mmLog;
+
+  QWidget* FooterPanel;
+  QPushButton* btnCopyLog;
+  QPushButton* btnSaveLog;
+  QLabel* Label_Version;
+  QPushButton* btnImport;
+  QPushButton* Button1;
+
+  // The edit that shows the field (the combo box's edit for the
+  // destination folder).
+  QLineEdit* edit(FormField field) const;
+};
+
+// Makes every control as a child of the form and lays them out.
+FormControls BuildFormControls(QWidget& form);
+
+}  // namespace movrano

@@ -1,0 +1,33 @@
+// Movrano: start-up in the order the services and the statement catalogue
+// need, the main window, and an orderly end with no worker left running.
+#include <QApplication>
+
+#include "app/QtDialogs.h"
+#include "app/ufrmMain.h"
+#include "engine/MigrationThread.h"
+#include "platform/Paths.h"
+#include "services/IDS.h"
+#include "services/TavrinGlobalCatalog.h"
+#include "statements/uSQLManager.h"
+
+int main(int argc, char** argv) {
+  using namespace movrano;
+  RegisterIDSTypes();
+  const SQLManagerScope statements;
+  RegisterTavrinGlobalCatalogTypes();
+
+  QApplication application(argc, argv);
+  QtPrompter prompter;
+  QtFileDialogs dialogs;
+  int result = 0;
+  {
+    TfrmMain frmMain(ExecutableFolder(), prompter, dialogs);
+    prompter.setParent(&frmMain);
+    dialogs.setParent(&frmMain);
+    frmMain.show();
+    result = QApplication::exec();
+    frmMain.StopRunAndWait();
+  }
+  TMigrationThread::WaitForAll();
+  return result;
+}

@@ -1,0 +1,269 @@
+#include "app/ufrmMain.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include "app/LogText.h"
+#include "app/MigrationModes.h"
+#include "app/Pickers.h"
+#include "app/Settings.h"
+#include "engine/MigrationThread.h"
+#include "platform/Paths.h"
+#include "platform/Version.h"
+#include "statements/uSQLManager.h"
+
+namespace movrano {
+
+namespace {
+
+constexpr const char* kQuitQuestion =
+    "Do you want to quit? This will lead to the cancellation of migration process?";
+constexpr const char* kFolderCaption = "Select Directory";
+
+constexpr FormField kAllFields[] = {
+    FormField::SourceVaultPath, FormField::SourceDatabaseFile, FormField::SourceFileRepositoryPath,
+    FormField::BackupFileName,  FormField::DestVaultPath,      FormField::UserName,
+    FormField::UserPass,        FormField::OraTNSName,         FormField::OraScheme,
+    FormField::OraUser,         FormField::OraPassword,        FormField::TVSInstaller};
+static_assert(std::size(kAllFields) == kFormFieldCount);
+
+QString ToQt(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+template <typename Handler>
+void TfrmMain::Guarded(Handler&& handler) {
+  try {
+    handler();
+    ShowModel();
+  } catch (const std::exception& e) {
+    ShowModel();
+    prompter_.showError(e.what());
+  }
+}
+
+TfrmMain::TfrmMain(std::filesystem::path programFolder, Prompter& prompter, FileDialogs& dialogs,
+                   QWidget* parent)
+    : QWidget(parent),
+      programFolder_(std::move(programFolder)),
+      prompter_(prompter),
+      dialogs_(dialogs),
+      ui_(BuildFormControls(*this)) {
+  setObjectName("frmMain");
+  setWindowTitle("Movrano");
+  resize(917, 850);
+  ConnectControls();
+  ShowModel();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::ConnectControls() {
+  connect(ui_.rgMigrationModeItems, &QButtonGroup::idClicked, this,
+          [this](int index) { Guarded([&] { model_.setItemIndex(index); }); });
+  connect(ui_.Check_Offline, &QCheckBox::clicked, this,
+          [this](bool ticked) { Guarded([&] { model_.setOfflineTicked(ticked); }); });
+  for (const FormField field : kAllFields) {
+    connect(ui_.edit(field), &QLineEdit::textEdited, this, [this, field](const QString& text) {
+      Guarded([&] { model_.setText(field, text.toStdString()); });
+    });
+  }
+  for (QLineEdit* edit : {ui_.edSourceVaultPath, ui_.edDestVaultPath->lineEdit(),
+                          ui_.LabeledEdit_BackupFileName, ui_.LabeledEdit_TVSInstaller}) {
+    edit->installEventFilter(this);
+  }
+  const auto onClick = [this](QPushButton* button, void (TfrmMain::*handler)()) {
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Guarded([&] { (this->*handler)(); }); });
+  };
+  onClick(ui_.Button_BackupFileName, &TfrmMain::SelectBackupFile);
+  onClick(ui_.Button_TVSInstaller, &TfrmMain::SelectInstallerFile);
+  onClick(ui_.btnImport, &TfrmMain::btnImportClick);
+  onClick(ui_.btnCopyLog, &TfrmMain::btnCopyLogClick);
+  onClick(ui_.btnSaveLog, &TfrmMain::btnSaveLogClick);
+  connect(ui_.Button1, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TfrmMain::FormCreate() {
+  ui_.Label_Version->setText(ToQt(Format("Version %s", GetOwnVersionString())));
+  MigrationThread = nullptr;
+  Guarded([this] {
+    SQLManager().LoadFromPath(IncludeTrailingPathDelimiter(programFolder_.string()));
+    ReadSettings(GetSettingsFileName(programFolder_), model_);
+    InProcess = false;
+    CloseOnIdle = false;
+    model_.ApplyMigrationMode();
+  });
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::MouseButtonDblClick) return QWidget::eventFilter(watched, event);
+  if (watched == ui_.edSourceVaultPath) {
+    Guarded([this] { edSourceVaultPathDblClick(); });
+  } else if (watched == ui_.edDestVaultPath->lineEdit()) {
+    Guarded([this] { edDestVaultPath2DblClick(); });
+  } else if (watched == ui_.LabeledEdit_BackupFileName) {
+    Guarded([this] { SelectBackupFile(); });
+  } else if (watched == ui_.LabeledEdit_TVSInstaller) {
+    Guarded([this] { SelectInstallerFile(); });
+  } else {
+    return QWidget::eventFilter(watched, event);
+  }
+  return true;
+}
+
+void TfrmMain::btnImportClick() {
+  const auto mode = model_.GetMigrationMode();
+  if (!mode) {
+    prompter_.showError("Select a migration mode first.");
+    return;
+  }
+  if (!prompter_.confirm(ConfirmationQuestion(*mode))) return;
+  const TTVSOracleParams oracle = model_.OracleParams(*mode);
+  const auto text = [this](FormField field) { return model_.text(field); };
+  MigrationThread = TMigrationThread::Create(
+      text(FormField::SourceDatabaseFile), text(FormField::SourceFileRepositoryPath),
+      text(FormField::DestVaultPath), text(FormField::UserName), text(FormField::UserPass),
+      model_.sourceVersion(), model_.destVersion(), *mode,
+      [this](const std::string& line) { AddLogLine(line); },
+      [this](bool inProcess) { SetInProcess(inProcess); }, oracle, nullptr, sync_);
+  // The run counts from here, not from its busy notice: neither a second
+  // Run nor a close may abandon the worker before that notice arrives.
+  SetInProcess(true);
+}
+
+void TfrmMain::SetInProcess(bool aInProcess) {
+  if (aInProcess == InProcess) return;
+  ui_.btnImport->setEnabled(!aInProcess);
+  if (InProcess && !aInProcess) {
+    InProcess = false;
+    if (CloseOnIdle) {
+      // A close that fails (settings not writable) must not carry over to
+      // the next run.
+      CloseOnIdle = false;
+      close();
+    }
+    MigrationThread = nullptr;
+  } else {
+    InProcess = aInProcess;
+  }
+}
+
+void TfrmMain::AddLogLine(const std::string& AText) {
+  ui_.mmLog->appendPlainText(ToQt(LogLine(CurrentLocalTime(), AText)));
+}
+
+void TfrmMain::btnCopyLogClick() {
+  QGuiApplication::clipboard()->setText(
+      ToQt(ClipboardText(ui_.mmLog->toPlainText().toStdString())));
+}
+
+void TfrmMain::btnSaveLogClick() {
+  if (const auto file = dialogs_.saveFile(SaveLogRequest())) {
+    SaveLogFile(*file, ui_.mmLog->toPlainText().toStdString());
+  }
+}
+
+void TfrmMain::edSourceVaultPathDblClick() {
+  std::string path = model_.text(FormField::SourceVaultPath);
+  if (SelectFolder(dialogs_, path, kFolderCaption)) {
+    model_.setText(FormField::SourceVaultPath, path);
+  }
+}
+
+void TfrmMain::edDestVaultPath2DblClick() {
+  std::string path = model_.text(FormField::DestVaultPath);
+  if (SelectFolder(dialogs_, path, kFolderCaption)) {
+    model_.setText(FormField::DestVaultPath, DestinationVaultFolder(path));
+  }
+}
+
+void TfrmMain::SelectBackupFile() {
+  if (const auto file =
+          dialogs_.openFile(BackupFileRequest(model_.text(FormField::BackupFileName)))) {
+    model_.setText(FormField::BackupFileName, *file);
+  }
+}
+
+void TfrmMain::SelectInstallerFile() {
+  if (const auto file =
+          dialogs_.openFile(InstallerFileRequest(model_.text(FormField::TVSInstaller)))) {
+    model_.setText(FormField::TVSInstaller, *file);
+  }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  bool closes = false;
+  Guarded([&] {
+    bool CanClose = false;
+    FormCloseQuery(CanClose);
+    if (!CanClose) return;
+    FormClose();
+    closes = true;
+  });
+  event->setAccepted(closes);
+}
+
+void TfrmMain::FormCloseQuery(bool& CanClose) {
+  CanClose = !InProcess;
+  if (CanClose || CloseOnIdle || !MigrationThread) return;
+  if (!prompter_.warn(kQuitQuestion)) return;
+  if (!MigrationThread) {
+    // The run ended while the question was open: nothing is left to cancel.
+    CanClose = true;
+    return;
+  }
+  MigrationThread->Terminate();
+  CloseOnIdle = true;
+}
+
+void TfrmMain::FormClose() {
+  WriteSettings(GetSettingsFileName(programFolder_), model_);
+}
+
+void TfrmMain::StopRunAndWait() {
+  if (!MigrationThread) return;
+  MigrationThread->Terminate();
+  CloseOnIdle = false;
+  while (MigrationThread)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TfrmMain::ShowModel() {
+  for (const FormField field : kAllFields) {
+    QLineEdit* edit = ui_.edit(field);
+    const QString text = ToQt(model_.text(field));
+    if (edit->text() != text) edit->setText(text);
+  }
+  ShowSelectedItem();
+  ui_.Check_Offline->setChecked(model_.offlineTicked());
+  const FormView& view = model_.view();
+  ui_.lblMigrationModeSescription->setText(ToQt(view.description));
+  ui_.Check_Offline->setVisible(view.offlineVisible);
+  ui_.pnlSourceVault->setVisible(view.sourceVisible);
+  ui_.pnlSourceVault->setTitle(ToQt(view.sourceCaption));
+  ui_.pnlSourceVault->setFixedHeight(view.sourceHeight);
+  ui_.BackupFileRow->setVisible(view.oracleVisible);
+  ui_.GroupBox_DestinationOra->setVisible(view.oracleVisible);
+  ui_.pnlDestVault->setVisible(view.destVisible);
+  ui_.pnlDestVault->setTitle(ToQt(view.destCaption));
+}
+
+void TfrmMain::ShowSelectedItem() {
+  QButtonGroup& items = *ui_.rgMigrationModeItems;
+  if (QAbstractButton* item = items.button(model_.itemIndex())) {
+    item->setChecked(true);
+  } else if (QAbstractButton* checked = items.checkedButton()) {
+    // An exclusive group keeps one item checked unless told otherwise.
+    items.setExclusive(false);
+    checked->setChecked(false);
+    items.setExclusive(true);
+  }
+}
+
+}  // namespace movrano

@@ -1,0 +1,74 @@
+#pragma once
+// The program's one window: mode choice, source and target fields, Run,
+// the live log with copy and save, and closing that cancels a run. It
+// wires its controls to the form model (FormModel.h) and the settings
+// file, starts the migration worker and shows what the worker reports.
+#include <QWidget>
+#include <filesystem>
+#include <string>
+
+#include "app/Dialogs.h"
+#include "app/FormLayout.h"
+#include "app/FormModel.h"
+#include "app/QtSynchronizer.h"
+
+namespace movrano {
+
+class TMigrationThread;
+
+class TfrmMain final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Reads the statement files and the settings file of `programFolder`
+  // (the executable's folder); failures show in an error message box and
+  // the window is still made.
+  TfrmMain(std::filesystem::path programFolder, Prompter& prompter, FileDialogs& dialogs,
+           QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // For program exit: a run still going is asked to stop, and its calls
+  // are served until its idle notice.
+  void StopRunAndWait();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ConnectControls();
+  void FormCreate();
+  void FormCloseQuery(bool& CanClose);
+  void FormClose();
+
+  void btnImportClick();
+  void SetInProcess(bool aInProcess);
+  void AddLogLine(const std::string& AText);
+  void btnCopyLogClick();
+  void btnSaveLogClick();
+
+  void edSourceVaultPathDblClick();
+  void edDestVaultPath2DblClick();
+  void SelectBackupFile();
+  void SelectInstallerFile();
+
+  // Shows the model in the controls.
+  void ShowModel();
+  void ShowSelectedItem();
+  // Runs a handler; what it raises is shown in an error message box.
+  template <typename Handler>
+  void Guarded(Handler&& handler);
+
+  std::filesystem::path programFolder_;
+  Prompter& prompter_;
+  FileDialogs& dialogs_;
+  FormControls ui_;
+  FormModel model_;
+  QtSynchronizer sync_;
+
+  TMigrationThread* MigrationThread = nullptr;  // not owned: the worker frees itself
+  bool InProcess = false;
+  bool CloseOnIdle = false;
+};
+
+}  // namespace movrano

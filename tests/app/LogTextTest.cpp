@@ -1,0 +1,74 @@
+// The log pane's text: the time in front of each line, and the text the
+// clipboard and a saved log file get.
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "app/LogText.h"
+#include "app/Pickers.h"
+#include "support/platform/TempDir.h"
+
+namespace movrano::testing {
+namespace {
+
+std::tm At(int hour, int minute, int second) {
+  std::tm time{};
+  time.tm_hour = hour;
+  time.tm_min = minute;
+  time.tm_sec = second;
+  return time;
+}
+
+TEST(LogText, PutsTheTimeOfDayBeforeTheFirstLineOnly) {
+  std::setlocale(LC_TIME, "C");
+  EXPECT_EQ(LogLine(At(14, 5, 9), "Start migration"), "14:05:09: Start migration");
+  EXPECT_EQ(LogLine(At(9, 0, 0), "one\r\ntwo\rthree\nfour"), "09:00:00: one\ntwo\nthree\nfour");
+  EXPECT_EQ(LogLine(At(0, 0, 0), "100% done"), "00:00:00: 100% done");
+}
+
+TEST(LogText, TheClipboardGetsTheLinesSeparatedByCrLf) {
+  EXPECT_EQ(ClipboardText("a\nb\nc"), "a\r\nb\r\nc");
+  EXPECT_EQ(ClipboardText(""), "");
+}
+
+TEST(LogText, ASavedLogEndsEveryLineWithCrLfAndReplacesTheFile) {
+  TempDir folder;
+  const auto file = folder.write("MovranoLog.txt", "an older and much longer log\n");
+  SaveLogFile(file, "first\nz\xC3\xBCrich");
+  EXPECT_EQ(ReadFileBytes(file), "first\r\nz\xC3\xBCrich\r\n");
+}
+
+TEST(LogText, ALogThatCannotBeSavedRaises) {
+  TempDir folder;
+  const auto notAFolder = folder.write("plain-file", "");
+  EXPECT_THROW(SaveLogFile(notAFolder / "MovranoLog.txt", "line"), std::exception);
+}
+
+TEST(Pickers, TheDestinationIsTheVaultFolderOfAPickedServerInstallation) {
+  TempDir root;
+  root.write("Install/LocalVault.ini", "");
+  root.mkdir("Install/Vault");
+  root.write("IniOnly/LocalVault.ini", "");
+  root.mkdir("VaultOnly/Vault");
+  const std::string base = root.folder();
+  EXPECT_EQ(DestinationVaultFolder(base + "Install/"), base + "Install/Vault");
+  EXPECT_EQ(DestinationVaultFolder(base + "Install/Vault/"), base + "Install/Vault/");
+  EXPECT_EQ(DestinationVaultFolder(base + "IniOnly/"), base + "IniOnly/");
+  EXPECT_EQ(DestinationVaultFolder(base + "VaultOnly/"), base + "VaultOnly/");
+}
+
+TEST(Pickers, OnlyTheInstallerPickerRequiresAnExistingFile) {
+  const FileDialogRequest backup = BackupFileRequest("/b/tvs.zip");
+  EXPECT_EQ(backup.title, "Select Tavrin Vault backup file");
+  EXPECT_EQ(backup.fileName, "/b/tvs.zip");
+  EXPECT_EQ(backup.defaultSuffix, "ZIP");
+  EXPECT_FALSE(backup.mustExist);
+  const FileDialogRequest installer = InstallerFileRequest("");
+  EXPECT_EQ(installer.title, "Select Tavrin Vault Installer file");
+  EXPECT_EQ(installer.filters.front(), (FileFilter{"Executable files", "*.exe"}));
+  EXPECT_EQ(installer.defaultSuffix, "EXE");
+  EXPECT_TRUE(installer.mustExist);
+}
+
+}  // namespace
+}  // namespace movrano::testing

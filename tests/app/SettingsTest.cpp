@@ -1,0 +1,180 @@
+// The settings file: what is stored in which form, the legacy password,
+// the stored mode index, and writes that never leave half a file.
+#include <gtest/gtest.h>
+
+#include "app/InstalledVaults.h"
+#include "app/Settings.h"
+#include "app/uCrypt.h"
+#include "platform/IniFile.h"
+
+namespace movrano::testing {
+namespace {
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  std::filesystem::path file() const { return GetSettingsFileName(folder_.path()); }
+  void store(const std::string& lines) { folder_.write("Movrano.ini", "[Settings]\n" + lines); }
+  std::string stored(const std::string& key) const {
+    return IniFile(file()).readString(kSettingsSection, key, "<missing>");
+  }
+  FormModel read() {
+    FormModel model;
+    ReadSettings(file(), model);
+    return model;
+  }
+
+  TestPlatform platform_;  // no vault is installed
+  TempDir folder_;
+};
+
+void Fill(FormModel& model) {
+  const std::pair<FormField, std::string> texts[] = {
+      {FormField::UserName, "engineer@tavrin.com"},
+      {FormField::UserPass, "correct horse"},
+      {FormField::OraTNSName, "VAULTDB"},
+      {FormField::OraScheme, "TVS"},
+      {FormField::OraUser, "vault"},
+      {FormField::OraPassword, "tiger"},
+      {FormField::TVSInstaller, "/setup/TavrinVaultSetup.exe"},
+      {FormField::BackupFileName, "/backup/tvs.zip"},
+      {FormField::SourceDatabaseFile, "/gone/SOLO.FDB"},
+      {FormField::SourceFileRepositoryPath, "/gone/Revisions/"},
+      {FormField::SourceVaultPath, "/gone/Vault/"},
+      {FormField::DestVaultPath, "/gone/Server/Vault/"},
+  };
+  for (const auto& [field, text] : texts)
+    model.setText(field, text);
+}
+
+TEST_F(SettingsFile, EveryValueSurvivesARestartWithThePasswordsProtected) {
+  FormModel written;
+  Fill(written);
+  written.setItemIndex(3);
+  WriteSettings(file(), written);
+
+  const FormModel model = read();
+  for (int i = 0; i < kFormFieldCount; ++i) {
+    const auto field = static_cast<FormField>(i);
+    EXPECT_EQ(model.text(field), written.text(field)) << i;
+  }
+  EXPECT_EQ(model.itemIndex(), 3);
+  EXPECT_EQ(stored("IDSPassword2"), EncryptText("correct horse", SettingsCryptKey));
+  EXPECT_EQ(stored("OraPassword"), EncryptText("tiger", SettingsCryptKey));
+  EXPECT_EQ(stored("MigrationMode"), "3");
+  const std::string bytes = ReadFileBytes(file());
+  EXPECT_EQ(bytes.find("correct horse"), std::string::npos);
+  EXPECT_EQ(bytes.find("tiger"), std::string::npos);
+}
+
+TEST_F(SettingsFile, TheOfflineModeIsStoredAsTheSoloVaultItemAndComesBackUnticked) {
+  FormModel written;
+  written.setItemIndex(2);
+  written.setOfflineTicked(true);
+  WriteSettings(file(), written);
+  const FormModel model = read();
+  EXPECT_EQ(stored("MigrationMode"), "2");
+  EXPECT_EQ(model.GetMigrationMode(), TMigrationMode::mmSVSToTVS);
+}
+
+TEST_F(SettingsFile, AnEmptyPasswordIsStoredEmptyAndReadBackEmpty) {
+  FormModel written;
+  WriteSettings(file(), written);
+  EXPECT_EQ(stored("IDSPassword2"), "");
+  EXPECT_EQ(read().text(FormField::UserPass), "");
+}
+
+TEST_F(SettingsFile, TheLegacyPlainPasswordIsTakenOnceAndReplacedAtTheNextWrite) {
+  store("IDSPassword=plain old\nIDSPassword2=" + EncryptText("newer", SettingsCryptKey) + "\n");
+  FormModel model = read();
+  EXPECT_EQ(model.text(FormField::UserPass), "plain old");
+  EXPECT_EQ(stored("IDSPassword"), "<missing>");
+
+  WriteSettings(file(), model);
+  EXPECT_EQ(stored("IDSPassword"), "<missing>");
+  EXPECT_EQ(stored("IDSPassword2"), EncryptText("plain old", SettingsCryptKey));
+  EXPECT_EQ(read().text(FormField::UserPass), "plain old");
+}
+
+TEST_F(SettingsFile, WithoutAFileEveryFieldKeepsItsDefaultAndNothingIsCreated) {
+  const FormModel model = read();
+  EXPECT_EQ(model.text(FormField::UserName), kDefaultUserName);
+  EXPECT_EQ(model.text(FormField::UserPass), "");
+  EXPECT_EQ(model.itemIndex(), 0);
+  EXPECT_FALSE(std::filesystem::exists(file()));
+}
+
+TEST_F(SettingsFile, AMissingKeyLeavesTheFieldsTextAndAGarbledPasswordIsNoError) {
+  store("OraPassword=typed by hand\n");
+  FormModel model;
+  model.setText(FormField::OraScheme, "CURRENT");
+  ASSERT_NO_THROW(ReadSettings(file(), model));
+  EXPECT_EQ(model.text(FormField::OraScheme), "CURRENT");
+  EXPECT_NE(model.text(FormField::OraPassword), "typed by hand");
+}
+
+TEST_F(SettingsFile, TheStoredModeIndexIsHeldToTheRadioItems) {
+  const struct {
+    const char* stored;
+    int item;
+  } cases[] = {{"4", 4}, {"7", 4}, {"-1", -1}, {"-3", -1}, {"two", 0}, {"", 0}, {"$1", 1}};
+  for (const auto& c : cases) {
+    store(std::string("MigrationMode=") + c.stored + "\n");
+    EXPECT_EQ(read().itemIndex(), c.item) << c.stored;
+  }
+}
+
+TEST_F(SettingsFile, AFailingSourceFolderRuleEndsTheReadingThere) {
+  InstalledVaults vaults(platform_);
+  store("MigrationMode=0\nSourceVaultPath=" + vaults.unconfiguredFolder() +
+        "\nDestVaultPath=/stored/dest/\n");
+  FormModel model;
+  EXPECT_THROW(ReadSettings(file(), model), Exception);
+  EXPECT_EQ(model.text(FormField::DestVaultPath), "");
+  // The reading is over: a change of the source folder empties the fields again.
+  model.setText(FormField::SourceDatabaseFile, "x.fdb");
+  model.setText(FormField::SourceVaultPath, "/elsewhere/");
+  EXPECT_EQ(model.text(FormField::SourceDatabaseFile), "");
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeWrittenIsReportedByName) {
+  const std::filesystem::path unwritable[] = {
+      GetSettingsFileName(folder_.write("plain-file", "")),  // below a file
+      folder_.mkdir("Movrano.ini"),                          // a folder of that name
+  };
+  for (const auto& file : unwritable) {
+    try {
+      WriteSettings(file, FormModel());
+      ADD_FAILURE() << "written: " << file;
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.message(), "Unable to write to " + file.string());
+    }
+  }
+}
+
+TEST_F(SettingsFile, AValueThatCannotBeStoredLeavesTheWholeFileAsItWas) {
+  store("IDSUserName=before\nOraUser=before\n");
+  const std::string before = ReadFileBytes(file());
+  FormModel model;
+  Fill(model);
+  model.setText(FormField::OraScheme, "two\nlines");
+  try {
+    WriteSettings(file(), model);
+    FAIL() << "written";
+  } catch (const Exception& e) {
+    EXPECT_NE(e.message().find("OraScheme"), std::string::npos) << e.message();
+    EXPECT_EQ(e.message().find("lines"), std::string::npos) << e.message();
+    EXPECT_EQ(e.message().find("tiger"), std::string::npos) << e.message();
+  }
+  EXPECT_EQ(ReadFileBytes(file()), before);
+}
+
+TEST_F(SettingsFile, OtherLinesOfTheFileAreKept) {
+  folder_.write("Movrano.ini", "; kept\n[Other]\nKey=Value\n");
+  WriteSettings(file(), FormModel());
+  const std::string bytes = ReadFileBytes(file());
+  EXPECT_NE(bytes.find("; kept"), std::string::npos);
+  EXPECT_EQ(IniFile(file()).readString("Other", "Key", ""), "Value");
+}
+
+}  // namespace
+}  // namespace movrano::testing

@@ -1,0 +1,123 @@
+#include "app/WindowHarness.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QTest>
+#include <filesystem>
+
+#include "engine/MigrationThread.h"
+
+namespace movrano::testing {
+
+bool ScriptedPrompter::confirm(const std::string& question) {
+  confirmations.push_back(question);
+  return onConfirm(question);
+}
+
+bool ScriptedPrompter::warn(const std::string& question) {
+  warnings.push_back(question);
+  return onWarn(question);
+}
+
+void ScriptedPrompter::showError(const std::string& message) {
+  errors.push_back(message);
+}
+
+std::optional<std::string> ScriptedDialogs::pickFolder(const std::string& start,
+                                                       const std::string& caption) {
+  folderRequests.emplace_back(start, caption);
+  return answer;
+}
+
+std::optional<std::string> ScriptedDialogs::openFile(const FileDialogRequest& request) {
+  openRequests.push_back(request);
+  return answer;
+}
+
+std::optional<std::string> ScriptedDialogs::saveFile(const FileDialogRequest& request) {
+  saveRequests.push_back(request);
+  return answer;
+}
+
+void ServeEventsUntil(const std::function<bool()>& done) {
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+WindowTest::WindowTest() {
+  platform_.setRegistry("Windows Registry Editor Version 5.00\n");
+}
+
+WindowTest::~WindowTest() {
+  if (window_) window_->StopRunAndWait();
+  window_.reset();
+  TMigrationThread::WaitForAll();
+}
+
+void WindowTest::deployStatements() const {
+  std::filesystem::copy_file(MOVRANO_STATEMENT_FILE, programFolder_.path() / "Movrano.sql");
+}
+
+TfrmMain& WindowTest::open() {
+  window_ = std::make_unique<TfrmMain>(programFolder_.path(), prompter_, dialogs_);
+  window_->show();
+  return *window_;
+}
+
+std::string WindowTest::text(const char* editName) {
+  return control<QLineEdit>(editName)->text().toStdString();
+}
+
+// As a paste over the whole text: one edit, one source-folder rule.
+void WindowTest::type(const char* editName, const std::string& text) {
+  QLineEdit* edit = control<QLineEdit>(editName);
+  edit->selectAll();
+  edit->insert(QString::fromStdString(text));
+}
+
+void WindowTest::click(const char* buttonName) {
+  control<QAbstractButton>(buttonName)->click();
+}
+
+void WindowTest::doubleClick(const char* editName) {
+  QTest::mouseDClick(control<QLineEdit>(editName), Qt::LeftButton);
+}
+
+void WindowTest::selectItem(int index) {
+  auto* group = control<QWidget>("rgMigrationMode");
+  group->findChild<QAbstractButton*>(QString("rgMigrationModeItem%1").arg(index))->click();
+}
+
+void WindowTest::serveUntilIdle() {
+  ServeEventsUntil([this] { return !running(); });
+}
+
+void WindowTest::runToEnd() {
+  click("btnImport");
+  serveUntilIdle();
+}
+
+std::vector<std::string> WindowTest::paneLines() {
+  const QString text = control<QPlainTextEdit>("mmLog")->toPlainText();
+  std::vector<std::string> lines;
+  if (text.isEmpty()) return lines;
+  for (const QString& line : text.split('\n'))
+    lines.push_back(line.toStdString());
+  return lines;
+}
+
+std::vector<std::string> WindowTest::paneTexts() {
+  std::vector<std::string> texts;
+  for (const std::string& line : paneLines()) {
+    const size_t cut = line.find(": ");
+    texts.push_back(cut == std::string::npos ? line : line.substr(cut + 2));
+  }
+  return texts;
+}
+
+std::string WindowTest::settingsFile() const {
+  return (programFolder_.path() / "Movrano.ini").string();
+}
+
+}  // namespace movrano::testing

@@ -1,0 +1,98 @@
+#pragma once
+// The real main window under the offscreen platform for a test: a program
+// folder of its own (statement files, settings file), a platform double,
+// questions and dialogs answered from a script, and the main thread's
+// event loop served until the window reaches the state a test waits for.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Dialogs.h"
+#include "app/ufrmMain.h"
+#include "statements/uSQLManager.h"
+#include "support/platform/TempDir.h"
+#include "support/platform/TestPlatform.h"
+
+namespace movrano::testing {
+
+class ScriptedPrompter final : public Prompter {
+ public:
+  bool confirm(const std::string& question) override;
+  bool warn(const std::string& question) override;
+  void showError(const std::string& message) override;
+
+  // The answers; each may also serve the event loop before it answers.
+  std::function<bool(const std::string&)> onConfirm = [](const std::string&) { return true; };
+  std::function<bool(const std::string&)> onWarn = [](const std::string&) { return false; };
+  std::vector<std::string> confirmations;
+  std::vector<std::string> warnings;
+  std::vector<std::string> errors;
+};
+
+class ScriptedDialogs final : public FileDialogs {
+ public:
+  std::optional<std::string> pickFolder(const std::string& start,
+                                        const std::string& caption) override;
+  std::optional<std::string> openFile(const FileDialogRequest& request) override;
+  std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+
+  std::optional<std::string> answer;  // what every dialog answers; nothing: Cancel
+  std::vector<std::pair<std::string, std::string>> folderRequests;  // start, caption
+  std::vector<FileDialogRequest> openRequests;
+  std::vector<FileDialogRequest> saveRequests;
+};
+
+// Serves the event loop until `done` answers true.
+void ServeEventsUntil(const std::function<bool()>& done);
+
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest();
+  ~WindowTest() override;
+
+  // Puts the deployment's statement file into the program folder.
+  void deployStatements() const;
+  // Makes and shows the window; it reads the program folder now.
+  TfrmMain& open();
+  TfrmMain& window() { return *window_; }
+  bool isOpen() const { return window_ && window_->isVisible(); }
+
+  template <typename Control>
+  Control* control(const char* name) {
+    auto* found = window_->findChild<Control*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  std::string text(const char* editName);
+  void type(const char* editName, const std::string& text);
+  void click(const char* buttonName);
+  void doubleClick(const char* editName);
+  void selectItem(int index);
+
+  // Presses Run (answered Yes) and serves the loop to the run's idle notice.
+  void runToEnd();
+  bool running() { return !control<QPushButton>("btnImport")->isEnabled(); }
+  void serveUntilIdle();
+  // The pane's lines, and each without the time in front of it.
+  std::vector<std::string> paneLines();
+  std::vector<std::string> paneTexts();
+  std::string settingsFile() const;
+
+  TestPlatform platform_;
+  SQLManagerScope statements_;
+  TempDir programFolder_;
+  ScriptedPrompter prompter_;
+  ScriptedDialogs dialogs_;
+
+ private:
+  std::unique_ptr<TfrmMain> window_;
+};
+
+}  // namespace movrano::testing
