@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <zip.h>
 
-#include <filesystem>
-
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 
@@ -29,13 +27,6 @@ std::string ErrorText(int code) {
 }  // namespace
 
 TZipArchiveReader::TZipArchiveReader(const std::string& path) : path_(path) {
-  // libzip takes an empty file for an empty archive; a ZIP archive has at
-  // least its end record.
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 &&
-      !ec) {
-    RaiseArchiveError(Format("Can not open file %s as a ZIP archive: Not a zip archive", path));
-  }
   int code = 0;
   archive_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (!archive_) {

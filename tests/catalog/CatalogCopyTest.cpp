@@ -22,16 +22,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using Rows = std::vector<std::vector<std::string>>;
 
-template <class F>
-std::string Raised(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return std::string(ExceptionClassName(e)) + " " + e.what();
-  }
-  return {};
-}
-
 const Lines kListTitles = {"Copy manufacturers", "Copy manufacturer's synonyms",
                            "Copy manufacturer's categories", "Copy supplier's organizations",
                            "Copy supplier's categories"};
@@ -44,11 +34,6 @@ Lines OnePageLists() {
     lines.push_back("Done");
   }
   return lines;
-}
-
-Lines Concat(Lines a, const Lines& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 std::string LocalText(const char* xsdDateTime) {

@@ -1,6 +1,7 @@
 #include "catalog/CatalogFixture.h"
 
 #include "db/Query.h"
+#include "platform/Exceptions.h"
 #include "support/services/ServiceTypes.h"
 
 namespace movrano::testing {
@@ -47,6 +48,20 @@ CatalogRecord History(const char* guid, std::string hrid, const char* sitem, con
 }
 
 }  // namespace
+
+std::string Raised(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    return std::string(ExceptionClassName(e)) + " " + e.what();
+  }
+  return {};
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
 
 const std::vector<std::string>& SamplePartGuids() {
   static const std::vector<std::string> guids = {G("7C0A0001"), G("7C0A0002"), G("7C0A0003")};

@@ -4,6 +4,7 @@
 // records as the service sends them, the sample vault's catalog as the
 // service would serve it, and ways to read the catalog tables back.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 namespace movrano::testing {
 
 inline constexpr const char* kCatalogSession = "SESSION-C";
+
+// The class name and message of what the call raised, "" when nothing.
+std::string Raised(const std::function<void()>& call);
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
 // The author of the sample catalog's records.
 inline constexpr const char* kCatalogAuthor = "f0e1d2c3-b4a5-4968-8776-655443322101";
 // The part GUIDs the sample vault's component archives list, in their order.

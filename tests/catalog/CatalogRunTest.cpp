@@ -42,11 +42,6 @@ Lines From(const RunResult& run, const std::string& first) {
   return at < 0 ? Lines{} : Lines(run.lines.begin() + at, run.lines.end());
 }
 
-Lines Concat(Lines a, const Lines& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 class CatalogRun : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -20,16 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using Guids = std::vector<std::string>;
 
-template <class F>
-std::string Raised(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return std::string(ExceptionClassName(e)) + " " + e.what();
-  }
-  return {};
-}
-
 // A component item of the sample's folder, without revisions.
 void AddComponent(db::Connection& c, const std::string& hrid) {
   c.executeDirect(

@@ -2,6 +2,7 @@
 // the failures that end the catalog migration.
 #include <gtest/gtest.h>
 
+#include "catalog/CatalogFixture.h"
 #include "catalog/ZipArchiveReader.h"
 #include "catalog/ZipFixture.h"
 #include "platform/Exceptions.h"
@@ -12,17 +13,6 @@ namespace {
 
 std::string SampleArchive(const std::string& hrid) {
   return std::string(MOVRANO_SAMPLE_FILESTORE) + "/ItemRevisions/" + hrid + "/" + hrid + ".zip";
-}
-
-// The exception's class name and message, or "" when nothing was raised.
-template <class F>
-std::string Raised(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return std::string(ExceptionClassName(e)) + " " + e.what();
-  }
-  return {};
 }
 
 TEST(ZipArchiveReader, ReadsTheSampleArchiveEntryByEntry) {
