@@ -71,7 +71,9 @@ void BuildHeader(FormControls& c) {
     auto* item = new QRadioButton(kMigrationModeItems[static_cast<size_t>(i)]);
     item->setObjectName(QString("rgMigrationModeItem%1").arg(i));
     c.rgMigrationModeItems->addButton(item, i);
-    items->addWidget(item, i, 0);
+    // Every item but the Solo Vault one spans the box; that one shares its
+    // line with the "Offline mode" box.
+    items->addWidget(item, i, 0, 1, i == 2 ? 1 : 2);
   }
   c.rgMigrationModeItems->button(0)->setChecked(true);
   // On the line of the Solo Vault item, right of its caption.
@@ -105,7 +107,10 @@ void BuildSource(FormControls& c) {
   c.BackupFileRow =
       Captioned(c.LabeledEdit_BackupFileName, "Backup File Name", c.Button_BackupFileName);
 
+  // Four captioned edits within the group's fixed height.
   auto* column = new QVBoxLayout(c.pnlSourceVault);
+  column->setContentsMargins(9, 4, 9, 4);
+  column->setSpacing(4);
   column->addWidget(Captioned(c.edSourceVaultPath, "Vault path"));
   column->addWidget(Captioned(c.edSourceDatabaseFile, "Database file"));
   column->addWidget(Captioned(c.edSourceFileRepositoryPath, "File repository path"));
