@@ -1,6 +1,7 @@
 // Connections, the destination's configuration, the identity login and the
 // Outpost vault's service.
 #include "db/firebird/FirebirdDriver.h"
+#include "db/oracle/OracleDriver.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -78,7 +79,10 @@ void TVaultMigrationManager::OpenSourceVault() {
 
 void TVaultMigrationManager::ConnectDestination() {
   if (FMigrationMode == TMigrationMode::mmTVSFirebirdToTVSOracle) {
-    RaiseMigrationError("The Oracle destination is not available in this build.");
+    const TTVSOracleParams& o = FTVSOracleParams;
+    FDestDatabase = CreateConnection(db::kOracleProtocol, o.Host, o.TNSName, o.Scheme, o.User,
+                                     o.Password, o.Port);
+    return;
   }
   FDestDatabase = ConnectFirebird(FDestDatabaseFile);
 }

@@ -1,19 +1,241 @@
-// The Firebird-to-Oracle reinstallation.
+// The Firebird-to-Oracle reinstallation: the old server's data is saved,
+// the old server uninstalled with its data kept, the new server installed
+// on the Oracle schema, every table copied into that schema, and the file
+// storage brought to the new installation.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "discovery/VaultMigrationPathFinder.h"
 #include "engine/VaultMigrationManager.h"
+#include "platform/DirectoryCopy.h"
+#include "platform/Paths.h"
+#include "platform/Processes.h"
+#include "platform/Version.h"
+#include "statements/uSQLUtils.h"
 
 namespace movrano {
 
+namespace fs = std::filesystem;
+
 namespace {
-[[noreturn]] void NotAvailable() {
-  RaiseMigrationError("The migration from Firebird to Oracle is not available in this build.");
+
+constexpr const char* kBackupToolFolder = "BackupTool";
+constexpr const char* kBackupToolFile = "tvbackup.exe";
+constexpr const char* kBackupFolderFormat = "VaultServerDataBackUp_%d_%d_%d_%d_%d_%d";
+constexpr const char* kVaultVersionStatement = "sql_vault_version";
+
+// Joins two path parts with one "/" between them, as a folder that
+// already ends with a delimiter (or is empty) needs none.
+std::string JoinPath(const std::string& left, const std::string& right) {
+  if (left.empty() || left.back() == kPathDelimiter || left.back() == ':') return left + right;
+  return left + kPathDelimiter + right;
 }
+
+// Where the backup copies of the source go: the folder that holds the
+// storage folder. There are no drives here; that folder lies on the
+// storage's own file system (a mounted share included), outside the tree
+// that is copied, beside the data the administrator looks after.
+std::string BackupRootFolder(const std::string& storageFolder) {
+  fs::path storage(storageFolder);
+  if (!storage.has_filename()) storage = storage.parent_path();  // the trailing "/"
+  const std::string parent = storage.parent_path().string();
+  return parent.empty() ? parent : IncludeTrailingPathDelimiter(parent);
+}
+
+// The vault's edition and release as its database says; a missing row or
+// a NULL cannot become text and raises EVariantTypeCastError.
+std::string VaultVersionOf(db::Connection& connection) {
+  db::Variant value;
+  GetValue(connection, kVaultVersionStatement, value);
+  return value.toString();
+}
+
+bool HasInvalidPathCharacters(const std::string& path) {
+  for (const unsigned char c : path) {
+    if (c < 32 || c == '"' || c == '<' || c == '>' || c == '|') return true;
+  }
+  return false;
+}
+
+// The text from the last "." that follows the last path delimiter.
+std::string FileExtension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos) return std::string();
+  const size_t delimiter = path.find_last_of(kPathDelimiter);
+  if (delimiter != std::string::npos && delimiter > dot) return std::string();
+  return path.substr(dot);
+}
+
+// The database server that owns the original must be able to open the
+// copy, so it keeps the original's owner and mode where the process may
+// give them.
+void CopyDatabaseFile(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::copy_file(from, to, fs::copy_options::none, ec);
+  if (ec) throw EInOutError(ec.message());
+  struct stat original {};
+  if (::stat(from.c_str(), &original) == 0) {
+    [[maybe_unused]] const int owned = ::chown(to.c_str(), original.st_uid, original.st_gid);
+    ::chmod(to.c_str(), original.st_mode & 07777);
+  }
+}
+
 }  // namespace
 
 void TVaultMigrationManager::BackupSourceData() {
-  NotAvailable();
+  if (FileExists(FTVSOracleParams.UnInstaller)) return;
+  if (!FSourceStorageGiven) {
+    RaiseMigrationErrorFmt("Could not find source Vault file storage directory %s", {""});
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  const std::string backupFolder =
+      BackupRootFolder(FSourceFileStoragePath) + Format(kBackupFolderFormat, local.tm_year + 1900,
+                                                        local.tm_mon + 1, local.tm_mday,
+                                                        local.tm_hour, local.tm_min, local.tm_sec);
+
+  const std::string storage = JoinPath(backupFolder, "Revisions");
+  WriteLogFmt("Start file storage backup copying from %s to %s", FSourceFileStoragePath, storage);
+  CopyDirectory(FSourceFileStoragePath, storage);
+  FSourceFileStoragePath = IncludeTrailingPathDelimiter(storage);
+  WriteLog("File storage backup copying finished");
+
+  const std::string database =
+      JoinPath(backupFolder, fs::path(FSourceDatabaseFile).filename().string());
+  WriteLogFmt("Start database backup copying from %s to %s", FSourceDatabaseFile, database);
+  CopyDatabaseFile(FSourceDatabaseFile, database);
+  FSourceDatabaseFile = database;
+  WriteLog("Database backup copying finished");
 }
+
 void TVaultMigrationManager::MigrateFirebirdToOracle() {
-  NotAvailable();
+  FSourceDatabase->disconnect();
+  // Every destination write from here on belongs to one transaction.
+  FDestDatabase->setAutoCommit(false);
+  if (!FDestDatabase->inTransaction()) FDestDatabase->startTransaction();
+  try {
+    const bool installed = CheckInstallerVersion();
+    const std::string tool = GetBackupToolPath();
+    if (FileExists(tool)) {
+      RunBackupTool(tool);
+    } else if (installed) {
+      RaiseMigrationErrorFmt("Could not found backup tool \"%s\"", {tool});
+    } else {
+      WriteLogFmt("Could not found backup tool \"%s\"", tool);
+    }
+    if (!installed) {
+      FSourceDatabase->connect();
+      FSourceVersion = VaultVersionOf(*FSourceDatabase);
+    }
+    CheckOracleSchemaEmpty();
+    RunUninstaller();
+
+    const TTVSOracleParams& o = FTVSOracleParams;
+    const std::string databaseArguments = Format(
+        "/DBType=Oracle /DBServer=\"%s:%d\" /DBUsername=\"%s\" /DBPassword=\"%s\" "
+        "/DatabaseName=\"%s\"",
+        o.Host, o.Port, o.User, o.Password, o.TNSName);
+    RunInstaller(installed ? Format(" /Silent %s /RevisionFolder=\"%s\"", databaseArguments,
+                                    FSourceFileStoragePath)
+                           : " " + databaseArguments);
+
+    FSourceDatabase.reset();
+    FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+    if (!installed) {
+      FDestVersion = VaultVersionOf(*FDestDatabase);
+      if (FDestVersion != FSourceVersion) {
+        RaiseMigrationError(
+            "Source Tavrin Vault database (Firebird) must be the same version target Tavrin "
+            "Vault database (Oracle)");
+      }
+    }
+    CopyAllTablesToOracle();
+    LocateInstalledDestination(FDestFileStoragePath);
+    CopyFileStorage();
+    FDestDatabase->commit();
+    FSourceDatabase->disconnect();
+  } catch (...) {
+    if (FDestDatabase->inTransaction()) FDestDatabase->rollback();
+    throw;
+  }
+}
+
+bool TVaultMigrationManager::CheckInstallerVersion() {
+  const bool installed = FileExists(FTVSOracleParams.UnInstaller);
+  if (installed) {
+    FDestVersion = GetFileProductVersion(FTVSOracleParams.Installer);
+    if (!SameText(FSourceVersion, FDestVersion)) {
+      RaiseMigrationError(
+          "Source Tavrin Vault (Firebird) must be the same version target Tavrin Vault (Oracle)");
+    }
+  }
+  return installed;
+}
+
+// The uninstaller's folder; an uninstall command without a folder (none
+// was found, or arguments follow its quoted path) gives a tool path that
+// names no file, which a run without the old server only logs.
+std::string TVaultMigrationManager::GetBackupToolPath() const {
+  const std::string& uninstaller = FTVSOracleParams.UnInstaller;
+  const size_t cut = uninstaller.find_last_of(kPathDelimiter);
+  const std::string folder = cut == std::string::npos ? std::string() : uninstaller.substr(0, cut);
+  return JoinPath(JoinPath(folder, kBackupToolFolder), kBackupToolFile);
+}
+
+void TVaultMigrationManager::RunBackupTool(const std::string& tool) {
+  const std::string& backupFile = FTVSOracleParams.BackupFileName;
+  if (HasInvalidPathCharacters(backupFile)) {
+    RaiseMigrationErrorFmt("Backup file name has invalid characters \"%s\"", {backupFile});
+  }
+  const std::string extension = FileExtension(backupFile);
+  if (extension.empty() || extension == ".") {
+    RaiseMigrationErrorFmt("Backup file name has no extension \"%s\"", {backupFile});
+  }
+  if (FileExists(backupFile)) {
+    std::error_code ec;
+    fs::remove(backupFile, ec);  // a file that cannot go is found again by the tool
+  }
+  WriteLog("Start Tavrin Vault backup");
+  if (RunProcessAndWait(Format("%s backup -z %s", tool, backupFile)) != 0) {
+    RaiseMigrationError("Could not backup Tavrin Vault");
+  }
+  WriteLog("Tavrin Vault backup finished");
+  if (!FileExists(backupFile)) {
+    RaiseMigrationErrorFmt("Could not found backup file \"%s\"", {backupFile});
+  }
+}
+
+void TVaultMigrationManager::RunUninstaller() {
+  if (!FileExists(FTVSOracleParams.UnInstaller)) return;
+  WriteLog("Start Tavrin Vault uninstalling");
+  if (RunProcessAndWait(FTVSOracleParams.UnInstaller + " /silent keep-data") != 0) {
+    RaiseMigrationError("Could not uninstall Tavrin Vault");
+  }
+  WriteLog("Tavrin Vault uninstalling finished");
+}
+
+void TVaultMigrationManager::RunInstaller(const std::string& arguments) {
+  WriteLog("Start Tavrin Vault installing");
+  if (RunProcessAndWait(FTVSOracleParams.Installer + arguments) != 0) {
+    RaiseMigrationError("Could not install Tavrin Vault");
+  }
+  WriteLog("Tavrin Vault installing finished");
+}
+
+// A server vault that cannot be found, or whose configuration does not
+// pass, gives the empty storage folder.
+void TVaultMigrationManager::LocateInstalledDestination(std::string& storage) {
+  FDestVaultPath = TVaultPathFinder::GetInstalledTavrinVaultFolder();
+  try {
+    if (!TVaultPathFinder::GetTVSInfoOra(FDestVaultPath, storage, FDestVersion)) storage.clear();
+  } catch (const std::exception&) {
+    storage.clear();
+  }
 }
 
 }  // namespace movrano

@@ -17,6 +17,9 @@
 namespace movrano {
 
 class IDSPort;
+namespace db {
+class Query;
+}  // namespace db
 namespace IDS {
 class SessionID;
 class APIVersion;
@@ -106,9 +109,25 @@ class TVaultMigrationManager {
   void SaveUsers();
   void SaveGroups();
 
-  // The Oracle mode.
+  // The Oracle mode: the reinstallation of the server on Oracle.
   void BackupSourceData();
   void MigrateFirebirdToOracle();
+  bool CheckInstallerVersion();
+  std::string GetBackupToolPath() const;
+  void RunBackupTool(const std::string& tool);
+  void RunUninstaller();
+  void RunInstaller(const std::string& arguments);
+  void LocateInstalledDestination(std::string& storage);
+
+  // The Oracle mode: the copy of every table into the Oracle schema.
+  void CopyAllTablesToOracle();
+  void ClearOracleTables();
+  void CopyTableRows(db::Query& source, db::Query& dest, const std::string& table);
+  static std::string BuildInsertSQL(const db::Query& source, const std::string& table);
+  void DisableOracleConstraints();
+  void EnableOracleConstraints();
+  bool OracleSchemaHasTables();
+  void CheckOracleSchemaEmpty();
 
   TLogCallBack FLogProc;
   TProgressEvent FProgressEvent;

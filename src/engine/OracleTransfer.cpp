@@ -1,0 +1,236 @@
+// The copy of the old Firebird database into the new Oracle schema: every
+// table that both hold, every column of every row, through statements
+// built here from the tables' own columns, with the schema's constraints
+// switched off around the copy.
+#include <algorithm>
+#include <array>
+
+#include "db/Query.h"
+#include "engine/VaultMigrationManager.h"
+
+namespace movrano {
+
+namespace {
+
+// The tables the new installation filled that are emptied before the copy,
+// whether the old database has them or not.
+constexpr std::array<const char*, 26> kClearTableNames = {
+    "TLU_LIFECYCLEDEFINITION",
+    "TLU_LANGUAGE",
+    "TLU_FOLDER",
+    "TLU_FOLDERTYPE",
+    "TLU_CONTENTTYPE",
+    "ACLDATA",
+    "TLU_LIFECYCLESTAGE",
+    "TLU_LIFECYCLESTATE",
+    "TLU_LIFECYCLESTATETRANSITION",
+    "TLU_PARAMETERMETADATA",
+    "TLU_REVISIONNAMELEVEL",
+    "TLU_REVISIONNAMINGSCHEME",
+    "TLU_VAULT",
+    "CAT_SUPPLIER",
+    "IDS_EVENT",
+    "IDS_GROUP",
+    "IDS_GROUPMEMBERSHIP",
+    "IDS_ORGANISATION",
+    "IDS_SESSIONLOG",
+    "IDS_SESSIONUSAGE",
+    "IDS_USER",
+    "TBLTOOLS",
+    "TBL_CATEGORIES",
+    "TBL_CLIENT",
+    "TBL_LISTENER",
+    "VCS_REPOSITORY",
+};
+
+// The new installation's own schema versions stay.
+constexpr const char* kVersionTable = "TBL_VERSION";
+constexpr const char* kVersionTable2 = "TBL_VERSION2";
+
+constexpr const char* kCountSchemaTables = "   SELECT Count(*) FROM user_tables";
+
+// Every constraint of the schema's tables, switched off (foreign keys
+// first) and on again (foreign keys last).
+constexpr const char* kDisableConstraints =
+    "BEGIN\r\n"
+    "  FOR c IN\r\n"
+    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
+    "   FROM user_constraints c, user_tables t\r\n"
+    "   WHERE c.table_name = t.table_name\r\n"
+    "   AND c.status = 'ENABLED'\r\n"
+    "   ORDER BY c.constraint_type DESC)\r\n"
+    "  LOOP\r\n"
+    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
+    "|| '\" disable constraint ' || c.constraint_name);\r\n"
+    "  END LOOP;\r\n"
+    "END;";
+
+constexpr const char* kEnableConstraints =
+    "BEGIN\r\n"
+    "  FOR c IN\r\n"
+    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
+    "   FROM user_constraints c, user_tables t\r\n"
+    "   WHERE c.table_name = t.table_name\r\n"
+    "   AND c.status = 'DISABLED'\r\n"
+    "   ORDER BY c.constraint_type)\r\n"
+    "  LOOP\r\n"
+    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
+    "|| '\" enable constraint ' || c.constraint_name);\r\n"
+    "  END LOOP;\r\n"
+    "END;";
+
+bool Copied(const std::string& destTable, const std::vector<std::string>& sourceTables) {
+  if (destTable.empty() || SameText(destTable, kVersionTable2) ||
+      SameText(destTable, kVersionTable)) {
+    return false;
+  }
+  return std::any_of(sourceTables.begin(), sourceTables.end(),
+                     [&](const std::string& s) { return SameText(s, destTable); });
+}
+
+// One source column and the insert parameter it fills.
+struct ColumnBinding {
+  const db::FieldDef* def;
+  int field;
+  db::Param* param;
+};
+
+// A text the column must not leave empty becomes one blank; a BLOB goes as
+// a wide memo of its bytes, none when it has no bytes.
+void BindColumn(const ColumnBinding& b, const db::Field& field) {
+  db::Param& p = *b.param;
+  const db::FieldDef& def = *b.def;
+  if (def.isBlob()) {
+    p.setDataType(db::FieldType::WideMemo);
+    db::Bytes bytes = field.asBytes();
+    if (bytes.empty()) {
+      p.setNull();
+    } else {
+      p.setBlob(std::move(bytes), db::FieldType::WideMemo);
+    }
+    return;
+  }
+  if (db::IsTextType(def.type)) {
+    std::string text = field.asString();
+    p.setText(text.empty() && def.required ? std::string(" ") : std::move(text));
+  } else {
+    p.setValue(field.value());
+  }
+  p.setDataType(def.type);
+}
+
+}  // namespace
+
+void TVaultMigrationManager::CopyAllTablesToOracle() {
+  WriteLog("Start Tavrin Vault database copying");
+  auto source = std::make_unique<db::Query>(*FSourceDatabase);
+  auto dest = std::make_unique<db::Query>(*FDestDatabase);
+  std::vector<std::string> tables;
+  DisableOracleConstraints();
+  // The constraints come back whatever happens; a failure of that is the
+  // one that is reported.
+  const auto release = [&] {
+    source.reset();
+    dest.reset();
+    tables.clear();
+    EnableOracleConstraints();
+  };
+  try {
+    const std::vector<std::string> sourceTables = FSourceDatabase->tableNames();
+    tables = FDestDatabase->tableNames();
+    for (size_t i = tables.size(); i-- > 0;) {
+      if (!Copied(tables[i], sourceTables)) tables.erase(tables.begin() + static_cast<long>(i));
+    }
+    ClearOracleTables();
+    for (const std::string& table : tables) {
+      WriteLogFmt("Start Tavrin Vault database table \"%s\" copying", table);
+      source->setSql(Format("Select * from %s", table));
+      source->open();
+      try {
+        CopyTableRows(*source, *dest, table);
+        WriteLogFmt("Tavrin Vault database table \"%s\" copying finished", table);
+      } catch (const std::exception& e) {
+        RaiseMigrationErrorFmt("Could not copy table \"%s\": %s", {table, std::string(e.what())});
+      }
+      source->close();
+    }
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
+  WriteLog("Tavrin Vault database copying finished");
+}
+
+void TVaultMigrationManager::ClearOracleTables() {
+  const std::string& schema = FDestDatabase->catalog();
+  for (const char* table : kClearTableNames) {
+    try {
+      if (!FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table))) {
+        RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\"", {schema, table});
+      }
+    } catch (const std::exception& e) {
+      RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\": %s",
+                             {schema, table, std::string(e.what())});
+    }
+  }
+}
+
+void TVaultMigrationManager::CopyTableRows(db::Query& source, db::Query& dest,
+                                           const std::string& table) {
+  dest.close();
+  dest.setSql(BuildInsertSQL(source, table));
+  source.first();
+  if (source.eof()) return;
+  // The columns keep their places from row to row: found once.
+  std::vector<ColumnBinding> bindings;
+  bindings.reserve(source.fieldDefs().size());
+  for (const db::FieldDef& def : source.fieldDefs()) {
+    bindings.push_back({&def, source.fieldIndex(def.name), &dest.paramByName(def.name)});
+  }
+  for (; !source.eof(); source.next()) {
+    for (const ColumnBinding& b : bindings)
+      BindColumn(b, source.field(b.field));
+    dest.execSql();
+  }
+}
+
+std::string TVaultMigrationManager::BuildInsertSQL(const db::Query& source,
+                                                   const std::string& table) {
+  std::string columns;
+  std::string values;
+  std::string separator;
+  for (const db::FieldDef& def : source.fieldDefs()) {
+    columns += Format("%s\"%s\"", separator, def.name);
+    values += Format("%s:%s", separator, def.name);
+    separator = ", ";
+  }
+  return Format("INSERT INTO \"%s\" (%s) VALUES (%s)", table, columns, values);
+}
+
+void TVaultMigrationManager::DisableOracleConstraints() {
+  if (!FDestDatabase->executeDirect(kDisableConstraints)) {
+    RaiseMigrationError("Could not disable target scheme dependencies.");
+  }
+}
+
+void TVaultMigrationManager::EnableOracleConstraints() {
+  if (!FDestDatabase->executeDirect(kEnableConstraints)) {
+    RaiseMigrationError("Could not enable target scheme dependencies.");
+  }
+}
+
+bool TVaultMigrationManager::OracleSchemaHasTables() {
+  db::Query query(*FDestDatabase);
+  query.setSql(kCountSchemaTables);
+  query.open();
+  return query.field(0).asInteger() > 0;
+}
+
+void TVaultMigrationManager::CheckOracleSchemaEmpty() {
+  if (OracleSchemaHasTables()) {
+    RaiseMigrationError("Destination database is not empty - it already has tables!");
+  }
+}
+
+}  // namespace movrano

@@ -1,0 +1,799 @@
+// The move of a server vault from Firebird to Oracle, end to end through the
+// worker: a real Firebird source, the old server's backup tool and
+// uninstaller and the new server's installer played by the recorded process
+// launcher, and the new server vault on a stand-in Oracle schema.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "db/Query.h"
+#include "engine/EngineHarness.h"
+#include "platform/CommandLine.h"
+#include "platform/Version.h"
+#include "services/IDS.h"
+#include "support/platform/PeFixture.h"
+#include "support/platform/TempDir.h"
+#include "support/vaults/SampleVault.h"
+#include "support/vaults/TableDump.h"
+#include "support/vaults/oracle/OracleSchema.h"
+
+namespace movrano::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kVaultVersion = "ZaredorEvovu-1.0.1";
+constexpr const char* kMarker = "installer marker";
+
+// The tables the new installation fills that the copy empties first.
+const std::vector<std::string> kClearedTables = {
+    "TLU_LIFECYCLEDEFINITION",
+    "TLU_LANGUAGE",
+    "TLU_FOLDER",
+    "TLU_FOLDERTYPE",
+    "TLU_CONTENTTYPE",
+    "ACLDATA",
+    "TLU_LIFECYCLESTAGE",
+    "TLU_LIFECYCLESTATE",
+    "TLU_LIFECYCLESTATETRANSITION",
+    "TLU_PARAMETERMETADATA",
+    "TLU_REVISIONNAMELEVEL",
+    "TLU_REVISIONNAMINGSCHEME",
+    "TLU_VAULT",
+    "CAT_SUPPLIER",
+    "IDS_EVENT",
+    "IDS_GROUP",
+    "IDS_GROUPMEMBERSHIP",
+    "IDS_ORGANISATION",
+    "IDS_SESSIONLOG",
+    "IDS_SESSIONUSAGE",
+    "IDS_USER",
+    "TBLTOOLS",
+    "TBL_CATEGORIES",
+    "TBL_CLIENT",
+    "TBL_LISTENER",
+    "VCS_REPOSITORY",
+};
+
+bool IsVersionTable(const std::string& table) {
+  return SameText(table, "TBL_VERSION") || SameText(table, "TBL_VERSION2");
+}
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+  for (const auto& n : names) {
+    if (SameText(n, name)) return true;
+  }
+  return false;
+}
+
+std::string Export(const std::string& body) {
+  return "Windows Registry Editor Version 5.00\n\n" + body;
+}
+
+std::string TavrinVaultKey(const std::string& vaultFolder) {
+  return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin\\Tavrin Vault\\Vault]\n\"Path\"=\"" + vaultFolder +
+         "\"\n\n";
+}
+
+std::set<std::string> FilesBelow(const fs::path& root) {
+  std::set<std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file()) files.insert(fs::relative(e.path(), root).string());
+  }
+  return files;
+}
+
+// A source table's rows as the Oracle schema holds them once copied: a
+// NOT NULL text left empty becomes one blank, any other empty text and
+// every empty BLOB or memo become NULL (Oracle keeps the empty string as
+// NULL).
+TableRows AsCopiedToOracle(db::Connection& source, const std::string& table) {
+  db::Query q(source);
+  q.setSql("SELECT * FROM " + table);
+  q.open();
+  TableRows result;
+  for (const auto& def : q.fieldDefs()) {
+    result.columns.push_back(def.name);
+    result.types.push_back(def.type);
+  }
+  for (; !q.eof(); q.next()) {
+    Row row;
+    for (int i = 0; i < q.fieldCount(); ++i) {
+      const db::Field f = q.field(i);
+      Cell cell;
+      if (f.def().isBlob()) {
+        const db::Bytes bytes = f.asBytes();
+        if (!bytes.empty()) cell = std::string(bytes.begin(), bytes.end());
+      } else if (db::IsTextType(f.def().type)) {
+        const std::string text = f.asString();
+        if (!text.empty()) {
+          cell = text;
+        } else if (f.def().required) {
+          cell = " ";
+        }
+      } else if (!f.isNull()) {
+        cell = f.value().toString();
+      }
+      row.push_back(std::move(cell));
+    }
+    result.rows.push_back(std::move(row));
+  }
+  std::sort(result.rows.begin(), result.rows.end());
+  return result;
+}
+
+// A row in each cleared table that only the installer writes: every text
+// "installer marker", so that the rows' references to each other hold.
+void InsertMarker(db::Connection& c, const std::string& table) {
+  db::Query columns(c);
+  columns.setSql("Select * from " + table);
+  columns.open();
+  const std::vector<db::FieldDef> defs = columns.fieldDefs();
+  columns.close();
+  std::string names;
+  std::string values;
+  for (const auto& def : defs) {
+    names += (names.empty() ? "\"" : ", \"") + def.name + "\"";
+    values += (values.empty() ? ":" : ", :") + def.name;
+  }
+  db::Query insert(c);
+  insert.setSql("INSERT INTO \"" + table + "\" (" + names + ") VALUES (" + values + ")");
+  for (const auto& def : defs) {
+    db::Param& p = insert.paramByName(def.name);
+    if (def.type == db::FieldType::Blob) {
+      p.setNull();
+    } else if (db::IsTextType(def.type) || def.isBlob()) {
+      p.setText(kMarker);
+    } else if (def.type == db::FieldType::DateTime) {
+      p.setDateTime(db::DateTime::FromParts(2024, 6, 1, 12, 0, 0));
+    } else {
+      p.setInteger(0);
+    }
+  }
+  insert.execSql();
+}
+
+void InsertMarkers(const std::string& schemaFile) {
+  const auto c = ConnectOracleSchema(schemaFile);
+  const std::vector<std::string> present = c->tableNames();
+  std::vector<std::string> pending;
+  for (const auto& t : kClearedTables) {
+    if (Holds(present, t)) pending.push_back(t);
+  }
+  // A row whose parent has no marker yet waits for the next round.
+  while (!pending.empty()) {
+    std::vector<std::string> waiting;
+    std::string problem;
+    for (const auto& table : pending) {
+      try {
+        InsertMarker(*c, table);
+      } catch (const db::EDatabaseError& e) {
+        waiting.push_back(table);
+        problem = e.what();
+      }
+    }
+    if (waiting.size() == pending.size()) throw std::runtime_error("No marker fits: " + problem);
+    pending = waiting;
+  }
+}
+
+std::string VersionTableName(db::Connection& c, const std::string& table) {
+  for (const auto& t : c.tableNames()) {
+    if (SameText(t, table)) return t;
+  }
+  return table;
+}
+
+std::vector<std::string> CopyLines(const std::vector<std::string>& tables) {
+  std::vector<std::string> lines;
+  for (const auto& t : tables) {
+    lines.push_back("Start Tavrin Vault database table \"" + t + "\" copying");
+    lines.push_back("Tavrin Vault database table \"" + t + "\" copying finished");
+  }
+  return lines;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class OracleMode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterIDSTypes();
+    fs::create_directories(oldServer_ / "BackupTool");
+    machine_.write("old/unins000.exe", "uninstaller");
+    machine_.write("old/BackupTool/tvbackup.exe", "backup tool");
+    fs::create_directories(machine_.path() / "backup");
+    PeFixture setup;
+    setup.productVersion = "zaredorevovu-1.0.1";
+    WritePeFile(installer_, setup);
+    CreateEmptyOracleSchema(schemaFile_);
+    // The old server as its installer registered it.
+    platform_.setRegistry(Export(TavrinVaultKey(source_.vaultFolder())));
+    platform_.processes->handler = [this](const std::string& line) { return runProgram(line); };
+    install_.afterwards = {
+        "UPDATE TBL_VERSION SET UPDATEDAT = '2024-06-01 12:00:00'",
+        "INSERT INTO TBL_VERSION2 (GUID, COMPONENT, VERSIONNUMBER, APPLIEDAT, NOTES) VALUES "
+        "('{ORA-0001}', 'OracleSchema', '2.0.0.7', '2024-06-01 12:00:00', 'Oracle')",
+    };
+  }
+
+  // The old server is gone already: no uninstaller, no backup tool, and
+  // the window found no uninstall command.
+  void removeOldServer() {
+    fs::remove_all(oldServer_);
+    platform_.setRegistry(Export(""));
+    uninstaller_.clear();
+  }
+
+  RunRequest request() const {
+    RunRequest r;
+    r.mode = TMigrationMode::mmTVSFirebirdToTVSOracle;
+    r.sourceDatabaseFile = source_.databaseFile();
+    r.sourceStoragePath = source_.fileStorageFolder();
+    r.destVaultPath = source_.vaultFolder();
+    r.sourceVersion = kVaultVersion;
+    r.oracle.TNSName = schemaFile_;
+    r.oracle.DirectConnection = false;
+    r.oracle.Host = " ";
+    r.oracle.Port = 0;
+    r.oracle.Scheme = kOracleSchemaName;
+    r.oracle.User = kOracleUser;
+    r.oracle.Password = kOraclePassword;
+    r.oracle.Installer = installer_;
+    r.oracle.UnInstaller = uninstaller_;
+    r.oracle.BackupFileName = backupFile_;
+    return r;
+  }
+
+  std::string databaseArguments() const {
+    return "/DBType=Oracle /DBServer=\" :0\" /DBUsername=\"movrano\" /DBPassword=\"oracle "
+           "secret\" /DatabaseName=\"" +
+           schemaFile_ + "\"";
+  }
+
+  // The tables of the installed schema, in its order, that the copy takes.
+  std::vector<std::string> copiedTables() {
+    const auto sourceTables = source_.connect()->tableNames();
+    std::vector<std::string> tables;
+    for (const auto& t : installedTables_) {
+      if (!IsVersionTable(t) && Holds(sourceTables, t)) tables.push_back(t);
+    }
+    return tables;
+  }
+
+  // Every copied table holds what the source holds, in the schema's case.
+  void expectEveryTableCopied() {
+    const auto src = source_.connect();
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    for (const auto& table : copiedTables()) {
+      SCOPED_TRACE(table);
+      EXPECT_EQ(DumpTable(*oracle, table), AsCopiedToOracle(*src, table));
+    }
+  }
+
+  DatabaseRows oracleVersionTables() {
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    return DumpTables(*oracle, {VersionTableName(*oracle, "TBL_VERSION"),
+                                VersionTableName(*oracle, "TBL_VERSION2")});
+  }
+
+  Cell oracleCell(const std::string& table, const std::string& column, const std::string& guid) {
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    db::Query q(*oracle);
+    q.setSql("SELECT " + column + " FROM " + table + " WHERE GUID = :GUID");
+    q.paramByName("GUID").setText(guid);
+    q.open();
+    if (q.eof()) throw std::runtime_error("No row " + guid + " in " + table);
+    if (q.field(0).isNull()) return std::nullopt;
+    const db::Variant& v = q.field(0).value();
+    if (v.isBytes()) return std::string(v.bytes().begin(), v.bytes().end());
+    return v.toString();
+  }
+
+  int64_t oracleRows(const std::string& table) {
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    db::Query q(*oracle);
+    q.setSql("SELECT Count(*) FROM " + table);
+    q.open();
+    return q.field(0).value().toInt64();
+  }
+
+  std::vector<std::string> preamble(bool withSourceVersion = true) const {
+    std::vector<std::string> lines = {
+        "Start migration",
+        "Tool version " + GetOwnVersionString() + ", migration mode mmTVSFirebirdToTVSOracle"};
+    if (withSourceVersion) lines.push_back(std::string("Source version - ") + kVaultVersion);
+    return lines;
+  }
+
+  const std::vector<std::string>& commands() const { return platform_.processes->commandLines; }
+
+  // The programs of the vault product, as this machine runs them.
+  uint32_t runProgram(const std::string& line) {
+    const std::vector<std::string> argv = SplitCommandLine(line);
+    if (argv.at(0) == (oldServer_ / "BackupTool" / "tvbackup.exe").string()) {
+      EXPECT_FALSE(fs::exists(backupFile_)) << "the old backup file was not deleted first";
+      if (backupWrites_ && argv.size() == 4) machine_.write("backup/TavrinVault.zip", "backup");
+      return backupExit_;
+    }
+    if (!uninstaller_.empty() && argv.at(0) == uninstaller_) {
+      if (uninstallExit_ != 0) return uninstallExit_;
+      platform_.setRegistry(Export(""));
+      fs::remove(uninstaller_);
+      return 0;
+    }
+    if (argv.at(0) == installer_) return install(argv);
+    throw MakeOSError(ENOENT);
+  }
+
+  uint32_t install(const std::vector<std::string>& argv) {
+    std::map<std::string, std::string> args;
+    for (size_t i = 1; i < argv.size(); ++i) {
+      const size_t eq = argv[i].find('=');
+      args[argv[i].substr(0, eq)] = eq == std::string::npos ? "" : argv[i].substr(eq + 1);
+    }
+    if (installExit_ != 0) return installExit_;
+    const fs::path vault = newServer_ / "Vault";
+    const std::string storage = args.contains("/RevisionFolder")
+                                    ? args["/RevisionFolder"]
+                                    : (newServer_ / "Revisions").string();
+    fs::create_directories(vault);
+    fs::create_directories(storage);
+    machine_.write("new/LocalVault.ini",
+                   "[General]\nDataSourceType=Oracle\n\n[Vault]\nFileStorageType=FileSystem\n"
+                   "RootFolder=" +
+                       storage + "\n\n[Products]\nTavrin Vault=" + kVaultVersion + "\n");
+    if (registersNewServer_) platform_.setRegistry(Export(TavrinVaultKey(vault.string())));
+    InstallOracleServerSchema(args["/DatabaseName"], install_);
+    InsertMarkers(args["/DatabaseName"]);
+    installedTables_ = ConnectOracleSchema(schemaFile_)->tableNames();
+    installedVersionTables_ = oracleVersionTables();
+    return 0;
+  }
+
+  TestPlatform platform_;
+  DeployedStatements statements_;
+  SampleVault source_{VaultEdition::Server, SampleContent()};
+  TempDir machine_;
+  const fs::path oldServer_ = machine_.path() / "old";
+  const fs::path newServer_ = machine_.path() / "new";
+  std::string uninstaller_ = (oldServer_ / "unins000.exe").string();
+  const std::string installer_ = (machine_.path() / "TavrinVaultSetup.exe").string();
+  const std::string schemaFile_ = (machine_.path() / "MOVRANO.db").string();
+  const std::string backupFile_ = (machine_.path() / "backup" / "TavrinVault.zip").string();
+
+  OracleInstallOptions install_;
+  uint32_t backupExit_ = 0;
+  bool backupWrites_ = true;
+  uint32_t uninstallExit_ = 0;
+  uint32_t installExit_ = 0;
+  bool registersNewServer_ = true;
+  std::vector<std::string> installedTables_;
+  DatabaseRows installedVersionTables_;
+};
+
+TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
+  // Texts and BLOBs that Oracle keeps differently.
+  {
+    const auto src = source_.connect();
+    src->executeDirect(
+        "INSERT INTO TBL_CLIENT (GUID, CLIENTNAME, CLIENTVERSION, ADDRESS, LASTSEENAT) VALUES "
+        "('{EMPTY-CLIENT}', '', '', NULL, NULL)");
+    db::Query repo(*src);
+    repo.setSql(
+        "INSERT INTO VCS_REPOSITORY (GUID, HRID, REPOSITORYKIND, REPOSITORYURL, CREDENTIALS, "
+        "CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT) VALUES ('{EMPTY-REPO}', 'REPO-EMPTY', 'Git', "
+        "'https://git.example/empty.git', :CREDENTIALS, '2023-03-01 10:00:00', "
+        "'a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f601', '2023-03-01 10:00:00')");
+    repo.paramByName("CREDENTIALS").setBlob(db::Bytes{});
+    repo.execSql();
+    db::Query parameter(*src);
+    parameter.setSql(
+        "INSERT INTO TLU_PARAMETERMETADATA (GUID, HRID, PARAMETERNAME, DATATYPE, DESCRIPTION) "
+        "VALUES ('{EMPTY-TEXT}', 'Tolerance', 'Tolerance', 'Number', :DESCRIPTION)");
+    parameter.paramByName("DESCRIPTION").setBlob(db::Bytes{}, db::FieldType::WideMemo);
+    parameter.execSql();
+  }
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+
+  EXPECT_EQ(commands(),
+            (std::vector<std::string>{
+                (oldServer_ / "BackupTool" / "tvbackup.exe").string() + " backup -z " + backupFile_,
+                uninstaller_ + " /silent keep-data",
+                installer_ + " /Silent " + databaseArguments() + " /RevisionFolder=\"" +
+                    source_.fileStorageFolder() + "\""}));
+  const std::vector<std::string> expected = Concat(
+      Concat(preamble(), {"Found source database file " + source_.databaseFile(),
+                          "Found source file storage folder  " + source_.fileStorageFolder(),
+                          "Start Tavrin Vault backup", "Tavrin Vault backup finished",
+                          "Start Tavrin Vault uninstalling", "Tavrin Vault uninstalling finished",
+                          "Start Tavrin Vault installing", "Tavrin Vault installing finished",
+                          "Start Tavrin Vault database copying"}),
+      Concat(CopyLines(copiedTables()),
+             {"Tavrin Vault database copying finished", "Migration succesfully finished"}));
+  EXPECT_EQ(run.lines, expected);
+  EXPECT_EQ(run.events.front(), "busy");
+  EXPECT_EQ(run.events.back(), "idle");
+
+  // Every table but the two version tables, the empty catalog ones too.
+  const auto tables = copiedTables();
+  EXPECT_EQ(tables.size() + 2, installedTables_.size());
+  EXPECT_TRUE(Holds(tables, "CAT_MORGANIZATION"));
+  expectEveryTableCopied();
+  EXPECT_EQ(oracleVersionTables(), installedVersionTables_);
+  EXPECT_EQ(oracleRows("TBL_VERSION2"), 3);
+
+  EXPECT_EQ(oracleCell("TBL_CLIENT", "CLIENTNAME", "{EMPTY-CLIENT}"), " ");
+  EXPECT_EQ(oracleCell("TBL_CLIENT", "CLIENTVERSION", "{EMPTY-CLIENT}"), std::nullopt);
+  EXPECT_EQ(oracleCell("VCS_REPOSITORY", "CREDENTIALS", "{EMPTY-REPO}"), std::nullopt);
+  EXPECT_EQ(oracleCell("VCS_REPOSITORY", "CREDENTIALS", "{01250001-3C5E-4A7B-9D1F-2E4A6C8B0D1F}"),
+            std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10"));
+  EXPECT_EQ(oracleCell("TLU_PARAMETERMETADATA", "DESCRIPTION", "{EMPTY-TEXT}"), std::nullopt);
+  EXPECT_EQ(oracleCell("TLU_LANGUAGE", "NAME", "{01190003-3C5E-4A7B-9D1F-2E4A6C8B0D1F}"), "日本語");
+
+  // The new server was given the old storage folder: nothing to copy.
+  EXPECT_EQ(run.lineStartingWith("Start FileStorage copying"), "");
+  EXPECT_FALSE(FilesBelow(source_.fileStorageFolder()).empty());
+}
+
+TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
+  removeOldServer();
+  RunRequest r = request();
+  r.sourceVersion.clear();
+  const std::time_t before = std::time(nullptr);
+  const RunResult run = RunMigration(r);
+  const std::time_t after = std::time(nullptr);
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+
+  // One backup folder beside the storage folder, stamped with the run's time.
+  const fs::path installation = fs::path(source_.fileStorageFolder()).parent_path().parent_path();
+  std::vector<fs::path> backups;
+  for (const auto& e : fs::directory_iterator(installation)) {
+    if (e.path().filename().string().rfind("VaultServerDataBackUp_", 0) == 0) {
+      backups.push_back(e.path());
+    }
+  }
+  ASSERT_EQ(backups.size(), 1u);
+  const std::string name = backups[0].filename().string();
+  std::smatch stamp;
+  ASSERT_TRUE(std::regex_match(
+      name, stamp, std::regex(R"(VaultServerDataBackUp_(\d+)_(\d+)_(\d+)_(\d+)_(\d+)_(\d+))")));
+  for (int i = 2; i <= 6; ++i)
+    EXPECT_TRUE(stamp[i].length() == 1 || stamp[i].str().front() != '0') << name;
+  std::tm parts{};
+  parts.tm_year = std::stoi(stamp[1]) - 1900;
+  parts.tm_mon = std::stoi(stamp[2]) - 1;
+  parts.tm_mday = std::stoi(stamp[3]);
+  parts.tm_hour = std::stoi(stamp[4]);
+  parts.tm_min = std::stoi(stamp[5]);
+  parts.tm_sec = std::stoi(stamp[6]);
+  parts.tm_isdst = -1;
+  const std::time_t taken = std::mktime(&parts);
+  EXPECT_GE(taken, before);
+  EXPECT_LE(taken, after);
+
+  const std::string backupStorage = (backups[0] / "Revisions").string();
+  const std::string backupDatabase = (backups[0] / "VAULT.FDB").string();
+  EXPECT_EQ(FilesBelow(backupStorage), FilesBelow(source_.fileStorageFolder()));
+  EXPECT_EQ(fs::file_size(backupDatabase), fs::file_size(source_.databaseFile()));
+  const std::string newStorage = (newServer_ / "Revisions").string() + "/";
+  EXPECT_EQ(FilesBelow(newStorage), FilesBelow(source_.fileStorageFolder()));
+
+  EXPECT_EQ(commands(), (std::vector<std::string>{installer_ + " " + databaseArguments()}));
+  const std::vector<std::string> expected = Concat(
+      Concat(
+          preamble(false),
+          {"Source Vault uninstaller () does not exists.",
+           "Start file storage backup copying from " + source_.fileStorageFolder() + " to " +
+               backupStorage,
+           "File storage backup copying finished",
+           "Start database backup copying from " + source_.databaseFile() + " to " + backupDatabase,
+           "Database backup copying finished", "Found source database file " + backupDatabase,
+           "Found source file storage folder  " + backupStorage + "/",
+           "Could not found backup tool \"BackupTool/tvbackup.exe\"",
+           "Start Tavrin Vault installing", "Tavrin Vault installing finished",
+           "Start Tavrin Vault database copying"}),
+      Concat(CopyLines(copiedTables()),
+             {"Tavrin Vault database copying finished",
+              "Start FileStorage copying from " + backupStorage + "/ to " + newStorage,
+              "File storage copying finished", "Migration succesfully finished"}));
+  EXPECT_EQ(run.lines, expected);
+  expectEveryTableCopied();
+  EXPECT_EQ(oracleVersionTables(), installedVersionTables_);
+}
+
+TEST_F(OracleMode, TablesMatchWithoutRegardToCaseAndAreWrittenInTheSchemasCase) {
+  install_.renamed = {{"TBL_CLIENT", "Tbl_Client"},
+                      {"TLU_ITEMREVISION", "tlu_itemrevision"},
+                      {"TBL_VERSION", "tbl_version"},
+                      {"TBL_VERSION2", "Tbl_Version2"}};
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  const auto tables = copiedTables();
+  EXPECT_TRUE(Holds(tables, "TBL_CLIENT"));
+  EXPECT_NE(run.indexOf("Start Tavrin Vault database table \"Tbl_Client\" copying"), -1);
+  EXPECT_NE(run.indexOf("Tavrin Vault database table \"tlu_itemrevision\" copying finished"), -1);
+  EXPECT_EQ(run.lineStartingWith("Start Tavrin Vault database table \"tbl_version"), "");
+  EXPECT_EQ(run.lineStartingWith("Start Tavrin Vault database table \"Tbl_Version2"), "");
+  EXPECT_EQ(ConnectOracleSchema(schemaFile_)->tableNames(), installedTables_);
+  expectEveryTableCopied();
+  EXPECT_EQ(oracleVersionTables(), installedVersionTables_);
+  EXPECT_EQ(installedVersionTables_.count("tbl_version"), 1u);
+}
+
+TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
+  // The old database has no listeners, nor the new schema the acquisition
+  // pointers; the new schema has a table of its own.
+  source_.connect()->executeDirect("DROP TABLE TBL_LISTENER");
+  install_.omitted = {"TLU_ACQUISITIONPOINTER"};
+  install_.afterwards.push_back("CREATE TABLE TLU_ORACLEJOB (GUID VARCHAR2(40) NOT NULL)");
+  install_.afterwards.push_back("INSERT INTO TLU_ORACLEJOB VALUES ('{JOB-1}')");
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+
+  for (const auto& table : kClearedTables) {
+    SCOPED_TRACE(table);
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    db::Query q(*oracle);
+    q.setSql("SELECT Count(*) FROM " + table + " WHERE " +
+             (table == "ACLDATA"          ? "OBJECTGUID"
+              : table == "TBLTOOLS"       ? "NAME"
+              : table == "TBL_CATEGORIES" ? "NAME"
+                                          : "GUID") +
+             " = :MARKER");
+    q.paramByName("MARKER").setText(kMarker);
+    q.open();
+    EXPECT_EQ(q.field(0).asInteger(), 0);
+  }
+  EXPECT_EQ(oracleRows("TBL_LISTENER"), 0);
+  EXPECT_EQ(run.lineStartingWith("Start Tavrin Vault database table \"TBL_LISTENER\""), "");
+  EXPECT_EQ(oracleRows("TLU_ORACLEJOB"), 1);
+  EXPECT_EQ(run.lineStartingWith("Start Tavrin Vault database table \"TLU_ORACLEJOB\""), "");
+  EXPECT_EQ(run.lineStartingWith("Start Tavrin Vault database table \"TLU_ACQUISITIONPOINTER\""),
+            "");
+  expectEveryTableCopied();
+}
+
+TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
+  ConnectOracleSchema(schemaFile_)->executeDirect("CREATE TABLE LEFTOVER (ID NUMBER(10))");
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Destination database is not empty - it already has tables!");
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Tavrin Vault backup finished");
+  EXPECT_EQ(commands().size(), 1u);
+  EXPECT_TRUE(fs::exists(uninstaller_));
+}
+
+TEST_F(OracleMode, AFailedInstallationEndsTheRunAfterTheUninstallation) {
+  installExit_ = 1603;
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault installing");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
+  EXPECT_EQ(commands().size(), 3u);
+  EXPECT_TRUE(ConnectOracleSchema(schemaFile_)->tableNames().empty());
+}
+
+TEST_F(OracleMode, AFailingTableIsNamedAndTheTablesBeforeItStayCommitted) {
+  // The new schema's listeners have no EVENTMASK or ISACTIVE column, and
+  // come last.
+  install_.omitted = {"TBL_LISTENER"};
+  install_.afterwards.push_back(
+      "CREATE TABLE TBL_LISTENER (GUID VARCHAR2(40) NOT NULL, URL VARCHAR2(500) NOT NULL, "
+      "CONSTRAINT PK_LISTENER PRIMARY KEY (GUID))");
+  const RunResult run = RunMigration(request());
+  ASSERT_FALSE(run.succeeded());
+  const auto tables = copiedTables();
+  ASSERT_EQ(tables.back(), "TBL_LISTENER");
+  const std::vector<std::string> copied(tables.begin(), tables.end() - 1);
+  const auto copyStart = run.indexOf("Start Tavrin Vault database copying");
+  ASSERT_NE(copyStart, -1);
+  const std::vector<std::string> tail(run.lines.begin() + copyStart + 1, run.lines.end());
+  EXPECT_EQ(tail, Concat(CopyLines(copied),
+                         {"Start Tavrin Vault database table \"TBL_LISTENER\" copying",
+                          "ERROR - EMovrano Could not copy table \"TBL_LISTENER\": table "
+                          "TBL_LISTENER has no column named EVENTMASK (Oracle schema MOVRANO)",
+                          "Import aborted"}));
+  // Switching the constraints on again committed what was copied.
+  const auto src = source_.connect();
+  const auto oracle = ConnectOracleSchema(schemaFile_);
+  for (const auto& table : copied) {
+    SCOPED_TRACE(table);
+    EXPECT_EQ(DumpTable(*oracle, table), AsCopiedToOracle(*src, table));
+  }
+  EXPECT_EQ(oracleRows("TBL_LISTENER"), 0);
+}
+
+// The new installation's own rows refer to a language that the copy
+// removes with the installer's languages.
+void AddLanguagePack(OracleInstallOptions& options) {
+  options.afterwards.push_back(
+      "INSERT INTO TLU_LANGUAGE (GUID, HRID, LANGUAGECODE, NAME, ISDEFAULT) VALUES "
+      "('{LANG-FR}', 'fr', 'fr-FR', 'Français', 0)");
+  options.afterwards.push_back(
+      "CREATE TABLE TLU_LANGUAGEPACK (GUID VARCHAR2(40) NOT NULL, LANGUAGEGUID VARCHAR2(40) NOT "
+      "NULL, CONSTRAINT PK_LANGUAGEPACK PRIMARY KEY (GUID), CONSTRAINT FK_PACK_LANGUAGE FOREIGN "
+      "KEY (LANGUAGEGUID) REFERENCES TLU_LANGUAGE (GUID))");
+  options.afterwards.push_back("INSERT INTO TLU_LANGUAGEPACK VALUES ('{PACK-FR}', '{LANG-FR}')");
+}
+
+const char* const kEnableFailure =
+    "ERROR - EZSQLException cannot validate the foreign keys of table \"TLU_LANGUAGEPACK\" - "
+    "parent keys not found (row 1 refers to a missing row of \"TLU_LANGUAGE\") (Oracle schema "
+    "MOVRANO)";
+
+TEST_F(OracleMode, ConstraintsThatCannotBeEnabledAgainEndTheRunAfterTheCopy) {
+  AddLanguagePack(install_);
+  const RunResult run = RunMigration(request());
+  ASSERT_GE(run.lines.size(), 3u);
+  EXPECT_EQ(run.lines[run.lines.size() - 3],
+            "Tavrin Vault database table \"" + copiedTables().back() + "\" copying finished");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], kEnableFailure);
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.indexOf("Tavrin Vault database copying finished"), -1);
+}
+
+TEST_F(OracleMode, AnEnableFailureReplacesTheFailureOfATable) {
+  AddLanguagePack(install_);
+  install_.omitted = {"TBL_LISTENER"};
+  install_.afterwards.push_back(
+      "CREATE TABLE TBL_LISTENER (GUID VARCHAR2(40) NOT NULL, URL VARCHAR2(500) NOT NULL)");
+  const RunResult run = RunMigration(request());
+  ASSERT_GE(run.lines.size(), 3u);
+  EXPECT_EQ(run.lines[run.lines.size() - 3],
+            "Start Tavrin Vault database table \"TBL_LISTENER\" copying");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], kEnableFailure);
+}
+
+TEST_F(OracleMode, AFailedDeletionNamesSchemaAndTableAndKeepsTheDeletionsBeforeIt) {
+  install_.omitted = {"TBL_CLIENT"};
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault database copying");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not delete data from table \"MOVRANO\".\"TBL_CLIENT\": no such "
+            "table: TBL_CLIENT (Oracle schema MOVRANO)");
+  EXPECT_EQ(oracleRows("TLU_LANGUAGE"), 0);
+  EXPECT_EQ(oracleRows("VCS_REPOSITORY"), 1);  // the installer's marker
+}
+
+TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
+  PeFixture setup;
+  setup.productVersion = "ZaredorEvovu-1.0.2";
+  WritePeFile(installer_, setup);
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines,
+            Concat(preamble(), {"Found source database file " + source_.databaseFile(),
+                                "Found source file storage folder  " + source_.fileStorageFolder(),
+                                "ERROR - EMovrano Source Tavrin Vault (Firebird) must be the same "
+                                "version target Tavrin Vault (Oracle)",
+                                "Import aborted"}));
+  EXPECT_TRUE(commands().empty());
+
+  setup.productVersion.reset();  // no version at all
+  WritePeFile(installer_, setup);
+  EXPECT_EQ(RunMigration(request()).lines[5],
+            "ERROR - EMovrano Source Tavrin Vault (Firebird) must be the same version target "
+            "Tavrin Vault (Oracle)");
+  EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
+  removeOldServer();
+  install_.afterwards.push_back(
+      "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
+      "'VaultVersion'");
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Tavrin Vault installing finished");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Source Tavrin Vault database (Firebird) must be the same version "
+            "target Tavrin Vault database (Oracle)");
+  EXPECT_EQ(oracleRows("TLU_ITEM"), 0);
+}
+
+TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
+  fs::remove(oldServer_ / "BackupTool" / "tvbackup.exe");
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not found backup tool \"" +
+                (oldServer_ / "BackupTool" / "tvbackup.exe").string() + "\"");
+  EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
+  const auto previous = machine_.write("backup/previous", "kept");
+  const struct {
+    std::string name;
+    std::string error;
+  } cases[] = {
+      {previous.string(), "Backup file name has no extension \"" + previous.string() + "\""},
+      {previous.string() + ".", "Backup file name has no extension \"" + previous.string() + ".\""},
+      {machine_.str() + "/backup.d/file",
+       "Backup file name has no extension \"" + machine_.str() + "/backup.d/file\""},
+      {machine_.str() + "/back|up.zip",
+       "Backup file name has invalid characters \"" + machine_.str() + "/back|up.zip\""},
+      {machine_.str() + "/back\tup.zip",
+       "Backup file name has invalid characters \"" + machine_.str() + "/back\tup.zip\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunRequest r = request();
+    r.oracle.BackupFileName = c.name;
+    const RunResult run = RunMigration(r);
+    EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
+  }
+  EXPECT_TRUE(commands().empty());
+  EXPECT_TRUE(fs::exists(previous));
+}
+
+TEST_F(OracleMode, TheBackupToolMustSucceedAndLeaveItsFile) {
+  machine_.write("backup/TavrinVault.zip", "an older backup");
+  backupExit_ = 3;
+  RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault backup");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not backup Tavrin Vault");
+
+  backupExit_ = 0;
+  backupWrites_ = false;
+  run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Tavrin Vault backup finished");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not found backup file \"" + backupFile_ + "\"");
+  EXPECT_EQ(commands().size(), 2u);
+}
+
+TEST_F(OracleMode, AFailedUninstallationStopsBeforeTheInstaller) {
+  uninstallExit_ = 2;
+  const RunResult run = RunMigration(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault uninstalling");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not uninstall Tavrin Vault");
+  EXPECT_EQ(commands().size(), 2u);
+}
+
+TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesTheTable) {
+  for (const bool atTheEnd : {false, true}) {
+    SCOPED_TRACE(atTheEnd);
+    CreateEmptyOracleSchema(schemaFile_);
+    machine_.write("old/unins000.exe", "uninstaller");
+    platform_.processes->commandLines.clear();
+    const std::string line = atTheEnd
+                                 ? "Tavrin Vault database table \"TLU_FOLDER\" copying finished"
+                                 : "Start Tavrin Vault database table \"TLU_FOLDER\" copying";
+    RunRequest r = request();
+    r.onLine = [&](const std::string& l, TMigrationThread& worker) {
+      if (l == line) worker.Terminate();
+    };
+    const RunResult run = RunMigration(r);
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[run.lines.size() - 2], line);
+    EXPECT_EQ(run.lines.back(), atTheEnd
+                                    ? "ERROR - EMovrano Could not copy table \"TLU_FOLDER\": Abort"
+                                    : "ERROR - EMovrano Abort");
+    EXPECT_EQ(run.events.back(), "idle");
+  }
+}
+
+TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
+  removeOldServer();
+  registersNewServer_ = false;
+  const RunResult run = RunMigration(request());
+  ASSERT_GE(run.lines.size(), 4u);
+  EXPECT_EQ(run.lines[run.lines.size() - 4], "Tavrin Vault database copying finished");
+  EXPECT_EQ(run.lines[run.lines.size() - 3].rfind("Start FileStorage copying from ", 0), 0u);
+  EXPECT_EQ(run.lines[run.lines.size() - 3].back(), ' ');
+  EXPECT_EQ(run.lines[run.lines.size() - 2].rfind("ERROR - EOSError ", 0), 0u);
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  // The tables were committed when the constraints came back.
+  expectEveryTableCopied();
+}
+
+}  // namespace
+}  // namespace movrano::testing
