@@ -53,11 +53,18 @@ bool BreaksLine(std::string_view text) {
 IniFile::IniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
 
 std::optional<IniDocument> IniFile::load() const {
+  std::error_code ec;
+  // A folder of that name reads as no file rather than as a stream failure.
+  if (std::filesystem::is_directory(fileName_, ec)) return std::nullopt;
   std::ifstream in(fileName_, std::ios::binary);
   if (!in) return std::nullopt;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return IniDocument::FromBytes(bytes);
+  try {
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return IniDocument::FromBytes(bytes);
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;
+  }
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,

@@ -70,6 +70,14 @@ TEST_F(PlatformIniFile, AMissingFileReadsAsDefaults) {
   EXPECT_FALSE(ini.sectionExists("Settings"));
 }
 
+TEST_F(PlatformIniFile, AFolderOfTheFilesNameReadsAsDefaultsAndRefusesWrites) {
+  std::filesystem::create_directory(dir.path() / "Movrano.ini");
+  IniFile ini(dir.path() / "Movrano.ini");
+  EXPECT_EQ(ini.readString("Settings", "IDSUserName", "@example.com"), "@example.com");
+  EXPECT_FALSE(ini.sectionExists("Settings"));
+  EXPECT_THROW(ini.writeString("Settings", "IDSUserName", "x"), EIniFileException);
+}
+
 TEST_F(PlatformIniFile, AValueReadIsCutAt2047Characters) {
   const std::string exact(2047, 'a');
   const std::string longer = exact + "bcd";
