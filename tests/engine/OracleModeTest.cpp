@@ -708,6 +708,18 @@ TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
   EXPECT_TRUE(commands().empty());
 }
 
+TEST_F(OracleMode, WithoutTheOldServerAnEmptyStorageFolderEndsTheRunBeforeAnyCopy) {
+  removeOldServer();
+  RunRequest r = request();
+  r.sourceStoragePath.clear();
+  const RunResult run = RunMigration(r);
+  EXPECT_EQ(run.lines, Concat(preamble(), {"Source Vault uninstaller () does not exists.",
+                                           "ERROR - EMovrano Could not find source Vault file "
+                                           "storage directory ",
+                                           "Import aborted"}));
+  EXPECT_TRUE(commands().empty());
+}
+
 TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
   const auto previous = machine_.write("backup/previous", "kept");
   const struct {
