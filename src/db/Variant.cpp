@@ -54,6 +54,21 @@ const char* VarTypeName(VarType type) {
   return "Unknown";
 }
 
+bool IsSignedIntegerType(VarType type) {
+  switch (type) {
+    case VarType::SmallInt:
+    case VarType::Integer:
+    case VarType::ShortInt:
+    case VarType::Byte:
+    case VarType::Word:
+    case VarType::LongWord:
+    case VarType::Int64:
+      return true;
+    default:
+      return false;
+  }
+}
+
 Variant Variant::Null() {
   return Variant(VarType::Null, std::monostate{});
 }

@@ -35,6 +35,10 @@ enum class VarType : uint16_t {
 // The name a conversion error prints for a type code ("Null", "OleStr"...).
 const char* VarTypeName(VarType type);
 
+// The whole-number codes that fit a signed 64-bit value (every integer
+// code but UInt64).
+bool IsSignedIntegerType(VarType type);
+
 using Bytes = std::vector<uint8_t>;
 
 class Variant {

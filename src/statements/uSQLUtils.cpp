@@ -11,16 +11,11 @@ using db::VarType;
 
 // The binding follows the value's own type code, not a conversion of it.
 void BindValue(db::Param& param, const db::Variant& value) {
+  if (db::IsSignedIntegerType(value.type())) {
+    param.setInteger(value.toInt32());  // ERangeError beyond 32 bits
+    return;
+  }
   switch (value.type()) {
-    case VarType::SmallInt:
-    case VarType::Integer:
-    case VarType::ShortInt:
-    case VarType::Byte:
-    case VarType::Word:
-    case VarType::LongWord:
-    case VarType::Int64:
-      param.setInteger(value.toInt32());  // ERangeError beyond 32 bits
-      break;
     case VarType::Single:  // a float, so that no fraction is lost
     case VarType::Double:
     case VarType::Currency:

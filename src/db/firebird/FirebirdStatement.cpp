@@ -365,17 +365,10 @@ class FirebirdStatement : public StatementBackend {
       return {SQL_VARYING, 0, RoundUpLength(n),
               IsTextColumn(described.type) ? described.charset : kCharsetOctets, 0};
     }
+    if (IsSignedIntegerType(v.type())) return {SQL_INT64, 0, 8, 0, 0};
     switch (v.type()) {
       case VarType::Boolean:
         if (described.type == SQL_BOOLEAN) return {SQL_BOOLEAN, 0, 1, 0, 0};
-        return {SQL_INT64, 0, 8, 0, 0};
-      case VarType::SmallInt:
-      case VarType::Integer:
-      case VarType::ShortInt:
-      case VarType::Byte:
-      case VarType::Word:
-      case VarType::LongWord:
-      case VarType::Int64:
         return {SQL_INT64, 0, 8, 0, 0};
       case VarType::Single:
       case VarType::Double:

@@ -268,19 +268,7 @@ bool ParseDateTime(std::string_view text, DateTime& result) {
 }
 
 bool IsIntegralType(VarType t) {
-  switch (t) {
-    case VarType::SmallInt:
-    case VarType::Integer:
-    case VarType::ShortInt:
-    case VarType::Byte:
-    case VarType::Word:
-    case VarType::LongWord:
-    case VarType::Int64:
-    case VarType::UInt64:
-      return true;
-    default:
-      return false;
-  }
+  return IsSignedIntegerType(t) || t == VarType::UInt64;
 }
 
 class OracleStatement : public StatementBackend {
