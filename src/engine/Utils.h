@@ -24,8 +24,6 @@ enum class TMigrationMode : uint8_t {
   mmSVSToTVSOffline,
 };
 
-inline constexpr int kMigrationModeCount = 6;
-
 // The enumerator's name, as the log prints it ("mmSVSToTVSOffline").
 const char* MigrationModeName(TMigrationMode mode);
 
