@@ -28,42 +28,59 @@ bool InsideSource(const fs::path& source, const fs::path& destination) {
   return true;
 }
 
-void CopyTree(const fs::path& from, const fs::path& to);
+using Skipped = std::vector<fs::path>;
 
-void CopyEntry(const fs::directory_entry& entry, const fs::path& target) {
+void CopyTree(const fs::path& from, const fs::path& to, Skipped& skipped);
+
+void CopyEntry(const fs::directory_entry& entry, const fs::path& target, Skipped& skipped) {
   std::error_code ec;
   const auto status = entry.symlink_status(ec);
-  if (ec) return;
+  if (ec) {
+    skipped.push_back(entry.path());
+    return;
+  }
   if (fs::is_symlink(status)) {
     const auto existing = fs::symlink_status(target, ec);
     if (fs::is_symlink(existing) || fs::is_regular_file(existing)) fs::remove(target, ec);
     fs::copy_symlink(entry.path(), target, ec);
+    if (ec) skipped.push_back(entry.path());
   } else if (fs::is_directory(status)) {
     fs::create_directory(target, ec);
-    if (fs::is_directory(target, ec)) CopyTree(entry.path(), target);
+    if (fs::is_directory(target, ec)) {
+      CopyTree(entry.path(), target, skipped);
+    } else {
+      skipped.push_back(entry.path());
+    }
   } else if (fs::is_regular_file(status)) {
     try {
       ReplaceFileWithCopy(target, entry.path());
     } catch (const EOSError&) {
       // skipped: the copy goes on with the next entry
+      skipped.push_back(entry.path());
     }
+  } else {
+    skipped.push_back(entry.path());
   }
 }
 
 // A folder that cannot be listed is skipped like a file.
-void CopyTree(const fs::path& from, const fs::path& to) {
+void CopyTree(const fs::path& from, const fs::path& to, Skipped& skipped) {
   std::error_code ec;
   fs::directory_iterator it(from, ec);
-  if (ec) return;
+  if (ec) {
+    skipped.push_back(from);
+    return;
+  }
   for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    CopyEntry(*it, to / it->path().filename());
+    CopyEntry(*it, to / it->path().filename(), skipped);
   }
   // An error while listing ends this folder (the iterator is then at its end).
+  if (ec) skipped.push_back(from);
 }
 
 }  // namespace
 
-void CopyDirectory(const fs::path& source, const fs::path& destination) {
+std::vector<fs::path> CopyDirectory(const fs::path& source, const fs::path& destination) {
   std::error_code ec;
   if (source.empty() || !fs::is_directory(source, ec)) {
     throw EDirectoryNotFoundException(
@@ -76,7 +93,9 @@ void CopyDirectory(const fs::path& source, const fs::path& destination) {
   fs::create_directories(destination, ec);
   if (ec) throw MakeOSError(ec.value());
 
-  CopyTree(source, destination);
+  Skipped skipped;
+  CopyTree(source, destination, skipped);
+  return skipped;
 }
 
 }  // namespace movrano

@@ -2,6 +2,7 @@
 // Copying a folder tree into another folder, as the file-storage copy of a
 // migration needs it.
 #include <filesystem>
+#include <vector>
 
 #include "platform/Exceptions.h"
 
@@ -17,6 +18,9 @@ MOVRANO_DECLARE_EXCEPTION(EInOutError, Exception);
 // was there. Symbolic links are copied as links; other special files are
 // skipped. Raises EDirectoryNotFoundException for a missing source and
 // EInOutError when the destination is the source itself or lies inside it.
-void CopyDirectory(const std::filesystem::path& source, const std::filesystem::path& destination);
+// Returns the source paths of the entries that were skipped, in the order
+// met, so a caller that needs a complete copy can refuse an incomplete one.
+std::vector<std::filesystem::path> CopyDirectory(const std::filesystem::path& source,
+                                                 const std::filesystem::path& destination);
 
 }  // namespace movrano
