@@ -1,76 +1,219 @@
 #include "catalog/ArchiveIniText.h"
 
+#include <climits>
+
+#include "platform/Exceptions.h"
 #include "platform/Text.h"
 
 namespace movrano {
 
 namespace {
 
-constexpr const char* kPartGuidSection = "PartGuidList";
-constexpr const char* kPartGuidKey = "PartGuid%d";
-constexpr const char* kListEnd = "None";
+constexpr std::string_view kPartGuidSection = "PartGuidList";
+constexpr std::string_view kPartGuidKey = "PartGuid";
+constexpr std::string_view kListEnd = "None";
 
-// The lines of a text as a string list takes them: a line break is CR,
-// LF or CR LF.
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-      ++end;
-    lines.push_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-      ++end;
-    start = end + 1;
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+// k when the key is "PartGuid<k>" as the list spells its keys (k written
+// in decimal without leading zeros), else -1.
+int ListNumber(std::string_view key) {
+  if (key.size() <= kPartGuidKey.size() || !StartsText(kPartGuidKey, key)) return -1;
+  const std::string_view digits = key.substr(kPartGuidKey.size());
+  if (digits.size() > 10 || (digits.size() > 1 && digits.front() == '0')) return -1;
+  long long k = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    k = k * 10 + (c - '0');
   }
-  return lines;
+  return k > INT_MAX ? -1 : static_cast<int>(k);
+}
+
+// How many bytes at the end of the text begin a UTF-8 character that the
+// next piece completes.
+size_t OpenUtf8Tail(std::string_view text) {
+  for (size_t k = 1; k <= 3 && k <= text.size(); ++k) {
+    const auto c = static_cast<unsigned char>(text[text.size() - k]);
+    if ((c & 0xC0) == 0x80) continue;
+    const size_t length = (c & 0xE0) == 0xC0   ? 2
+                          : (c & 0xF0) == 0xE0 ? 3
+                          : (c & 0xF8) == 0xF0 ? 4
+                                               : 1;
+    return length > k ? k : 0;
+  }
+  return 0;
 }
 
 }  // namespace
 
-TArchiveIniText TArchiveIniText::FromBytes(std::string_view bytes) {
-  TArchiveIniText ini;
-  const std::string text = DecodeTextFileBytes(bytes);
-  Section* current = nullptr;
-  for (const std::string_view raw : Lines(text)) {
-    const std::string line = Trim(raw);
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
-      ini.sections_.push_back({Trim(std::string_view(line).substr(1, line.size() - 2)), {}});
-      current = &ini.sections_.back();
-      continue;
-    }
-    if (!current) continue;
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    current->entries.emplace_back(Trim(std::string_view(line).substr(0, eq)),
-                                  Trim(std::string_view(line).substr(eq + 1)));
+TPartGuidListReader::TPartGuidListReader(std::string origin) : origin_(std::move(origin)) {}
+
+void TPartGuidListReader::Feed(std::string_view bytes) {
+  if (encoding_ != Encoding::Undecided) {
+    decode(bytes, false);
+    return;
   }
-  return ini;
+  head_.append(bytes);
+  const auto u = [&](size_t i) { return static_cast<unsigned char>(head_[i]); };
+  const bool utf16Mark =
+      head_.size() >= 2 && ((u(0) == 0xFF && u(1) == 0xFE) || (u(0) == 0xFE && u(1) == 0xFF));
+  if (head_.size() >= 3 || utf16Mark) decide(false);
 }
 
-std::string TArchiveIniText::ReadString(std::string_view section, std::string_view key,
-                                        std::string_view defaultValue) const {
-  for (const Section& s : sections_) {
-    if (!SameText(s.name, section)) continue;
-    for (const auto& [name, value] : s.entries) {
-      if (SameText(name, key)) return value;
-    }
-    break;
+void TPartGuidListReader::decide(bool atEnd) {
+  const auto u = [&](size_t i) { return static_cast<unsigned char>(head_[i]); };
+  size_t mark = 0;
+  if (head_.size() >= 2 && u(0) == 0xFF && u(1) == 0xFE) {
+    encoding_ = Encoding::Utf16LE;
+    mark = 2;
+  } else if (head_.size() >= 2 && u(0) == 0xFE && u(1) == 0xFF) {
+    encoding_ = Encoding::Utf16BE;
+    mark = 2;
+  } else if (head_.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
+    encoding_ = Encoding::Utf8;
+    mark = 3;
+  } else {
+    encoding_ = Encoding::Unmarked;
   }
-  return std::string(defaultValue);
+  const std::string rest = head_.substr(mark);
+  head_.clear();
+  head_.shrink_to_fit();
+  decode(rest, atEnd);
+}
+
+void TPartGuidListReader::decode(std::string_view bytes, bool atEnd) {
+  switch (encoding_) {
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+      decodeUtf16(bytes, atEnd);
+      break;
+    case Encoding::Unmarked:
+      decodeUnmarked(bytes, atEnd);
+      break;
+    default:
+      scan(bytes);
+  }
+}
+
+// Lines, blanks, brackets, "=" and the names looked for are ASCII, which
+// UTF-8 and Windows-1252 write alike: the bytes are scanned as they are,
+// and only the values kept are converted once the whole text is known not
+// to be UTF-8.
+void TPartGuidListReader::decodeUnmarked(std::string_view bytes, bool atEnd) {
+  if (validUtf8_) {
+    std::string text = carried_ + std::string(bytes);
+    const size_t open = atEnd ? 0 : OpenUtf8Tail(text);
+    validUtf8_ = IsValidUtf8(std::string_view(text).substr(0, text.size() - open));
+    carried_ = text.substr(text.size() - open);
+  }
+  scan(bytes);
+}
+
+void TPartGuidListReader::decodeUtf16(std::string_view bytes, bool atEnd) {
+  const std::string data = carried_ + std::string(bytes);
+  std::u16string units;
+  units.reserve(data.size() / 2);
+  const auto u = [&](size_t i) { return static_cast<unsigned char>(data[i]); };
+  const bool little = encoding_ == Encoding::Utf16LE;
+  for (size_t i = 0; i + 1 < data.size(); i += 2)
+    units += static_cast<char16_t>(little ? (u(i) | (u(i + 1) << 8)) : ((u(i) << 8) | u(i + 1)));
+  // An odd byte and a leading surrogate wait for the rest of their
+  // character; at the end an odd byte is dropped.
+  size_t kept = 0;
+  if (!atEnd) {
+    kept = data.size() % 2;
+    if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF) {
+      units.pop_back();
+      kept += 2;
+    }
+  }
+  carried_ = data.substr(data.size() - kept);
+  scan(Utf16ToUtf8(units));
+}
+
+void TPartGuidListReader::scan(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size() && section_ != Section::After) {
+    if (afterCarriageReturn_) {
+      afterCarriageReturn_ = false;
+      if (text[pos] == '\n') {
+        ++pos;
+        continue;
+      }
+    }
+    const size_t lineBreak = text.find_first_of("\r\n", pos);
+    std::string_view piece = text.substr(pos, lineBreak - pos);
+    if (lineLength_ == 0) {
+      while (!piece.empty() && IsBlank(piece.front()))
+        piece.remove_prefix(1);
+    }
+    line_.append(piece.substr(0, std::min(piece.size(), kLineLimit - line_.size())));
+    for (size_t i = piece.size(); i > 0; --i) {
+      if (!IsBlank(piece[i - 1])) {
+        lineEnd_ = lineLength_ + i;
+        last_ = piece[i - 1];
+        break;
+      }
+    }
+    lineLength_ += piece.size();
+    if (lineBreak == std::string_view::npos) break;
+    endLine();
+    afterCarriageReturn_ = text[lineBreak] == '\r';
+    pos = lineBreak + 1;
+  }
+}
+
+void TPartGuidListReader::endLine() {
+  const bool cut = lineEnd_ > line_.size();
+  const std::string_view line = std::string_view(line_).substr(0, std::min(lineEnd_, line_.size()));
+  if (!line.empty() && line.front() != ';') {
+    if (line.front() == '[' && last_ == ']' && (cut || line.size() >= 2)) {
+      const bool list = !cut && SameText(Trim(line.substr(1, line.size() - 2)), kPartGuidSection);
+      if (section_ == Section::InList) section_ = Section::After;
+      if (section_ == Section::Before && list) section_ = Section::InList;
+    } else if (section_ == Section::InList) {
+      const size_t eq = line.find('=');
+      const int k = eq == std::string_view::npos ? -1 : ListNumber(Trim(line.substr(0, eq)));
+      if (k >= 0) {
+        values_.try_emplace(k, Value{cut ? std::string() : Trim(line.substr(eq + 1)), cut});
+      }
+    }
+  }
+  line_.clear();
+  lineLength_ = 0;
+  lineEnd_ = 0;
+  last_ = 0;
+}
+
+std::vector<std::string> TPartGuidListReader::Finish() {
+  if (encoding_ == Encoding::Undecided) {
+    decide(true);
+  } else {
+    decode({}, true);
+  }
+  if (lineLength_ > 0) endLine();
+  const bool windows1252 = encoding_ == Encoding::Unmarked && !validUtf8_;
+  std::vector<std::string> guids;
+  for (int k = 0;; ++k) {
+    const auto it = values_.find(k);
+    if (it == values_.end()) break;
+    const Value& value = it->second;
+    if (value.tooLong) {
+      throw Exception(Format("%s: PartGuid%d is longer than %d characters", origin_, k,
+                             static_cast<int>(kLineLimit)));
+    }
+    if (value.text == kListEnd) break;
+    guids.push_back(windows1252 ? Windows1252ToUtf8(value.text) : value.text);
+  }
+  return guids;
 }
 
 std::vector<std::string> PartGuidsOfIniText(std::string_view bytes) {
-  const TArchiveIniText ini = TArchiveIniText::FromBytes(bytes);
-  std::vector<std::string> guids;
-  for (int k = 0;; ++k) {
-    std::string value = ini.ReadString(kPartGuidSection, Format(kPartGuidKey, k), kListEnd);
-    if (value == kListEnd) break;
-    guids.push_back(std::move(value));
-  }
-  return guids;
+  TPartGuidListReader reader;
+  reader.Feed(bytes);
+  return reader.Finish();
 }
 
 }  // namespace movrano

@@ -7,6 +7,7 @@
 #include "catalog/ZipArchiveReader.h"
 #include "db/Query.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 #include "services/TavrinGlobalCatalog.h"
 #include "statements/uSQLUtils.h"
 
@@ -63,7 +64,10 @@ void TPCLMigrationManager::LoadPCLGUIDsFromZip(const std::string& path) {
   const int64_t count = archive.NumberOfItems();
   for (int64_t i = 0; i < count; ++i) {
     if (archive.ItemIsFolder(i)) continue;
-    for (std::string& guid : PartGuidsOfIniText(archive.ExtractItem(i)))
+    // Streamed: an entry of any size, a model file too, takes little memory.
+    TPartGuidListReader list(Format("%s in %s", archive.ItemPath(i), path));
+    archive.ReadItem(i, [&list](std::string_view bytes) { list.Feed(bytes); });
+    for (std::string& guid : list.Finish())
       FPCLGUIDs.push_back(std::move(guid));
   }
 }

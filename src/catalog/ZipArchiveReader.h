@@ -1,12 +1,18 @@
 #pragma once
 // Reading a ZIP archive with libzip, as the catalog migration needs it:
-// open the file once, count its entries, tell folders apart and extract
-// one entry whole into memory. A file that cannot be opened as a ZIP
-// archive and an entry that cannot be extracted completely (damaged data,
-// a wrong checksum, an encrypted or unsupported entry) raise the standard
-// exception class with a message that names the archive.
+// open the file once, count its entries, tell folders apart and read one
+// entry as a stream of pieces, so that an entry of any size takes little
+// memory. Entries stored, deflated or compressed with bzip2 are read by
+// libzip; LZMA and xz entries, which this libzip may not decode, by
+// liblzma from the entry's compressed bytes, their size and checksum
+// checked here. A file that cannot be opened as a ZIP archive and an entry
+// that cannot be read completely (damaged data, a wrong checksum, an
+// encrypted or unsupported entry) raise the standard exception class with
+// a message that names the archive.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 struct zip;
 
@@ -14,6 +20,9 @@ namespace movrano {
 
 class TZipArchiveReader {
  public:
+  // Pieces are at most this long.
+  static constexpr size_t kPieceSize = 64 * 1024;
+
   explicit TZipArchiveReader(const std::string& path);
   ~TZipArchiveReader();
   TZipArchiveReader(const TZipArchiveReader&) = delete;
@@ -24,10 +33,15 @@ class TZipArchiveReader {
   // attributes mark a directory (DOS/Windows hosts, Unix hosts).
   bool ItemIsFolder(int64_t index) const;
   std::string ItemPath(int64_t index) const;
-  // The entry's bytes, completely.
-  std::string ExtractItem(int64_t index) const;
+  // Hands the entry's bytes to `sink` in order, piece by piece. A damaged
+  // entry may raise after some pieces were handed over (its checksum is
+  // known only at its end): what the sink took is then to be dropped.
+  void ReadItem(int64_t index, const std::function<void(std::string_view)>& sink) const;
 
  private:
+  [[noreturn]] void RaiseReadError(int64_t index, const std::string& reason) const;
+  void ReadLzmaItem(int64_t index, const std::function<void(std::string_view)>& sink) const;
+
   std::string path_;
   struct zip* archive_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/ArchiveIniText.h"
+#include "catalog/CatalogFixture.h"
 
 namespace movrano {
 namespace {
@@ -95,11 +96,97 @@ TEST(PartGuidList, BinaryBytesListNothing) {
   EXPECT_EQ(PartGuidsOfIniText(bytes), Guids{});
 }
 
-TEST(ArchiveIniText, AMissingKeyReadsAsTheDefault) {
-  const TArchiveIniText ini = TArchiveIniText::FromBytes("[A]\nk=v\n");
-  EXPECT_EQ(ini.ReadString("A", "K", "d"), "v");
-  EXPECT_EQ(ini.ReadString("A", "other", "d"), "d");
-  EXPECT_EQ(ini.ReadString("B", "k", "d"), "d");
+TEST(PartGuidList, OnlyKeysSpelledAsTheListSpellsThemCount) {
+  EXPECT_EQ(PartGuidsOfIniText("[PartGuidList]\nPartGuid00=Z\nPartGuid+0=Z\nPart Guid0=Z\n"
+                               "PartGuid=Z\nPartGuid0x=Z\nPartGuid0=A\n"),
+            Guids{"A"});
+  EXPECT_EQ(PartGuidsOfIniText("[PartGuidList]\nPartGuid0=A\nPartGuid01=Z\nPartGuid10=K\n"),
+            Guids{"A"});
+}
+
+// The text fed in pieces split anywhere, one byte at a time too, reads as
+// the whole text does: line breaks, byte-order marks and characters
+// split between two pieces.
+TEST(PartGuidList, PiecesSplitAnywhereReadAsTheWholeText) {
+  std::string utf16le = "\xFF\xFE";
+  std::string utf16be = "\xFE\xFF";
+  for (const char16_t unit : std::u16string(u"[PartGuidList]\r\nPartGuid0=\U0001F600\u00E9\r\n")) {
+    utf16le += static_cast<char>(unit & 0xFF);
+    utf16le += static_cast<char>(unit >> 8);
+    utf16be += static_cast<char>(unit >> 8);
+    utf16be += static_cast<char>(unit & 0xFF);
+  }
+  const struct {
+    const char* name;
+    std::string text;
+    Guids guids;
+  } cases[] = {
+      {"crlf", "[PartGuidList]\r\nPartGuid0=A\r\rPartGuid1=B\r\n", {"A", "B"}},
+      {"utf8", "[PartGuidList]\nPartGuid0=\xE2\x82\xAC\xC3\xA9\n", {"\xE2\x82\xAC\xC3\xA9"}},
+      {"utf8-mark", "\xEF\xBB\xBF[PartGuidList]\nPartGuid0=\xC3\xA9", {"\xC3\xA9"}},
+      {"windows-1252", "[PartGuidList]\nPartGuid0=\x80\xE9\n", {"\xE2\x82\xAC\xC3\xA9"}},
+      {"utf8-cut-at-end",
+       "[PartGuidList]\nPartGuid0=\xC3\xA9\xE2\x82",
+       {"\xC3\x83\xC2\xA9\xC3\xA2\xE2\x80\x9A"}},
+      {"utf16le", utf16le, {"\xF0\x9F\x98\x80\xC3\xA9"}},
+      {"utf16be", utf16be, {"\xF0\x9F\x98\x80\xC3\xA9"}},
+      {"utf16-odd-end", utf16le + "X", {"\xF0\x9F\x98\x80\xC3\xA9"}},
+      {"short", "\xFF\xFE", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(PartGuidsOfIniText(c.text), c.guids);
+    for (size_t cut = 0; cut <= c.text.size(); ++cut) {
+      TPartGuidListReader reader;
+      reader.Feed(std::string_view(c.text).substr(0, cut));
+      reader.Feed(std::string_view(c.text).substr(cut));
+      ASSERT_EQ(reader.Finish(), c.guids) << "cut at " << cut;
+    }
+    TPartGuidListReader bytewise;
+    for (const char byte : c.text)
+      bytewise.Feed(std::string_view(&byte, 1));
+    EXPECT_EQ(bytewise.Finish(), c.guids);
+  }
+}
+
+// A line counts by its first characters after its leading blanks, so a
+// line of any length takes little memory; only a listed GUID longer than
+// that limit is refused.
+TEST(PartGuidList, LongLinesAreJudgedByTheirStart) {
+  constexpr size_t kLimit = TPartGuidListReader::kLineLimit;
+  const std::string longer(kLimit + 100, 'x');
+  const std::string blanks(kLimit + 100, ' ');
+  const std::string fitting(kLimit - std::string("PartGuid0=").size(), 'g');
+  const struct {
+    const char* name;
+    std::string text;
+    Guids guids;
+  } cases[] = {
+      {"long-other-line", "[PartGuidList]\n" + longer + "\nPartGuid0=A\n", {"A"}},
+      {"long-other-key", "[PartGuidList]\nOther=" + longer + "\nPartGuid0=A\n", {"A"}},
+      {"leading-blanks", "[PartGuidList]\n" + blanks + "PartGuid0=A\n", {"A"}},
+      {"trailing-blanks", "[PartGuidList]\nPartGuid0=A" + blanks + "\nPartGuid1=B", {"A", "B"}},
+      {"guid-at-the-limit", "[PartGuidList]\nPartGuid0=" + fitting + "\n", {fitting}},
+      {"long-section-ends-the-list",
+       "[PartGuidList]\nPartGuid0=A\n[" + longer + "]\nPartGuid1=B\n",
+       {"A"}},
+      {"long-guid-after-the-end", "[PartGuidList]\nPartGuid0=None\nPartGuid1=" + longer, {}},
+      {"line-breaks",
+       std::string(3 * kLimit, '\n') + "[PartGuidList]\r\n" + std::string(3 * kLimit, '\r') +
+           "PartGuid0=A",
+       {"A"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPartGuidListReader reader;
+    for (size_t at = 0; at < c.text.size(); at += 1000)
+      reader.Feed(std::string_view(c.text).substr(at, 1000));
+    EXPECT_EQ(reader.Finish(), c.guids);
+  }
+  TPartGuidListReader reader("Revision.ini in CMP-0001.zip");
+  reader.Feed("[PartGuidList]\nPartGuid0=A\nPartGuid1=" + longer + "\n");
+  EXPECT_EQ(testing::Raised([&] { reader.Finish(); }),
+            "Exception Revision.ini in CMP-0001.zip: PartGuid1 is longer than 65536 characters");
 }
 
 }  // namespace

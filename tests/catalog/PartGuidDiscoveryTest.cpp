@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "catalog/ArchiveIniText.h"
 #include "catalog/CatalogFixture.h"
 #include "catalog/CatalogProbe.h"
 #include "catalog/ZipFixture.h"
@@ -134,6 +135,33 @@ TEST_F(Discovery, EveryFileEntryCountsInOrderAndDuplicatesStay) {
   manager->GetPCLGUIDs();
   EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
             (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
+}
+
+// A revision archive as the vault product may write it: a large part model
+// beside the revision's INI file, compressed with any method 7-Zip reads.
+TEST_F(Discovery, EntriesOfEveryMethodAndOfAnySizeAreRead) {
+  std::string model(3 << 20, '\0');
+  for (size_t i = 0; i < model.size(); ++i)
+    model[i] = static_cast<char>(i % 251 == 0 ? '\n' : (i * 7919) % 256);
+  for (const ZipMethod method : {ZipMethod::Bzip2, ZipMethod::Lzma, ZipMethod::Xz}) {
+    SCOPED_TRACE(static_cast<int>(method));
+    WriteZip(
+        archive("CMP-0001"),
+        {{"CMP-0001/Model.bin", model}, {"CMP-0001/Revision.ini", PartGuidListIni({"{A}", "{B}"})}},
+        method);
+    auto manager = bench.Manager();
+    manager->GetPCLGUIDs();
+    EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
+              (Guids{"{A}", "{B}", SamplePartGuids()[2]}));
+  }
+}
+
+TEST_F(Discovery, AListedGuidLongerThanALineEndsTheDiscovery) {
+  const std::string longGuid(TPartGuidListReader::kLineLimit, 'F');
+  WriteZip(archive("CMP-0001"), {{"Revision.ini", PartGuidListIni({"{A}", longGuid})}});
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "Exception Revision.ini in " + archive("CMP-0001") +
+                ": PartGuid1 is longer than 65536 characters");
 }
 
 TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {

@@ -1,5 +1,6 @@
-// Reading item revision archives: entries, folders, whole extraction, and
-// the failures that end the catalog migration.
+// Reading item revision archives: entries, folders, entries read piece by
+// piece for every compression method, and the failures that end the
+// catalog migration.
 #include <gtest/gtest.h>
 
 #include "catalog/CatalogFixture.h"
@@ -15,6 +16,36 @@ std::string SampleArchive(const std::string& hrid) {
   return std::string(MOVRANO_SAMPLE_FILESTORE) + "/ItemRevisions/" + hrid + "/" + hrid + ".zip";
 }
 
+// The entry whole, and the lengths of the pieces it came in.
+struct ReadEntry {
+  std::string bytes;
+  std::vector<size_t> pieces;
+};
+
+ReadEntry Read(const TZipArchiveReader& archive, int64_t index) {
+  ReadEntry entry;
+  archive.ReadItem(index, [&](std::string_view piece) {
+    entry.bytes.append(piece);
+    entry.pieces.push_back(piece.size());
+  });
+  return entry;
+}
+
+std::string Extract(const TZipArchiveReader& archive, int64_t index) {
+  return Read(archive, index).bytes;
+}
+
+// Bytes that compress somewhat, as a part model's do.
+std::string ModelBytes(size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t x = 12345;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>((i % 7 == 0) ? (x >> 24) : ('a' + i % 13));
+  }
+  return bytes;
+}
+
 TEST(ZipArchiveReader, ReadsTheSampleArchiveEntryByEntry) {
   const TZipArchiveReader archive(SampleArchive("CMP-0001"));
   ASSERT_EQ(archive.NumberOfItems(), 3);
@@ -22,27 +53,87 @@ TEST(ZipArchiveReader, ReadsTheSampleArchiveEntryByEntry) {
   EXPECT_TRUE(archive.ItemIsFolder(0));
   EXPECT_EQ(archive.ItemPath(1), "CMP-0001/Revision.ini");
   EXPECT_FALSE(archive.ItemIsFolder(1));
-  EXPECT_EQ(archive.ExtractItem(1).size(), 190u);
-  EXPECT_NE(archive.ExtractItem(1).find("PartGuid0={7C0A0001-5D2E-4F8B-A1C3-9E7D5B3F1A01}\r\n"),
+  EXPECT_EQ(Extract(archive, 1).size(), 190u);
+  EXPECT_NE(Extract(archive, 1).find("PartGuid0={7C0A0001-5D2E-4F8B-A1C3-9E7D5B3F1A01}\r\n"),
             std::string::npos);
-  const std::string model = archive.ExtractItem(2);
+  const std::string model = Extract(archive, 2);
   ASSERT_EQ(model.size(), 1024u);
   for (size_t i = 0; i < model.size(); ++i)
     ASSERT_EQ(static_cast<unsigned char>(model[i]), i % 256) << i;
 }
 
-TEST(ZipArchiveReader, ExtractsEntriesWholeStoredOrDeflated) {
+TEST(ZipArchiveReader, ReadsEveryMethodWholeInBoundedPieces) {
   TempDir dir;
-  std::string big;
-  for (int i = 0; i < 300000; ++i)
-    big += static_cast<char>('a' + i % 23);
-  for (const bool deflate : {true, false}) {
-    const auto file = dir.path() / (deflate ? "deflated.zip" : "stored.zip");
-    WriteZip(file, {{"empty.ini", ""}, {"big.bin", big}}, deflate);
+  const std::string ini = PartGuidListIni({"{7C0A0001-5D2E-4F8B-A1C3-9E7D5B3F1A01}"});
+  const std::string model = ModelBytes(1500 * 1000);
+  const struct {
+    const char* name;
+    ZipMethod method;
+  } cases[] = {{"stored", ZipMethod::Store},
+               {"deflated", ZipMethod::Deflate},
+               {"bzip2", ZipMethod::Bzip2},
+               {"lzma", ZipMethod::Lzma},
+               {"lzma-no-end", ZipMethod::LzmaWithoutEndMarker},
+               {"xz", ZipMethod::Xz}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto file = dir.path() / (std::string(c.name) + ".zip");
+    WriteZip(file, {{"empty.ini", ""}, {"Revision.ini", ini}, {"Model.bin", model}}, c.method);
     const TZipArchiveReader archive(file.string());
-    ASSERT_EQ(archive.NumberOfItems(), 2);
-    EXPECT_EQ(archive.ExtractItem(0), "");
-    EXPECT_EQ(archive.ExtractItem(1), big);
+    ASSERT_EQ(archive.NumberOfItems(), 3);
+    EXPECT_EQ(Extract(archive, 0), "");
+    EXPECT_EQ(Extract(archive, 1), ini);
+    const ReadEntry big = Read(archive, 2);
+    EXPECT_TRUE(big.bytes == model);
+    EXPECT_GE(big.pieces.size(), model.size() / TZipArchiveReader::kPieceSize);
+    for (const size_t piece : big.pieces)
+      ASSERT_LE(piece, TZipArchiveReader::kPieceSize);
+  }
+}
+
+TEST(ZipArchiveReader, AnLzmaHeaderAskingForAHugeDictionaryTakesOnlyTheEntrysSize) {
+  TempDir dir;
+  const std::string ini = PartGuidListIni({"{A}"});
+  RawZipEntry entry = RawZipEntry::Compressed("Revision.ini", ini, ZipMethod::Lzma);
+  for (int i = 5; i < 9; ++i)
+    entry.data[i] = '\xFF';  // a 4 GiB dictionary
+  const auto file = dir.path() / "dictionary.zip";
+  WriteRawZip(file, {entry});
+  EXPECT_EQ(Extract(TZipArchiveReader(file.string()), 0), ini);
+}
+
+TEST(ZipArchiveReader, DamagedLzmaAndXzEntriesFailToExtract) {
+  TempDir dir;
+  const std::string ini = PartGuidListIni({"{A}", "{B}"});
+  const auto lzma = RawZipEntry::Compressed("Revision.ini", ini, ZipMethod::Lzma);
+  const auto xz = RawZipEntry::Compressed("Revision.ini", ini, ZipMethod::Xz);
+  const auto changed = [](RawZipEntry e, auto change) {
+    change(e);
+    return e;
+  };
+  const struct {
+    const char* name;
+    RawZipEntry entry;
+    const char* reason;
+  } cases[] = {
+      {"lzma-checksum", changed(lzma, [](RawZipEntry& e) { e.crc ^= 1; }), "CRC error"},
+      {"xz-checksum", changed(xz, [](RawZipEntry& e) { e.crc ^= 1; }), "CRC error"},
+      {"xz-size", changed(xz, [](RawZipEntry& e) { e.size -= 1; }), "CRC error"},
+      {"lzma-cut", changed(lzma, [](RawZipEntry& e) { e.data.resize(e.data.size() / 2); }),
+       "Compressed data end unexpectedly"},
+      {"xz-cut", changed(xz, [](RawZipEntry& e) { e.data.resize(e.data.size() / 2); }),
+       "Compressed data end unexpectedly"},
+      {"lzma-header", changed(lzma, [](RawZipEntry& e) { e.data[2] = 4; }),
+       "Unsupported LZMA options"},
+      {"xz-header", changed(xz, [](RawZipEntry& e) { e.data[0] = 'x'; }), "Not an xz stream"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto file = dir.path() / (std::string(c.name) + ".zip");
+    WriteRawZip(file, {c.entry});
+    const TZipArchiveReader archive(file.string());
+    EXPECT_EQ(Raised([&] { Extract(archive, 0); }),
+              "Exception Can not extract Revision.ini from " + file.string() + ": " + c.reason);
   }
 }
 
@@ -77,7 +168,7 @@ TEST(ZipArchiveReader, ADamagedEntryFailsToExtract) {
   WriteDamagedZip(file, "Revision.ini", PartGuidListIni({"{A}", "{B}"}));
   const TZipArchiveReader archive(file.string());
   ASSERT_EQ(archive.NumberOfItems(), 1);
-  EXPECT_EQ(Raised([&] { archive.ExtractItem(0); }),
+  EXPECT_EQ(Raised([&] { Extract(archive, 0); }),
             "Exception Can not extract Revision.ini from " + file.string() + ": CRC error");
 }
 

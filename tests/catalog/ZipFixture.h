@@ -1,6 +1,8 @@
 #pragma once
-// Writes ZIP archives for tests with libzip: file and folder entries in the
-// order given, and a way to damage an entry's stored bytes.
+// Writes ZIP archives for tests: with libzip for the methods it writes,
+// and record by record for LZMA and xz entries (compressed with liblzma),
+// which libzip does not write; a way to damage an entry's stored bytes.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,13 +22,31 @@ struct ZipEntry {
   static ZipEntry Folder(std::string name) { return {std::move(name), {}, Kind::Folder}; }
 };
 
-// Deflated, or stored when `deflate` is false; parent folders are made.
+enum class ZipMethod { Store, Deflate, Bzip2, Lzma, LzmaWithoutEndMarker, Xz };
+
+// Every file entry compressed with the method; parent folders are made.
 void WriteZip(const std::filesystem::path& file, const std::vector<ZipEntry>& entries,
-              bool deflate = true);
+              ZipMethod method = ZipMethod::Deflate);
 
 // An archive of one stored entry whose data no longer match its checksum.
 void WriteDamagedZip(const std::filesystem::path& file, const std::string& name,
                      const std::string& bytes);
+
+// One entry as it is written: its directory record's fields and its
+// compressed bytes, for archives a test damages on purpose.
+struct RawZipEntry {
+  std::string name;
+  uint16_t method = 0;  // 0 stored, 12 bzip2, 14 LZMA, 95 xz
+  uint16_t flags = 0;
+  std::string data;
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  uint32_t externalAttributes = 0;
+
+  // A file entry of LZMA or xz method with the bytes compressed.
+  static RawZipEntry Compressed(std::string name, const std::string& bytes, ZipMethod method);
+};
+void WriteRawZip(const std::filesystem::path& file, const std::vector<RawZipEntry>& entries);
 
 // The text of a revision's INI file listing the GUIDs as PartGuid0...,
 // followed by "PartGuid<n>=None".
