@@ -28,15 +28,21 @@ std::u16string Utf16Units(const std::vector<uint8_t>& b, size_t at, size_t end) 
 
 }  // namespace
 
-VersionInfo::VersionInfo(const std::vector<uint8_t>& resource)
-    : root_(parse(resource, 0, resource.size())) {}
+VersionInfo::VersionInfo(const std::vector<uint8_t>& resource) {
+  try {
+    root_ = parse(resource, 0, resource.size(), 1);
+  } catch (const TooDeep&) {
+    root_.reset();
+  }
+}
 
 // Block layout: length, value length, type (1 = text, value length in
 // characters), zero-terminated UTF-16 key, padding to 4 bytes, value,
 // padding, children up to the block's length.
 std::optional<VersionInfo::Block> VersionInfo::parse(const std::vector<uint8_t>& bytes, size_t at,
-                                                     size_t end) {
+                                                     size_t end, int depth) {
   if (at + 6 > end) return std::nullopt;
+  if (depth > kDeepestBlock) throw TooDeep();
   const size_t length = Word(bytes, at);
   if (length < 6 || at + length > end) return std::nullopt;
   const size_t blockEnd = at + length;
@@ -50,7 +56,7 @@ std::optional<VersionInfo::Block> VersionInfo::parse(const std::vector<uint8_t>&
   block.value.assign(bytes.begin() + static_cast<std::ptrdiff_t>(pos),
                      bytes.begin() + static_cast<std::ptrdiff_t>(valueEnd));
   for (pos = Align4(valueEnd); pos < blockEnd;) {
-    auto child = parse(bytes, pos, blockEnd);
+    auto child = parse(bytes, pos, blockEnd, depth + 1);
     if (!child) break;
     pos = Align4(pos + Word(bytes, pos));
     block.children.push_back(std::move(*child));

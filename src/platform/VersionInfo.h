@@ -13,6 +13,11 @@ namespace movrano {
 
 class VersionInfo {
  public:
+  // Blocks nest this deep at most (a product version is four levels
+  // down); a deeper resource reads as none at all, so that a crafted file
+  // cannot exhaust the reading thread's stack.
+  static constexpr int kDeepestBlock = 16;
+
   // Parses the resource; a block that runs past its parent ends the
   // parsing of that parent's children.
   explicit VersionInfo(const std::vector<uint8_t>& resource);
@@ -31,7 +36,10 @@ class VersionInfo {
     std::vector<Block> children;
   };
 
-  static std::optional<Block> parse(const std::vector<uint8_t>& bytes, size_t at, size_t end);
+  struct TooDeep {};
+  // Raises TooDeep below kDeepestBlock.
+  static std::optional<Block> parse(const std::vector<uint8_t>& bytes, size_t at, size_t end,
+                                    int depth);
   const Block* find(std::string_view path) const;
 
   std::optional<Block> root_;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <fstream>
 
 #include "platform/Version.h"
+#include "platform/VersionInfo.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
 
@@ -95,6 +97,43 @@ TEST(PlatformProductVersionFiles, AnythingButAWellFormedPeFileGivesEmpty) {
   }
   EXPECT_EQ(GetFileProductVersion(dir.path() / "missing.exe"), "");
   EXPECT_EQ(GetFileProductVersion(dir.path()), "");
+}
+
+// Runs the call on a thread of a small stack, which a deep recursion would
+// overrun.
+template <typename Call>
+void OnSmallStack(Call call) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
+  pthread_t thread;
+  const auto run = [](void* it) -> void* {
+    (*static_cast<Call*>(it))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, &call), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+TEST(PlatformProductVersionFiles, BlocksNestedTooDeepGiveEmpty) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    int nesting;
+    std::string expected;
+  } cases[] = {{"deepest", VersionInfo::kDeepestBlock - 1, "2.5.1.40"},
+               {"oneTooDeep", VersionInfo::kDeepestBlock, ""},
+               {"crafted", 7000, ""}};
+  for (const auto& c : cases) {
+    PeFixture fixture = Pe();
+    fixture.nesting = c.nesting;
+    const auto file = dir.path() / (std::string(c.name) + ".exe");
+    testing::WritePeFile(file, fixture);
+    std::string version = "unread";
+    OnSmallStack([&] { version = GetFileProductVersion(file); });
+    EXPECT_EQ(version, c.expected) << c.name;
+  }
 }
 
 }  // namespace

@@ -69,6 +69,12 @@ std::string VersionResource(const PeFixture& f) {
     Put16(pair, 2, f.codePage);
     children.push_back(Block("VarFileInfo", "", true, {Block("Translation", pair, false)}));
   }
+  if (f.nesting > 0) {
+    std::string chain = Block("", "", false);
+    for (int level = 1; level < f.nesting; ++level)
+      chain = Block("", "", false, {chain});
+    children.push_back(chain);
+  }
   return Block("VS_VERSION_INFO", fixed, false, children);
 }
 

@@ -16,6 +16,8 @@ struct PeFixture {
   uint16_t codePage = 0x04B0;
   std::string stringTableKey;  // default: language and code page, upper-case hex
   std::optional<std::string> productVersion = "1.0.0.0";
+  // A chain of this many blocks, one inside the other, beside the tables.
+  int nesting = 0;
 };
 
 std::string BuildPeFile(const PeFixture& fixture);
