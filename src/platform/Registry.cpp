@@ -91,14 +91,34 @@ RegistryFile::RegistryFile(std::filesystem::path file) : file_(std::move(file)) 
 
 std::optional<RegistryKey> RegistryFile::openKeyReadOnly(RegistryRoot root,
                                                          std::string_view path) const {
+  const auto registry = content();
+  if (!registry) return std::nullopt;
+  return registry->openKeyReadOnly(root, path);
+}
+
+std::shared_ptr<const RegistryContent> RegistryFile::content() const {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  if (!std::filesystem::exists(file_, ec)) return std::nullopt;
+  if (!fs::exists(file_, ec)) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    readStamp_.reset();
+    read_.reset();
+    return nullptr;
+  }
+  const uintmax_t size = fs::file_size(file_, ec);
+  const fs::file_time_type time = ec ? fs::file_time_type() : fs::last_write_time(file_, ec);
+  const std::optional<Stamp> stamp = ec ? std::nullopt : std::optional<Stamp>(Stamp{size, time});
+
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (stamp && stamp == readStamp_) return read_;
   std::ifstream in(file_, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in.good() && !in.eof()) {
     throw ERegistryException(Format("Cannot read the registry file %s", file_.string()));
   }
-  return RegistryContent::Parse(bytes, file_.string()).openKeyReadOnly(root, path);
+  read_ = std::make_shared<const RegistryContent>(RegistryContent::Parse(bytes, file_.string()));
+  readStamp_ = stamp;
+  return read_;
 }
 
 std::filesystem::path DefaultRegistryFile() {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,7 +91,9 @@ class RegistryContent final : public Registry {
   std::map<std::string, Key> keys_;  // by root and upper-case path
 };
 
-// The export file, read afresh at every opening of a key.
+// The export file, read at the first opening of a key and read again only
+// when its size or modification time has changed since (an export may be
+// tens of megabytes). Safe to use from several threads.
 class RegistryFile final : public Registry {
  public:
   explicit RegistryFile(std::filesystem::path file);
@@ -97,7 +101,18 @@ class RegistryFile final : public Registry {
                                              std::string_view path) const override;
 
  private:
+  struct Stamp {
+    uintmax_t size = 0;
+    std::filesystem::file_time_type time;
+    bool operator==(const Stamp&) const = default;
+  };
+  // The content as the file holds it now; nullptr when there is no file.
+  std::shared_ptr<const RegistryContent> content() const;
+
   std::filesystem::path file_;
+  mutable std::mutex mutex_;
+  mutable std::optional<Stamp> readStamp_;
+  mutable std::shared_ptr<const RegistryContent> read_;
 };
 
 // "Registry.reg" beside the executable.

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "support/platform/TempDir.h"
@@ -154,7 +157,7 @@ TEST(PlatformRegistry, AMalformedExportIsRefusedWithItsLine) {
   }
 }
 
-TEST(PlatformRegistryFile, IsReadAtEachOpeningAndAMissingFileIsEmpty) {
+TEST(PlatformRegistryFile, IsReadAgainWhenChangedAndAMissingFileIsEmpty) {
   TempDir dir;
   const RegistryFile reg(dir.path() / "Registry.reg");
   EXPECT_FALSE(reg.openKeyReadOnly(HKLM, "SOFTWARE"));
@@ -167,6 +170,50 @@ TEST(PlatformRegistryFile, IsReadAtEachOpeningAndAMissingFileIsEmpty) {
     FAIL() << "garbage was read";
   } catch (const ERegistryException& e) {
     EXPECT_THAT(e.message(), HasSubstr("Registry.reg is not a registry export"));
+  }
+}
+
+// A lookup reads the file only when its size or time differs from those of
+// the last reading: content changed behind an unchanged size and time is
+// not seen, which shows that it was not read again.
+TEST(PlatformRegistryFile, IsReadAgainOnlyWhenItsSizeOrTimeChanged) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const fs::path file = dir.path() / "Registry.reg";
+  const RegistryFile reg(file);
+  const auto write = [&](const std::string& value, fs::file_time_type time) {
+    dir.write("Registry.reg",
+              "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"A\"=\"" + value + "\"\n");
+    fs::last_write_time(file, time);
+  };
+  const auto read = [&] {
+    const auto key = reg.openKeyReadOnly(HKLM, "SOFTWARE\\X");
+    return key ? key->readString("A") : "<no key>";
+  };
+  const fs::file_time_type t0 = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  const fs::file_time_type t1 = t0 + std::chrono::seconds(1);
+  const struct {
+    const char* step;
+    std::string value;  // empty: the file is removed
+    fs::file_time_type time;
+    const char* read;
+  } steps[] = {
+      {"first reading", "1", t0, "1"},
+      {"same size and time", "2", t0, "1"},
+      {"another time", "2", t1, "2"},
+      {"another size", "33", t1, "33"},
+      {"same again", "44", t1, "33"},
+      {"removed", "", t1, "<no key>"},
+      {"back with the stamp of before", "44", t1, "44"},
+  };
+  for (const auto& s : steps) {
+    if (s.value.empty()) {
+      fs::remove(file);
+    } else {
+      write(s.value, s.time);
+    }
+    for (int lookup = 0; lookup < 2; ++lookup)
+      EXPECT_EQ(read(), s.read) << s.step;
   }
 }
 
