@@ -18,19 +18,19 @@ constexpr std::array<std::string_view, 2> kTavrinVaultKeys = {
 constexpr std::string_view kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
+// Default folders below the program folder.
 struct DefaultFolder {
   std::string_view testedFile;
   std::string_view folder;
 };
 
 constexpr std::array<DefaultFolder, 2> kXvsDefaults = {{
-    {"%ProgramFiles%/Tavrin Enterprise Kelm Server/Vault/../LocalVault.ini",
-     "%ProgramFiles%/Tavrin Enterprise Kelm Server/Vault/"},
-    {"%ProgramFiles%/Tavrin/Kelm Apps Server/Vault/../LocalVault.ini",
-     "%ProgramFiles%/Tavrin/Kelm Apps Server/Vault/"},
+    {"Tavrin Enterprise Kelm Server/Vault/../LocalVault.ini",
+     "Tavrin Enterprise Kelm Server/Vault/"},
+    {"Tavrin/Kelm Apps Server/Vault/../LocalVault.ini", "Tavrin/Kelm Apps Server/Vault/"},
 }};
-constexpr DefaultFolder kSoloDefault = {"%ProgramFiles%/Tavrin/Solo Vault/Vault/../LocalVault.ini",
-                                        "%ProgramFiles%/Tavrin/Solo Vault/Vault/"};
+constexpr DefaultFolder kSoloDefault = {"Tavrin/Solo Vault/Vault/../LocalVault.ini",
+                                        "Tavrin/Solo Vault/Vault/"};
 
 std::optional<RegistryKey> OpenKey(RegistryRoot root, std::string_view path) {
   return CurrentPlatform().registry->openKeyReadOnly(root, path);
@@ -56,14 +56,21 @@ std::string ServiceFolder(std::string_view service) {
 }
 
 std::string InstalledDefault(const DefaultFolder& candidate) {
-  return FileExists(ExpandEnvVars(candidate.testedFile)) ? ExpandEnvVars(candidate.folder)
-                                                         : std::string();
+  const std::string programs = DefaultProgramFolder() + "/";
+  return FileExists(ExpandEnvVars(programs + std::string(candidate.testedFile)))
+             ? ExpandEnvVars(programs + std::string(candidate.folder))
+             : std::string();
 }
 
 }  // namespace
 
 std::string ExpandEnvVars(std::string_view text) {
   return ExpandEnvironmentStrings(text);
+}
+
+std::string DefaultProgramFolder() {
+  return EnvironmentVariable(kProgramFilesVariable) ? "%" + std::string(kProgramFilesVariable) + "%"
+                                                    : std::string(kProgramFolderOfThisPlatform);
 }
 
 std::string TVaultPathFinder::GetInstaledOutpostFolder() {

@@ -17,6 +17,14 @@ inline constexpr std::string_view kTavrinVaultInstallerAppId =
 // "%Name%" references expanded from the environment; undefined ones stay.
 std::string ExpandEnvVars(std::string_view text);
 
+// The text the default installation folders begin with, expanded with
+// them: "%ProgramFiles%" where the environment defines it, else this
+// platform's folder of installed programs, "/opt" (no Linux machine
+// defines it, and the folders must not be taken as relative paths).
+inline constexpr std::string_view kProgramFilesVariable = "ProgramFiles";
+inline constexpr std::string_view kProgramFolderOfThisPlatform = "/opt";
+std::string DefaultProgramFolder();
+
 class TVaultPathFinder {
  public:
   TVaultPathFinder() = delete;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <string>
 
 #include "discovery/VaultMigrationPathFinder.h"
@@ -122,6 +123,25 @@ TEST_F(DiscoveryInstalledFolders, NoSoloServiceAndNoDefaultFolderIsEmpty) {
   EXPECT_EQ(TVaultPathFinder::GetInstalledSoloFolder(), "");
   ::unsetenv("ProgramFiles");
   EXPECT_EQ(TVaultPathFinder::GetInstalledSoloFolder(), "");
+}
+
+// Where %ProgramFiles% is not defined, as on every Linux machine, the
+// default folders lie under /opt; they were once taken relative to the
+// current folder, "%ProgramFiles%" and all.
+TEST_F(DiscoveryInstalledFolders, WithoutProgramFilesTheDefaultsLieUnderOpt) {
+  EXPECT_EQ(ExpandEnvVars(DefaultProgramFolder()), programFiles.str());
+  ::unsetenv("ProgramFiles");
+  EXPECT_EQ(DefaultProgramFolder(), "/opt");
+  TempDir current;
+  current.write("%ProgramFiles%/Tavrin/Solo Vault/LocalVault.ini", "[General]\n");
+  current.write("%ProgramFiles%/Tavrin/Kelm Apps Server/LocalVault.ini", "[General]\n");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(current.path());
+  const std::string solo = TVaultPathFinder::GetInstalledSoloFolder();
+  const std::string xvs = TVaultPathFinder::GetInstalledXVSFolder();
+  std::filesystem::current_path(before);
+  EXPECT_EQ(solo, "");  // nothing is installed under /opt here
+  EXPECT_EQ(xvs, "");
 }
 
 TEST_F(DiscoveryInstalledFolders, TavrinVaultFolderComesFromTheFirstKeyThatExists) {
