@@ -1,0 +1,102 @@
+// Files the user points at, at the sizes they reach in the field: the part
+// GUID discovery's reading of an archive entry of a gigabyte (peak memory)
+// and lookups in a registry export of some sixty megabytes (time per
+// lookup). Usage: input_files_bench [entry MiB] [registry MiB]
+#include <sys/resource.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "catalog/ArchiveIniText.h"
+#include "catalog/ZipArchiveReader.h"
+#include "platform/Registry.h"
+#include "support/platform/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+long PeakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// An archive of one deflated entry of line breaks followed by the list,
+// written from a file so that the text never is in memory whole.
+void WriteLineBreakArchive(const fs::path& zipFile, const fs::path& textFile, size_t mib) {
+  {
+    std::ofstream out(textFile, std::ios::binary);
+    const std::string block(1 << 20, '\n');
+    for (size_t i = 0; i < mib; ++i)
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    out << "[PartGuidList]\r\nPartGuid0={7C0A0001-5D2E-4F8B-A1C3-9E7D5B3F1A01}\r\n";
+  }
+  int code = 0;
+  zip_t* archive = zip_open(zipFile.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  zip_source_t* source = zip_source_file(archive, textFile.c_str(), 0, -1);
+  zip_file_add(archive, "Revision.ini", source, 0);
+  if (!archive || zip_close(archive) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", zipFile.c_str());
+    std::exit(1);
+  }
+  fs::remove(textFile);
+}
+
+void DiscoverFromLargeEntry(size_t mib) {
+  const movrano::testing::TempDir dir;
+  const fs::path zipFile = dir.path() / "CMP-0001.zip";
+  WriteLineBreakArchive(zipFile, dir.path() / "Revision.ini", mib);
+  const long before = PeakMiB();
+  const auto start = Clock::now();
+  const movrano::TZipArchiveReader archive(zipFile.string());
+  movrano::TPartGuidListReader list;
+  archive.ReadItem(0, [&](std::string_view bytes) { list.Feed(bytes); });
+  const auto guids = list.Finish();
+  std::printf(
+      "archive entry of %zu MiB of line breaks: %zu GUID, %.0f ms, peak memory %ld MiB "
+      "(%ld MiB before reading)\n",
+      mib, guids.size(), MillisecondsSince(start), PeakMiB(), before);
+}
+
+void LookUpInLargeRegistry(size_t mib) {
+  const movrano::testing::TempDir dir;
+  const fs::path file = dir.path() / "Registry.reg";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (size_t i = 0; static_cast<size_t>(out.tellp()) < (mib << 20); ++i) {
+      out << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor" << i % 97 << "\\Product" << i
+          << "]\r\n\"Path\"=\"/opt/vendor/product" << i << "\"\r\n\"Version\"=dword:0000000"
+          << i % 10 << "\r\n\r\n";
+    }
+    out << "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin\\Tavrin "
+           "Vault\\Vault]\r\n\"Path\"=\"/opt/tvs\"\r\n";
+  }
+  const movrano::RegistryFile registry(file);
+  for (int lookup = 1; lookup <= 5; ++lookup) {
+    const auto start = Clock::now();
+    const auto key = registry.openKeyReadOnly(movrano::RegistryRoot::LocalMachine,
+                                              "SOFTWARE\\Tavrin\\Tavrin Vault\\Vault");
+    std::printf("registry export of %zu MiB, lookup %d: %s in %.0f ms\n", mib, lookup,
+                key ? key->readString("Path").c_str() : "<none>", MillisecondsSince(start));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t entryMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1024;
+  const size_t registryMiB = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 60;
+  DiscoverFromLargeEntry(entryMiB);
+  LookUpInLargeRegistry(registryMiB);
+}
