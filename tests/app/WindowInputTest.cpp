@@ -2,6 +2,7 @@
 // pasted through the clipboard, chosen from the destination list or
 // completed. What the field shows is what a run is given and what the
 // settings file keeps, and no line break gets into a field.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -58,6 +59,17 @@ void PrintTo(const DestinationWay& way, std::ostream* out) {
   *out << way.name;
 }
 
+// Types the start of the list's one entry and takes the inline completion
+// with `key`.
+std::function<void(QComboBox*, QLineEdit*)> Completed(const char* start, Qt::Key key) {
+  return [start, key](QComboBox* list, QLineEdit* edit) {
+    list->addItem(kDestination);
+    edit->clear();
+    QTest::keyClicks(edit, start);
+    QTest::keyClick(edit, key);
+  };
+}
+
 // The program never fills the destination list; the choices below put
 // entries there themselves to show that a choice reaches the run too.
 const DestinationWay kDestinationWays[] = {
@@ -80,22 +92,17 @@ const DestinationWay kDestinationWays[] = {
        QTest::keyClick(list, Qt::Key_Down);
      },
      2},
-    {"completed and tabbed",
-     [](QComboBox* list, QLineEdit* edit) {
-       list->addItem(kDestination);
-       edit->clear();
-       QTest::keyClicks(edit, "/srv/tavrin/dest");
-       QTest::keyClick(edit, Qt::Key_Tab);
+    {"picked from the drop-down",
+     [](QComboBox* list, QLineEdit*) {
+       list->addItems({"/srv/tavrin/destination-beta", kDestination});
+       list->showPopup();
+       QAbstractItemView* view = list->view();
+       const QRect item = view->visualRect(view->model()->index(1, 0));
+       QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
      },
-     1},
-    {"completed and entered",
-     [](QComboBox* list, QLineEdit* edit) {
-       list->addItem(kDestination);
-       edit->clear();
-       QTest::keyClicks(edit, "/srv/tavrin/destination-");
-       QTest::keyClick(edit, Qt::Key_Return);
-     },
-     1},
+     2},
+    {"completed and tabbed", Completed("/srv/tavrin/dest", Qt::Key_Tab), 1},
+    {"completed and entered", Completed("/srv/tavrin/destination-", Qt::Key_Return), 1},
 };
 
 class DestinationInput : public WindowInput,
