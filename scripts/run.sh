@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Fresh machine to a running Movrano: installs what is missing, starts the
-# Firebird server, builds, and opens the program's window.
+# Firebird server, builds the program (not its tests: scripts/test.sh does
+# those), and opens the program's window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh
+bash scripts/build.sh movrano
 
 program=build/src/app/movrano
 # The window needs a display; a platform chosen by hand (QT_QPA_PLATFORM)

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/MigrationModes.h"
+#include "app/SingleLineValidator.h"
 
 namespace movrano {
 
@@ -23,15 +24,25 @@ Widget* Named(const char* name, Args&&... args) {
   return widget;
 }
 
-QWidget* Panel(const char* name, int fixedHeight = -1) {
+// A region that keeps its height, at least `leastHeight` and more when
+// what it holds needs it, while the log pane takes the rest.
+QWidget* Panel(const char* name, int leastHeight = 0) {
   auto* panel = Named<QWidget>(name);
-  if (fixedHeight > 0) panel->setFixedHeight(fixedHeight);
+  panel->setMinimumHeight(leastHeight);
+  panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   return panel;
 }
 
-QPushButton* Button(const char* name, const char* caption, int width, int height) {
+QPushButton* Button(const char* name, const char* caption) {
   auto* button = Named<QPushButton>(name, caption);
-  button->setFixedSize(width, height);
+  button->setMinimumSize(kButtonWidth, kButtonHeight);
+  return button;
+}
+
+QToolButton* SmallButton(const char* name) {
+  auto* button = Named<QToolButton>(name);
+  button->setText("...");
+  button->setMinimumSize(kSmallButtonSize, kSmallButtonSize);
   return button;
 }
 
@@ -64,7 +75,7 @@ void ShowAsPassword(QLineEdit* edit) {
 void BuildHeader(FormControls& c) {
   c.Header = Panel("Header", 139);
   c.rgMigrationMode = Named<QGroupBox>("rgMigrationMode", "Migration mode");
-  c.rgMigrationMode->setFixedWidth(342);
+  c.rgMigrationMode->setMinimumWidth(342);
   c.rgMigrationModeItems = new QButtonGroup(c.rgMigrationMode);
   auto* items = new QGridLayout(c.rgMigrationMode);
   for (int i = 0; i <= kLastModeItem; ++i) {
@@ -97,17 +108,17 @@ void BuildHeader(FormControls& c) {
 
 void BuildSource(FormControls& c) {
   c.pnlSourceVault = Named<QGroupBox>("pnlSourceVault", "Source");
-  c.pnlSourceVault->setFixedHeight(198);
+  c.pnlSourceVault->setMinimumHeight(198);
+  c.pnlSourceVault->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   c.edSourceVaultPath = Named<QLineEdit>("edSourceVaultPath");
   c.edSourceDatabaseFile = Named<QLineEdit>("edSourceDatabaseFile");
   c.edSourceFileRepositoryPath = Named<QLineEdit>("edSourceFileRepositoryPath");
   c.LabeledEdit_BackupFileName = Named<QLineEdit>("LabeledEdit_BackupFileName");
-  c.Button_BackupFileName =
-      Button("Button_BackupFileName", "...", kSmallButtonSize, kSmallButtonSize);
+  c.Button_BackupFileName = SmallButton("Button_BackupFileName");
   c.BackupFileRow =
       Captioned(c.LabeledEdit_BackupFileName, "Backup File Name", c.Button_BackupFileName);
 
-  // Four captioned edits within the group's fixed height.
+  // Four captioned edits, one below the other.
   auto* column = new QVBoxLayout(c.pnlSourceVault);
   column->setContentsMargins(9, 4, 9, 4);
   column->setSpacing(4);
@@ -123,6 +134,8 @@ void BuildDestination(FormControls& c) {
   c.Label1 = Named<QLabel>("Label1", "Vault path");
   c.edDestVaultPath = Named<QComboBox>("edDestVaultPath");
   c.edDestVaultPath->setEditable(true);
+  // An edit field with a drop-down, not a history: Enter adds nothing.
+  c.edDestVaultPath->setInsertPolicy(QComboBox::NoInsert);
   c.edDestVaultPath->lineEdit()->setObjectName("edDestVaultPathEdit");
   c.Label1->setBuddy(c.edDestVaultPath);
   c.edUserName = Named<QLineEdit>("edUserName");
@@ -151,7 +164,7 @@ void BuildOracleTarget(FormControls& c) {
   c.LabeledEdit_OraPassword = Named<QLineEdit>("LabeledEdit_OraPassword");
   ShowAsPassword(c.LabeledEdit_OraPassword);
   c.LabeledEdit_TVSInstaller = Named<QLineEdit>("LabeledEdit_TVSInstaller");
-  c.Button_TVSInstaller = Button("Button_TVSInstaller", "...", kSmallButtonSize, kSmallButtonSize);
+  c.Button_TVSInstaller = SmallButton("Button_TVSInstaller");
 
   auto* column = new QVBoxLayout(c.GroupBox_DestinationOra);
   auto* database = new QHBoxLayout;
@@ -168,7 +181,7 @@ void BuildOracleTarget(FormControls& c) {
 void BuildPanels(FormControls& c) {
   c.OutpostPanel = Panel("OutpostPanel", 313);
   BuildSource(c);
-  c.Panel_Target = Panel("Panel_Target");
+  c.Panel_Target = Named<QWidget>("Panel_Target");
   BuildDestination(c);
   BuildOracleTarget(c);
   auto* target = new QVBoxLayout(c.Panel_Target);
@@ -193,11 +206,11 @@ void BuildLog(FormControls& c) {
 
 void BuildFooter(FormControls& c) {
   c.FooterPanel = Panel("FooterPanel", 38);
-  c.btnCopyLog = Button("btnCopyLog", "Copy log", kButtonWidth, kButtonHeight);
-  c.btnSaveLog = Button("btnSaveLog", "Save log...", kButtonWidth, kButtonHeight);
+  c.btnCopyLog = Button("btnCopyLog", "Copy log");
+  c.btnSaveLog = Button("btnSaveLog", "Save log...");
   c.Label_Version = Named<QLabel>("Label_Version");
-  c.btnImport = Button("btnImport", "Run", kButtonWidth, kButtonHeight);
-  c.Button1 = Button("Button1", "Close", kButtonWidth, kButtonHeight);
+  c.btnImport = Button("btnImport", "Run");
+  c.Button1 = Button("Button1", "Close");
   auto* row = new QHBoxLayout(c.FooterPanel);
   row->setContentsMargins(3, 3, 3, 3);
   row->addWidget(c.btnCopyLog);
@@ -247,6 +260,10 @@ FormControls BuildFormControls(QWidget& form) {
   BuildPanels(c);
   BuildLog(c);
   BuildFooter(c);
+  for (int f = 0; f < kFormFieldCount; ++f) {
+    QLineEdit* edit = c.edit(static_cast<FormField>(f));
+    edit->setValidator(new SingleLineValidator(edit));
+  }
   auto* column = new QVBoxLayout(&form);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);

@@ -1,7 +1,9 @@
 #pragma once
 // The main window's controls, made and laid out in one place: four regions
 // from top to bottom (mode choice, source and target groups, the log pane,
-// the buttons). Each control carries its name as its Qt object name.
+// the buttons). Each control carries its name as its Qt object name. The
+// sizes given are the least: a region or control grows with what it holds
+// at the platform's font, and the log pane takes what is left.
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "app/FormModel.h"
 
@@ -30,7 +33,7 @@ struct FormControls {
   QLineEdit* edSourceFileRepositoryPath;
   QWidget* BackupFileRow;  // the backup file's edit, caption and button
   QLineEdit* LabeledEdit_BackupFileName;
-  QPushButton* Button_BackupFileName;
+  QToolButton* Button_BackupFileName;
   QWidget* Panel_Target;
   QGroupBox* pnlDestVault;
   QLabel* Label1;
@@ -43,7 +46,7 @@ struct FormControls {
   QLineEdit* LabeledEdit_OraUser;
   QLineEdit* LabeledEdit_OraPassword;
   QLineEdit* LabeledEdit_TVSInstaller;
-  QPushButton* Button_TVSInstaller;
+  QToolButton* Button_TVSInstaller;
 
   QPlainTextEdit* mmLog;
 

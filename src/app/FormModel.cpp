@@ -1,6 +1,7 @@
 #include "app/FormModel.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "app/MigrationModes.h"
 #include "discovery/VaultMigrationPathFinder.h"
@@ -82,6 +83,7 @@ const std::string& FormModel::text(FormField f) const {
 }
 
 void FormModel::setText(FormField f, std::string value) {
+  value.resize(std::min(value.size(), value.find_first_of(std::string_view("\r\n\0", 3))));
   if (text(f) == value) return;
   field(f) = std::move(value);
   if (f == FormField::SourceVaultPath) edSourceVaultPathChange();

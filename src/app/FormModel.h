@@ -32,8 +32,8 @@ inline constexpr int kFormFieldCount = 12;
 // maker's mail domain.
 inline constexpr const char* kDefaultUserName = "@tavrin.com";
 
-// What the selected mode shows: groups, captions, description and the
-// height of the source group.
+// What the selected mode shows: groups, captions, description and the least
+// height of the source group (it grows with what it holds).
 struct FormView {
   std::string description;
   bool sourceVisible = true;
@@ -52,9 +52,10 @@ class FormModel {
   FormModel();
 
   const std::string& text(FormField field) const;
-  // A different source vault folder runs the source-folder rule, which
-  // raises the reader's EMovrano when the folder's configuration is
-  // unusable (the derived fields are then empty).
+  // Every field holds one line: a text is cut at its first line break (CR,
+  // LF or NUL). A different source vault folder runs the source-folder
+  // rule, which raises the reader's EMovrano when the folder's
+  // configuration is unusable (the derived fields are then empty).
   void setText(FormField field, std::string value);
 
   // -1 (no item) to 4; other values are held at those bounds. Selecting

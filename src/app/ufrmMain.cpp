@@ -4,6 +4,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
+#include <QScreen>
+#include <algorithm>
 
 #include "app/LogText.h"
 #include "app/MigrationModes.h"
@@ -68,8 +71,11 @@ void TfrmMain::ConnectControls() {
           [this](int index) { Guarded([&] { model_.setItemIndex(index); }); });
   connect(ui_.Check_Offline, &QCheckBox::clicked, this,
           [this](bool ticked) { Guarded([&] { model_.setOfflineTicked(ticked); }); });
+  // Every change of a field's text reaches the model, whatever made it:
+  // typing, a paste, a completion, a choice from the destination list.
   for (const FormField field : kAllFields) {
-    connect(ui_.edit(field), &QLineEdit::textEdited, this, [this, field](const QString& text) {
+    connect(ui_.edit(field), &QLineEdit::textChanged, this, [this, field](const QString& text) {
+      if (showingModel_) return;
       Guarded([&] { model_.setText(field, text.toStdString()); });
     });
   }
@@ -77,8 +83,8 @@ void TfrmMain::ConnectControls() {
                           ui_.LabeledEdit_BackupFileName, ui_.LabeledEdit_TVSInstaller}) {
     edit->installEventFilter(this);
   }
-  const auto onClick = [this](QPushButton* button, void (TfrmMain::*handler)()) {
-    connect(button, &QPushButton::clicked, this,
+  const auto onClick = [this](QAbstractButton* button, void (TfrmMain::*handler)()) {
+    connect(button, &QAbstractButton::clicked, this,
             [this, handler] { Guarded([&] { (this->*handler)(); }); });
   };
   onClick(ui_.Button_BackupFileName, &TfrmMain::SelectBackupFile);
@@ -234,7 +240,20 @@ void TfrmMain::StopRunAndWait() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  const QRect screen = this->screen()->availableGeometry();
+  QRect frame = frameGeometry();
+  frame.moveCenter(screen.center());
+  // A window larger than the screen keeps its title bar on it.
+  move(std::max(frame.left(), screen.left()), std::max(frame.top(), screen.top()));
+}
+
 void TfrmMain::ShowModel() {
+  // The model already holds what the controls are given.
+  const QScopedValueRollback showing(showingModel_, true);
   for (const FormField field : kAllFields) {
     QLineEdit* edit = ui_.edit(field);
     const QString text = ToQt(model_.text(field));
@@ -247,7 +266,7 @@ void TfrmMain::ShowModel() {
   ui_.Check_Offline->setVisible(view.offlineVisible);
   ui_.pnlSourceVault->setVisible(view.sourceVisible);
   ui_.pnlSourceVault->setTitle(ToQt(view.sourceCaption));
-  ui_.pnlSourceVault->setFixedHeight(view.sourceHeight);
+  ui_.pnlSourceVault->setMinimumHeight(view.sourceHeight);
   ui_.BackupFileRow->setVisible(view.oracleVisible);
   ui_.GroupBox_DestinationOra->setVisible(view.oracleVisible);
   ui_.pnlDestVault->setVisible(view.destVisible);

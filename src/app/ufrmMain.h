@@ -33,6 +33,8 @@ class TfrmMain final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Centres the window on its screen the first time it is shown.
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -69,6 +71,8 @@ class TfrmMain final : public QWidget {
   TMigrationThread* MigrationThread = nullptr;  // not owned: the worker frees itself
   bool InProcess = false;
   bool CloseOnIdle = false;
+  bool showingModel_ = false;  // the controls are being set from the model
+  bool placed_ = false;        // the window has been centred
 };
 
 }  // namespace movrano

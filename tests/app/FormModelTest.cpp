@@ -204,6 +204,23 @@ TEST_F(FormModelSourceRule, AFolderThatDoesNotExistEmptiesTheDerivedFields) {
   EXPECT_EQ(storage(), "");
 }
 
+TEST_F(FormModelSourceRule, AFieldHoldsItsTextUpToTheFirstLineBreak) {
+  const std::pair<std::string, std::string> cases[] = {{"/srv/vault\n", "/srv/vault"},
+                                                       {"/srv/vault\r\n/srv/other", "/srv/vault"},
+                                                       {"tiger\r", "tiger"},
+                                                       {std::string("db\0x", 4), "db"},
+                                                       {"\nsecond", ""},
+                                                       {"one line", "one line"}};
+  for (const auto& [given, held] : cases) {
+    model_.setText(FormField::OraPassword, given);
+    EXPECT_EQ(model_.text(FormField::OraPassword), held) << given;
+  }
+  // The rule reads the folder without the break.
+  model_.setText(FormField::SourceVaultPath, vaults_.outpost.folder + "\r\n");
+  EXPECT_EQ(model_.text(FormField::SourceVaultPath), vaults_.outpost.folder);
+  EXPECT_EQ(databaseFile(), vaults_.outpost.databaseFile);
+}
+
 TEST_F(FormModelSourceRule, EachModeReadsItsEditionsConfiguration) {
   const struct {
     TMigrationMode mode;
