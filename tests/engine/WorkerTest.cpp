@@ -154,6 +154,17 @@ class OutpostService : public ::testing::Test {
     identity_.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-8", "ACC-8", "U-8"});
     platform_.services->addService(kOutpostServiceName, {ServiceState::Running});
   }
+  // A run that stops the service and fails at the missing source database.
+  RunRequest missingSource(const SampleVault& dest) {
+    RunRequest r;
+    r.mode = M::mmOutpostToTVS;
+    r.sourceDatabaseFile = source_.databaseFile() + ".missing";
+    r.sourceStoragePath = source_.fileStorageFolder();
+    r.destVaultPath = dest.vaultFolder();
+    r.identity = GetIDSPort(false, identity_.Url());
+    return r;
+  }
+
   TestPlatform platform_;
   DeployedStatements statements_;
   FakeIdentityService identity_;
@@ -193,13 +204,7 @@ TEST_F(OutpostService, IsStoppedBeforeTheSourceOpensAndStartedAgainAfterAFailure
 TEST_F(OutpostService, AMissingServiceNeitherStopsNorFailsTheRun) {
   TestPlatform noService;  // a manager without the Outpost service
   SampleVault dest(VaultEdition::Server, FreshInstall());
-  RunRequest r;
-  r.mode = M::mmOutpostToTVS;
-  r.sourceDatabaseFile = source_.databaseFile() + ".missing";
-  r.sourceStoragePath = source_.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
-  r.identity = GetIDSPort(false, identity_.Url());
-  const RunResult run = RunMigration(r);
+  const RunResult run = RunMigration(missingSource(dest));
   EXPECT_NE(run.indexOf("Try to stop Outpost service TavrinOutpostVaultService"), -1);
   EXPECT_EQ(run.lines[run.lines.size() - 3],
             "Outpost Vault service started TavrinOutpostVaultService");
@@ -232,13 +237,7 @@ TEST_F(OutpostService, AServiceThatStaysUpOrStaysDownIsAWarning) {
     SCOPED_TRACE(c.name);
     platform_.services->addService(kOutpostServiceName, c.script);
     SampleVault dest(VaultEdition::Server, FreshInstall());
-    RunRequest r;
-    r.mode = M::mmOutpostToTVS;
-    r.sourceDatabaseFile = source_.databaseFile() + ".missing";
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = dest.vaultFolder();
-    r.identity = GetIDSPort(false, identity_.Url());
-    const RunResult run = RunMigration(r);
+    const RunResult run = RunMigration(missingSource(dest));
     const int tried = run.indexOf("Try to stop Outpost service TavrinOutpostVaultService");
     ASSERT_NE(tried, -1);
     EXPECT_EQ(run.indexOf(stopWarning), c.stopWarning ? tried + 1 : -1);

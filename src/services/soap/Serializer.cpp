@@ -66,21 +66,20 @@ class Serializer::References {
   void index(pugi::xml_node from) {
     if (indexed_) return;
     indexed_ = true;
-    size_t elements = 0;
-    for (pugi::xml_node n = from.root().first_child(); n;) {
-      if (n.type() == pugi::node_element) {
+    // pugixml walks the tree without recursion.
+    struct Walker : pugi::xml_tree_walker {
+      std::unordered_map<std::string, pugi::xml_node>& ids;
+      size_t elements = 0;
+      explicit Walker(std::unordered_map<std::string, pugi::xml_node>& i) : ids(i) {}
+      bool for_each(pugi::xml_node& n) override {
+        if (n.type() != pugi::node_element) return true;
         ++elements;
-        if (const pugi::xml_attribute id = Unqualified(n, "id")) ids_.emplace(id.value(), n);
+        if (const pugi::xml_attribute id = Unqualified(n, "id")) ids.emplace(id.value(), n);
+        return true;
       }
-      if (n.first_child()) {
-        n = n.first_child();
-        continue;
-      }
-      while (n && !n.next_sibling())
-        n = n.parent();
-      if (n) n = n.next_sibling();
-    }
-    budget_ = 16 * elements + (size_t{1} << 16);
+    } walker(ids_);
+    from.root().traverse(walker);
+    budget_ = 16 * walker.elements + (size_t{1} << 16);
   }
 
   bool indexed_ = false;
