@@ -79,13 +79,15 @@ std::vector<std::vector<std::string>> Rows(db::Connection& c, const std::string&
 }
 
 // A users answer written by hand, as a service may send it.
-std::string UsersAnswer(const std::string& records, const std::string& declaration = "") {
+std::string UsersAnswer(const std::string& records, const std::string& declaration = "",
+                        const std::string& multiRefs = "") {
   return declaration +
          "<SOAP-ENV:Envelope xmlns:SOAP-ENV='http://schemas.xmlsoap.org/soap/envelope/'>"
          "<SOAP-ENV:Body><QueryUsersDetailsResponse xmlns='" +
          std::string(kTavrinServicesNamespace) +
          "'><return><Done>true</Done><RecordLocator/><Records>" + records +
-         "</Records></return></QueryUsersDetailsResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+         "</Records></return></QueryUsersDetailsResponse>" + multiRefs +
+         "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
 class Outpost : public ::testing::TestWithParam<M> {
@@ -308,6 +310,42 @@ TEST_P(Outpost, AnAnswerInASingleByteEncodingIsReadAsSent) {
   EXPECT_EQ(Rows(*dest().connect(),
                  "select USERNAME, FIRSTNAME, LASTNAME from IDS_USER where GUID = '" + guid + "'"),
             (std::vector<std::vector<std::string>>{{"juergen.weiss", "Jürgen", "   "}}));
+}
+
+TEST_P(Outpost, UsersSentAsMultiReferenceValuesAreWrittenWithTheirMemberships) {
+  const auto& guids = SampleUserGuids();
+  identity_.Server().FailNext(
+      "QueryUsersDetails",
+      Failure::Raw(
+          200, UsersAnswer("<IDS_User href='#u0'/><IDS_User href='#u1'/>", "",
+                           "<multiRef id='u0'><UserId>" + guids[0] +
+                               "</UserId><UserName>alice.meyer</UserName><FirstName>Alice"
+                               "</FirstName><Parameters href='#p'/><Groups href='#g'/></multiRef>"
+                               "<multiRef id='u1'><UserId>" +
+                               guids[1] +
+                               "</UserId><UserName>juergen.weiss</UserName><FirstName>J\xC3\xBCrgen"
+                               "</FirstName><Parameters href='#p'/><Groups href='#g'/></multiRef>"
+                               "<multiRef id='p'><Records/></multiRef>"
+                               "<multiRef id='g'><Records><IDS_Parameters href='#m'/></Records>"
+                               "</multiRef>"
+                               "<multiRef id='m'><Records><IDS_Parameter><Name>Name</Name>"
+                               "<Value>Engineers</Value></IDS_Parameter><IDS_Parameter><Name>"
+                               "GroupId</Name><Value>{G-1}</Value></IDS_Parameter></Records>"
+                               "</multiRef>")));
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.indexOf("User " + guids[0] + " not found in IDS"), -1);
+  auto dst = dest().connect();
+  EXPECT_EQ(Rows(*dst, "select GUID, USERNAME, FIRSTNAME from IDS_USER where GUID in ('" +
+                           guids[0] + "', '" + guids[1] + "') order by USERNAME"),
+            (std::vector<std::vector<std::string>>{{guids[0], "alice.meyer", "Alice"},
+                                                   {guids[1], "juergen.weiss", "Jürgen"}}));
+  EXPECT_EQ(Rows(*dst,
+                 "select USERGUID from IDS_GROUPMEMBERSHIP where GROUPGUID = '{G-1}' "
+                 "order by USERGUID"),
+            (std::vector<std::vector<std::string>>{{std::min(guids[0], guids[1])},
+                                                   {std::max(guids[0], guids[1])}}));
+  EXPECT_TRUE(Rows(*dst, "select GUID from IDS_USER where GUID = ''").empty());
 }
 
 TEST_P(Outpost, ACancelEndsAUsersQueryInFlightAndTheRunEndsAsCancelled) {
