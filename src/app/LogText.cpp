@@ -3,6 +3,8 @@
 #include <array>
 
 #include "platform/AtomicFile.h"
+#include "platform/Exceptions.h"
+#include "platform/Text.h"
 
 namespace movrano {
 
@@ -48,7 +50,12 @@ std::string ClipboardText(std::string_view paneText) {
 void SaveLogFile(const std::filesystem::path& file, std::string_view paneText) {
   std::string bytes = WithLineEnds(paneText, "\r\n");
   if (!paneText.empty()) bytes += "\r\n";
-  ReplaceFileContents(file, bytes);
+  try {
+    ReplaceFileContents(file, bytes);
+  } catch (const EOSError& e) {
+    throw EOSError(e.errorCode(),
+                   Format("Cannot save the log to %s: %s", file.string(), std::string(e.what())));
+  }
 }
 
 }  // namespace movrano

@@ -23,8 +23,8 @@ std::string ClipboardText(std::string_view paneText);
 
 // Writes the pane's lines to the file, each followed by CR LF, in UTF-8
 // without a byte-order mark, replacing an existing file whole. Raises
-// EOSError when it cannot be written; an existing file then stays as it
-// was.
+// EOSError naming the file when it cannot be written; an existing file
+// then stays as it was.
 void SaveLogFile(const std::filesystem::path& file, std::string_view paneText);
 
 }  // namespace movrano

@@ -3,6 +3,7 @@
 // its own named insert statement, all in one destination transaction.
 #include <algorithm>
 #include <optional>
+#include <set>
 
 #include "catalog/PCLMigrationManager.h"
 #include "db/Query.h"
@@ -116,6 +117,9 @@ void TPCLMigrationManager::CopyPages(
   Request request;
   request.Filter = kOrderByGuid;
   std::shared_ptr<TavrinGlobalCatalogPort> port;
+  // A page that announces more data must lead to a page not read yet, or
+  // the copy would ask for the same pages for ever.
+  std::set<std::string> cursorsRead{cursor};
   bool moreDataAvailable = true;
   while (moreDataAvailable) {
     request.InputCursor = cursor;
@@ -131,6 +135,16 @@ void TPCLMigrationManager::CopyPages(
       }
       cursor = response->MethodResult->OutputCursor;
       moreDataAvailable = response->MethodResult->MoreDataAvailable;
+      if (moreDataAvailable && cursor.empty()) {
+        RaiseMigrationErrorFmt(
+            "The global catalog service announced more data for %s without a cursor to read it.",
+            {operation});
+      }
+      if (moreDataAvailable && !cursorsRead.insert(cursor).second) {
+        RaiseMigrationErrorFmt(
+            "The global catalog service answered %s with the cursor %s, which was already read.",
+            {operation, cursor});
+      }
       for (const auto& element : response->Records) {
         const auto& record = Present(element, operation);
         if (!skipFailedInserts) {

@@ -1,10 +1,13 @@
 // Connections, the destination's configuration, the identity login and the
 // Outpost vault's service.
+#include <optional>
+
 #include "db/firebird/FirebirdDriver.h"
 #include "db/oracle/OracleDriver.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/Platform.h"
 #include "platform/Services.h"
 #include "services/IDS.h"
 
@@ -16,6 +19,18 @@ constexpr const char* kFirebirdUser = "SYSDBA";
 constexpr const char* kFirebirdPassword = "quartzfen";
 constexpr const char* kLoopbackHost = "localhost";
 constexpr const char* kIdentityApiVersion = "2.0";
+
+// The service's state now; nothing when it does not exist or cannot be
+// looked at.
+std::optional<ServiceState> CurrentServiceState(const std::string& name) {
+  auto manager = CurrentPlatform().services->open("");
+  if (!manager) return std::nullopt;
+  auto service = manager->openService(name, kServiceQueryStatus);
+  ServiceState state = ServiceState::Stopped;
+  if (!service || !service->queryStatus(state)) return std::nullopt;
+  return state;
+}
+
 }  // namespace
 
 std::unique_ptr<db::Connection> TVaultMigrationManager::CreateConnection(
@@ -94,7 +109,13 @@ void TVaultMigrationManager::LoginToIdentityService() {
   firstVersion.Value = kIdentityApiVersion;
   headers.SetOwnsSentHeaders(false);
   headers.Send(&firstVersion);
-  const std::unique_ptr<IDS_LoginResult> result = FIDSService->Login(FUserName, FUserPass, false);
+  std::unique_ptr<IDS_LoginResult> result;
+  try {
+    result = FIDSService->Login(FUserName, FUserPass, false);
+  } catch (...) {
+    headers.Withdraw(&firstVersion);  // it lives on this stack only
+    throw;
+  }
   if (!result || result->SessionId.empty()) RaiseMigrationError("Could not login to IDS!");
   FSessionID = result->SessionId;
   FAccountID = result->User ? result->User->AccountId : std::string();
@@ -112,15 +133,40 @@ void TVaultMigrationManager::LoginToIdentityService() {
 
 void TVaultMigrationManager::StopOutpostService() {
   WriteLogFmt("Try to stop Outpost service %s", kOutpostServiceName);
-  StopServiceAndWait("", kOutpostServiceName, true);
+  if (StopServiceAndWait("", kOutpostServiceName, true)) return;
+  // The run goes on, but a vault that is still live is copied as it changes.
+  const std::optional<ServiceState> state = CurrentServiceState(kOutpostServiceName);
+  if (state && *state != ServiceState::Stopped) {
+    WriteLogFmt(
+        "WARNING - Failed to stop Outpost Vault service (EMovrano The service %s is still "
+        "running)",
+        kOutpostServiceName);
+  }
 }
 
 void TVaultMigrationManager::StartOutpostService() {
+  bool started = false;
+  bool warned = false;
   try {
-    StartServiceAndWait("", kOutpostServiceName, true);
+    started = StartServiceAndWait("", kOutpostServiceName, true);
   } catch (const std::exception& e) {
     WriteLogFmt("WARNING - Failed to start Outpost Vault service (%s %s)", ExceptionClassName(e),
                 std::string(e.what()));
+    warned = true;
+  }
+  if (!started) {
+    // A service that does not exist is no failure; one that is running
+    // (it was never stopped) is where it should be.
+    const std::optional<ServiceState> state = CurrentServiceState(kOutpostServiceName);
+    if (state && *state != ServiceState::Running) {
+      if (!warned) {
+        WriteLogFmt(
+            "WARNING - Failed to start Outpost Vault service (EMovrano The service %s is "
+            "not running)",
+            kOutpostServiceName);
+      }
+      return;
+    }
   }
   WriteLogFmt("Outpost Vault service started %s", kOutpostServiceName);
 }

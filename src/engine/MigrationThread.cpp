@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/VaultMigrationManager.h"
+#include "services/soap/Cancellation.h"
 
 namespace movrano {
 
@@ -30,6 +31,7 @@ TMigrationThread* TMigrationThread::Create(
   std::unique_ptr<TMigrationThread> worker(new TMigrationThread(
       std::move(ALogProc), std::move(AUpdateStatusProc), std::move(AProgressEvent), sync));
   TMigrationThread* self = worker.get();
+  const bool handedOut = static_cast<bool>(worker->FUpdateStatusProc);
   // The engine's sinks are the worker's relays, whatever the caller gave.
   worker->FVaultMigrationManager = std::make_unique<TVaultMigrationManager>(
       ASourceDatabaseFile, ASourceFileRepositoryPath, ADestVaultPath, AUserName, AUserPass,
@@ -59,7 +61,8 @@ TMigrationThread* TMigrationThread::Create(
     finished();
     throw;
   }
-  return worker.release();
+  worker.release();  // frees itself at the end of its body
+  return handedOut ? self : nullptr;
 }
 
 void TMigrationThread::WaitForAll() {
@@ -81,6 +84,8 @@ void TMigrationThread::Execute() {
     UpadteStatus(true);
     try {
       try {
+        // A request in flight ends when termination is asked.
+        const soap::CancellationScope cancellation([this] { CheckTerminated(); });
         FVaultMigrationManager->Run();
       } catch (const std::exception& e) {
         Log(Format("ERROR - %s %s", ExceptionClassName(e), std::string(e.what())));

@@ -3,7 +3,8 @@
 // runs it once on a thread of its own, relays every log line, progress
 // report and busy/idle notice to the main thread by a blocking call, and
 // frees itself when done. A termination request takes effect at the next
-// log line or progress report, which then raises EMovrano "Abort".
+// log line or progress report, which then raises EMovrano "Abort", and
+// ends a web service request that is waiting.
 #include <atomic>
 #include <memory>
 #include <string>
@@ -20,7 +21,9 @@ class TVaultMigrationManager;
 class TMigrationThread {
  public:
   // Starts the worker and returns it; the pointer is valid until the idle
-  // notice has been delivered. `sync` must outlive the worker.
+  // notice has been delivered. Without a busy/idle callback nothing tells
+  // the caller when that is, so no worker is returned (null). `sync` must
+  // outlive the worker.
   static TMigrationThread* Create(
       const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
       const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,

@@ -59,6 +59,11 @@ void TVaultMigrationManager::LoadRequiredUsers() {
   if (response) {
     for (auto& user : response->Records) {
       if (!user) continue;
+      // A user without its key would be written with an empty GUID.
+      if (user->UserId.empty()) {
+        RaiseMigrationErrorFmt("The identity service sent the user \"%s\" without its UserId.",
+                               {user->UserName});
+      }
       const std::string id = user->UserId;
       FRequiredUsers[id] = std::move(user);  // the engine keeps the user
     }
@@ -102,6 +107,11 @@ void TVaultMigrationManager::SaveUsers() {
       db::Query& m = *memberships;
       const std::string name = GetParameterValue(membership.get(), "Name");
       const std::string groupGuid = GetParameterValue(membership.get(), "GroupId");
+      if (groupGuid.empty()) {
+        RaiseMigrationErrorFmt(
+            "The identity service sent a membership of the user %s without its GroupId.",
+            {user->UserId});
+      }
       SetText(m, "GUID", NewGUIDString());
       SetText(m, "HRID", name);
       SetText(m, "ACTIVE", kActive);

@@ -6,6 +6,7 @@
 
 #include "app/LogText.h"
 #include "app/Pickers.h"
+#include "platform/Exceptions.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano::testing {
@@ -41,7 +42,14 @@ TEST(LogText, ASavedLogEndsEveryLineWithCrLfAndReplacesTheFile) {
 TEST(LogText, ALogThatCannotBeSavedRaises) {
   TempDir folder;
   const auto notAFolder = folder.write("plain-file", "");
-  EXPECT_THROW(SaveLogFile(notAFolder / "MovranoLog.txt", "line"), std::exception);
+  try {
+    SaveLogFile(notAFolder / "MovranoLog.txt", "line");
+    ADD_FAILURE() << "saved below a plain file";
+  } catch (const EOSError& e) {
+    EXPECT_NE(std::string(e.what()).find((notAFolder / "MovranoLog.txt").string()),
+              std::string::npos)
+        << e.what();
+  }
 }
 
 TEST(Pickers, TheDestinationIsTheVaultFolderOfAPickedServerInstallation) {

@@ -149,32 +149,51 @@ TEST_F(CatalogCopy, PagesFollowTheOutputCursorUntilNoMoreDataIsAvailable) {
             {"s4", "Supplier 4", "1"}}));
 }
 
-TEST_F(CatalogCopy, MoreDataWithAnEmptyCursorLogsDoneAndAsksFromTheStartAgain) {
-  ServeEmptyLists(bench.service);
-  bench.service.SetRecords("GetCAT_MOrganizations",
-                           {Record("CAT_MOrganization", "m1").Set("Name", "Maker")});
-  bench.service.Server().FailNext("GetCAT_MOrganizations",
-                                  Failure::Raw(200, AnswerEnvelope([](soap::XmlWriter& w) {
-                                                 w.Start("GetCAT_MOrganizationsResponse");
-                                                 w.Attribute("xmlns", kTavrinServicesNamespace);
-                                                 w.Start("MethodResult");
-                                                 w.Element("MoreDataAvailable", "true");
-                                                 w.Element("OutputCursor", "");
-                                                 w.End();
-                                                 w.Start("Records");
-                                                 w.End();
-                                                 w.End();
-                                               })));
-  managerFor({"unknown"})->CopyPCLData();
-  EXPECT_EQ(Lines(bench.log.begin(), bench.log.begin() + 3),
-            (Lines{"Copy manufacturers", "Done", "Done"}));
-  const std::vector<CatalogRead> reads = bench.service.Reads();
-  // The injected answer is not recorded as a read; the next request is.
-  ASSERT_FALSE(reads.empty());
-  EXPECT_EQ(reads[0].operation, "GetCAT_MOrganizations");
-  EXPECT_EQ(reads[0].inputCursor, "");
-  EXPECT_EQ(bench.service.Server().CountOf("GetCAT_MOrganizations"), 2u);
-  EXPECT_EQ(CountRows(*bench.dest, "CAT_MORGANIZATION"), 1);
+// One page of manufacturers, written by hand.
+Failure ManufacturersPage(const std::string& cursor, bool more) {
+  return Failure::Raw(200, AnswerEnvelope([&](soap::XmlWriter& w) {
+                        w.Start("GetCAT_MOrganizationsResponse");
+                        w.Attribute("xmlns", kTavrinServicesNamespace);
+                        w.Start("MethodResult");
+                        w.Element("MoreDataAvailable", more ? "true" : "false");
+                        w.Element("OutputCursor", cursor);
+                        w.End();
+                        w.Start("Records");
+                        w.End();
+                        w.End();
+                      }));
+}
+
+TEST_F(CatalogCopy, PagingThatDoesNotAdvanceEndsTheCopyInsteadOfAskingForEver) {
+  const std::string noCursor =
+      "EMovrano The global catalog service announced more data for GetCAT_MOrganizations without "
+      "a cursor to read it.";
+  const auto readAgain = [](const std::string& cursor) {
+    return "EMovrano The global catalog service answered GetCAT_MOrganizations with the cursor " +
+           cursor + ", which was already read.";
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, bool>> pages;  // cursor answered, more data
+    std::string error;
+  };
+  const Case cases[] = {
+      {"first page without a cursor", {{"", true}}, noCursor},
+      {"a later page without a cursor", {{"c1", true}, {"", true}}, noCursor},
+      {"the cursor it was given", {{"c1", true}, {"c1", true}}, readAgain("c1")},
+      {"a cursor read before", {{"c1", true}, {"c2", true}, {"c1", true}}, readAgain("c1")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ServeEmptyLists(bench.service);
+    for (const auto& [cursor, more] : c.pages)
+      bench.service.Server().FailNext("GetCAT_MOrganizations", ManufacturersPage(cursor, more));
+    const size_t asked = bench.service.Server().CountOf("GetCAT_MOrganizations");
+    EXPECT_EQ(Raised([&] { managerFor({"g"})->CopyPCLData(); }), c.error);
+    EXPECT_EQ(bench.service.Server().CountOf("GetCAT_MOrganizations") - asked, c.pages.size());
+    EXPECT_EQ(CatalogRowCount(*bench.dest), 0);
+    EXPECT_FALSE(bench.dest->inTransaction());
+  }
 }
 
 TEST_F(CatalogCopy, AnAnswerWithoutItsResultEndsTheCopy) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
 
 #include "engine/Synchronizer.h"
 #include "services/IDS.h"
@@ -55,8 +58,12 @@ RunResult RunMigration(const RunRequest& r) {
       r.onProgress(caption, position, *worker);
     };
   }
+  // The worker frees itself after its idle notice: the watcher asks for
+  // termination only before that notice, under this lock.
+  std::mutex idleLock;
   auto status = [&](bool busy) {
     result.events.push_back(busy ? "busy" : "idle");
+    std::lock_guard lock(idleLock);
     if (!busy) idle = true;
   };
   // Calls arrive only once runUntil serves them, so `worker` is set first.
@@ -65,7 +72,21 @@ RunResult RunMigration(const RunRequest& r) {
                                r.userName, r.password, r.sourceVersion, r.destVersion, r.mode, log,
                                status, r.oracle, progress, sync, r.identity, r.catalogEndpoint);
   if (r.terminateAtOnce) worker->Terminate();
+  std::thread watcher;
+  if (r.terminateWhen) {
+    watcher = std::thread([&] {
+      while (true) {
+        {
+          std::lock_guard lock(idleLock);
+          if (idle) return;
+          if (r.terminateWhen()) return worker->Terminate();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+  }
   sync.runUntil([&] { return idle.load(); });
+  if (watcher.joinable()) watcher.join();
   TMigrationThread::WaitForAll();
   return result;
 }

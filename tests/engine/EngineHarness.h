@@ -33,6 +33,9 @@ struct RunRequest {
   std::function<void(const std::string&, int32_t, TMigrationThread&)> onProgress;
   // Asked right after the worker was created.
   bool terminateAtOnce = false;
+  // Polled from another thread while the run goes on; termination is asked
+  // once it answers true (for a worker that waits without log lines).
+  std::function<bool()> terminateWhen;
 };
 
 struct RunResult {

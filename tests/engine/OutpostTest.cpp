@@ -78,6 +78,18 @@ std::vector<std::vector<std::string>> Rows(db::Connection& c, const std::string&
   return rows;
 }
 
+// A users answer written by hand, as a service may send it.
+std::string UsersAnswer(const std::string& records, const std::string& declaration = "",
+                        const std::string& multiRefs = "") {
+  return declaration +
+         "<SOAP-ENV:Envelope xmlns:SOAP-ENV='http://schemas.xmlsoap.org/soap/envelope/'>"
+         "<SOAP-ENV:Body><QueryUsersDetailsResponse xmlns='" +
+         std::string(kTavrinServicesNamespace) +
+         "'><return><Done>true</Done><RecordLocator/><Records>" + records +
+         "</Records></return></QueryUsersDetailsResponse>" + multiRefs +
+         "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
 class Outpost : public ::testing::TestWithParam<M> {
  protected:
   void SetUp() override {
@@ -233,6 +245,40 @@ TEST_P(Outpost, IdentityFailuresEndTheRunWithTheDestinationUnchanged) {
       {"http status",
        [](LoopbackSoapServer& s) { s.FailNext("QueryUsersDetails", Failure::Raw(503, "busy")); },
        "ERROR - ESOAPHTTPException "},
+      {"reference to nothing",
+       [](LoopbackSoapServer& s) {
+         s.FailNext("QueryUsersDetails", Failure::Raw(200, UsersAnswer("<IDS_User href='#u0'/>")));
+       },
+       "ERROR - ESOAPMessageError The response refers to #u0, which it does not hold"},
+      {"user without its key",
+       [](LoopbackSoapServer& s) {
+         s.FailNext("QueryUsersDetails",
+                    Failure::Raw(200, UsersAnswer("<IDS_User><UserName>ghost</UserName>"
+                                                  "<Parameters><Records/></Parameters>"
+                                                  "<Groups><Records/></Groups></IDS_User>")));
+       },
+       "ERROR - EMovrano The identity service sent the user \"ghost\" without its UserId."},
+      {"membership without its key",
+       [](LoopbackSoapServer& s) {
+         s.FailNext(
+             "QueryUsersDetails",
+             Failure::Raw(200, UsersAnswer("<IDS_User><UserId>" + SampleUserGuids()[0] +
+                                           "</UserId><UserName>alice</UserName><Parameters>"
+                                           "<Records/></Parameters><Groups><Records>"
+                                           "<IDS_Parameters><Records><IDS_Parameter><Name>Name"
+                                           "</Name><Value>Engineers</Value></IDS_Parameter>"
+                                           "</Records></IDS_Parameters></Records></Groups>"
+                                           "</IDS_User>")));
+       },
+       "ERROR - EMovrano The identity service sent a membership of the user " +
+           SampleUserGuids()[0] + " without its GroupId."},
+      {"unknown encoding",
+       [](LoopbackSoapServer& s) {
+         s.FailNext(
+             "QueryUsersDetails",
+             Failure::Raw(200, UsersAnswer("", "<?xml version='1.0' encoding='x-klingon'?>")));
+       },
+       "ERROR - ESOAPMessageError The response's encoding x-klingon cannot be decoded"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -247,6 +293,76 @@ TEST_P(Outpost, IdentityFailuresEndTheRunWithTheDestinationUnchanged) {
     EXPECT_EQ(DumpTables(*dest().connect()), before);
     EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
   }
+}
+
+TEST_P(Outpost, AnAnswerInASingleByteEncodingIsReadAsSent) {
+  const std::string& guid = SampleUserGuids()[1];
+  identity_.Server().FailNext(
+      "QueryUsersDetails",
+      Failure::Raw(200, UsersAnswer("<IDS_User><UserId>" + guid +
+                                        "</UserId><UserName>juergen.weiss</UserName>"
+                                        "<FirstName>J\xFCrgen</FirstName><LastName>   </LastName>"
+                                        "<Parameters><Records/></Parameters>"
+                                        "<Groups><Records/></Groups></IDS_User>",
+                                    "<?xml version='1.0' encoding='windows-1252'?>")));
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(Rows(*dest().connect(),
+                 "select USERNAME, FIRSTNAME, LASTNAME from IDS_USER where GUID = '" + guid + "'"),
+            (std::vector<std::vector<std::string>>{{"juergen.weiss", "Jürgen", "   "}}));
+}
+
+TEST_P(Outpost, UsersSentAsMultiReferenceValuesAreWrittenWithTheirMemberships) {
+  const auto& guids = SampleUserGuids();
+  identity_.Server().FailNext(
+      "QueryUsersDetails",
+      Failure::Raw(
+          200, UsersAnswer("<IDS_User href='#u0'/><IDS_User href='#u1'/>", "",
+                           "<multiRef id='u0'><UserId>" + guids[0] +
+                               "</UserId><UserName>alice.meyer</UserName><FirstName>Alice"
+                               "</FirstName><Parameters href='#p'/><Groups href='#g'/></multiRef>"
+                               "<multiRef id='u1'><UserId>" +
+                               guids[1] +
+                               "</UserId><UserName>juergen.weiss</UserName><FirstName>J\xC3\xBCrgen"
+                               "</FirstName><Parameters href='#p'/><Groups href='#g'/></multiRef>"
+                               "<multiRef id='p'><Records/></multiRef>"
+                               "<multiRef id='g'><Records><IDS_Parameters href='#m'/></Records>"
+                               "</multiRef>"
+                               "<multiRef id='m'><Records><IDS_Parameter><Name>Name</Name>"
+                               "<Value>Engineers</Value></IDS_Parameter><IDS_Parameter><Name>"
+                               "GroupId</Name><Value>{G-1}</Value></IDS_Parameter></Records>"
+                               "</multiRef>")));
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.indexOf("User " + guids[0] + " not found in IDS"), -1);
+  auto dst = dest().connect();
+  EXPECT_EQ(Rows(*dst, "select GUID, USERNAME, FIRSTNAME from IDS_USER where GUID in ('" +
+                           guids[0] + "', '" + guids[1] + "') order by USERNAME"),
+            (std::vector<std::vector<std::string>>{{guids[0], "alice.meyer", "Alice"},
+                                                   {guids[1], "juergen.weiss", "Jürgen"}}));
+  EXPECT_EQ(Rows(*dst,
+                 "select USERGUID from IDS_GROUPMEMBERSHIP where GROUPGUID = '{G-1}' "
+                 "order by USERGUID"),
+            (std::vector<std::vector<std::string>>{{std::min(guids[0], guids[1])},
+                                                   {std::max(guids[0], guids[1])}}));
+  EXPECT_TRUE(Rows(*dst, "select GUID from IDS_USER where GUID = ''").empty());
+}
+
+TEST_P(Outpost, ACancelEndsAUsersQueryInFlightAndTheRunEndsAsCancelled) {
+  const DatabaseRows before = DumpTables(*dest().connect());
+  identity_.Server().FailNext("QueryUsersDetails", Failure::Stall(std::chrono::minutes(2)));
+  RunRequest r = request();
+  r.terminateWhen = [&] { return identity_.Server().CountOf("QueryUsersDetails") > 0; };
+  const RunResult run = RunMigration(r);
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "Outpost Vault service started TavrinOutpostVaultService");
+  EXPECT_EQ(run.lines.back(), "ERROR - EMovrano Abort");
+  EXPECT_EQ(run.indexOf("Import aborted"), -1);
+  EXPECT_EQ(run.indexOf("Saving users"), -1);
+  EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+  EXPECT_EQ(DumpTables(*dest().connect()), before);
+  identity_.Server().Stop();  // releases the stalled answer
 }
 
 TEST_P(Outpost, AnUnreachableServiceEndsTheRunAtTheLogin) {

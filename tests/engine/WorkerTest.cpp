@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/EngineHarness.h"
+#include "engine/Synchronizer.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/IniFile.h"
 #include "services/IDS.h"
@@ -111,6 +112,41 @@ TEST_F(Worker, WithoutALogCallbackTerminationIsStillHonoured) {
   EXPECT_TRUE(identity_.Logins().empty());
 }
 
+TEST_F(Worker, ACancellationEndsALoginThatWaitsForAnAnswer) {
+  identity_.Server().FailNext("Login", Failure::Stall(std::chrono::minutes(2)));
+  RunRequest r = catalogUpdate();
+  r.terminateWhen = [&] { return identity_.Server().CountOf("Login") > 0; };
+  const RunResult run = RunMigration(r);
+  EXPECT_EQ(run.lines.back(), "ERROR - EMovrano Abort") << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.indexOf("Import aborted"), -1);
+  EXPECT_EQ(run.events.back(), "idle");
+  identity_.Server().Stop();  // releases the stalled answer
+}
+
+TEST_F(Worker, OneIdentityClientServesTwoRunsOneAfterTheOther) {
+  // The first run leaves its session headers unused: no identity call
+  // follows the login in this mode.
+  const RunRequest r = catalogUpdate();
+  ASSERT_TRUE(RunMigration(r).succeeded());
+  const RunResult second = RunMigration(r);
+  EXPECT_TRUE(second.succeeded()) << ::testing::PrintToString(second.lines);
+  const auto requests = identity_.Server().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests[1].headers.size(), 1u);
+  EXPECT_EQ(requests[1].headers[0].name + "=" + requests[1].headers[0].text, "APIVersion=2.0");
+}
+
+TEST(WorkerHandle, WithoutABusyIdleCallbackNoHandleIsReturned) {
+  RegisterIDSTypes();
+  TestPlatform platform;
+  QueuedSynchronizer sync;
+  // Nothing would tell the caller when the worker is gone.
+  TMigrationThread* worker = TMigrationThread::Create("", "", "/no/such/vault", "", "", "", "",
+                                                      M::mmSVSToTVSOffline, {}, {}, {}, {}, sync);
+  EXPECT_EQ(worker, nullptr);
+  TMigrationThread::WaitForAll();
+}
+
 class OutpostService : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -118,6 +154,17 @@ class OutpostService : public ::testing::Test {
     identity_.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-8", "ACC-8", "U-8"});
     platform_.services->addService(kOutpostServiceName, {ServiceState::Running});
   }
+  // A run that stops the service and fails at the missing source database.
+  RunRequest missingSource(const SampleVault& dest) {
+    RunRequest r;
+    r.mode = M::mmOutpostToTVS;
+    r.sourceDatabaseFile = source_.databaseFile() + ".missing";
+    r.sourceStoragePath = source_.fileStorageFolder();
+    r.destVaultPath = dest.vaultFolder();
+    r.identity = GetIDSPort(false, identity_.Url());
+    return r;
+  }
+
   TestPlatform platform_;
   DeployedStatements statements_;
   FakeIdentityService identity_;
@@ -157,19 +204,52 @@ TEST_F(OutpostService, IsStoppedBeforeTheSourceOpensAndStartedAgainAfterAFailure
 TEST_F(OutpostService, AMissingServiceNeitherStopsNorFailsTheRun) {
   TestPlatform noService;  // a manager without the Outpost service
   SampleVault dest(VaultEdition::Server, FreshInstall());
-  RunRequest r;
-  r.mode = M::mmOutpostToTVS;
-  r.sourceDatabaseFile = source_.databaseFile() + ".missing";
-  r.sourceStoragePath = source_.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
-  r.identity = GetIDSPort(false, identity_.Url());
-  const RunResult run = RunMigration(r);
+  const RunResult run = RunMigration(missingSource(dest));
   EXPECT_NE(run.indexOf("Try to stop Outpost service TavrinOutpostVaultService"), -1);
   EXPECT_EQ(run.lines[run.lines.size() - 3],
             "Outpost Vault service started TavrinOutpostVaultService");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Could not find source Vault database file " + source_.databaseFile() +
                 ".missing");
+}
+
+TEST_F(OutpostService, AServiceThatStaysUpOrStaysDownIsAWarning) {
+  using namespace std::chrono_literals;
+  struct Case {
+    const char* name;
+    FakeServiceScript script;
+    bool stopWarning, startWarning;
+  };
+  const Case cases[] = {
+      {"refuses to stop", {ServiceState::Running, 0ms, 0ms, false, true}, true, false},
+      {"stops too slowly", {ServiceState::Running, 0ms, 130s}, true, true},
+      {"refuses to start", {ServiceState::Running, 0ms, 0ms, true}, false, true},
+      {"starts too slowly", {ServiceState::Running, 130s}, false, true},
+  };
+  const std::string stopWarning =
+      "WARNING - Failed to stop Outpost Vault service (EMovrano The service "
+      "TavrinOutpostVaultService is still running)";
+  const std::string startWarning =
+      "WARNING - Failed to start Outpost Vault service (EMovrano The service "
+      "TavrinOutpostVaultService is not running)";
+  const std::string started = "Outpost Vault service started TavrinOutpostVaultService";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform_.services->addService(kOutpostServiceName, c.script);
+    SampleVault dest(VaultEdition::Server, FreshInstall());
+    const RunResult run = RunMigration(missingSource(dest));
+    const int tried = run.indexOf("Try to stop Outpost service TavrinOutpostVaultService");
+    ASSERT_NE(tried, -1);
+    EXPECT_EQ(run.indexOf(stopWarning), c.stopWarning ? tried + 1 : -1);
+    // In place of the line that says it started, never beside it.
+    const size_t end = run.lines.size();
+    EXPECT_EQ(run.lines[end - 3], c.startWarning ? startWarning : started);
+    EXPECT_EQ(run.indexOf(c.startWarning ? started : startWarning), -1);
+    // The run's outcome is the failure it met.
+    EXPECT_EQ(run.lines[end - 2].rfind("ERROR - EMovrano Could not find source Vault database", 0),
+              0u);
+    EXPECT_EQ(run.lines.back(), "Import aborted");
+  }
 }
 
 }  // namespace

@@ -210,6 +210,18 @@ TEST_F(CatalogClient, AnEditTravelsAndItsResultIsRead) {
   EXPECT_EQ(request.Records.size(), 2u);
 }
 
+TEST_F(CatalogClient, WhitespaceOnlyTextsArriveAsSent) {
+  catalog.SetRecords("GetCAT_MOrganizations", {MakeCatalogRecord("CAT_MOrganization", "mo-1")
+                                                   .Set("Name", "   ")
+                                                   .Set("Description", " \n\t ")
+                                                   .Set("URL", "")});
+  const auto page = Port()->GetCAT_MOrganizations(GetCAT_MOrganizations());
+  ASSERT_EQ(page->Records.size(), 1u);
+  EXPECT_EQ(page->Records[0]->Name_, "   ");
+  EXPECT_EQ(page->Records[0]->Description, " \n\t ");
+  EXPECT_EQ(page->Records[0]->URL, "");
+}
+
 TEST_F(CatalogClient, AStalledReadTimesOutAsATransportError) {
   catalog.SetRecords("GetCAT_MOrganizations", {});
   auto client = std::make_shared<soap::HTTPRIO>();

@@ -153,6 +153,21 @@ TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders
   EXPECT_TRUE(ids.Server().Requests().at(2).headers.empty());
 }
 
+TEST_F(IDSClient, WhitespaceOnlyTextsArriveAsSent) {
+  ids.AddUser({"user-ws", "account-1", "ws", "   ", " \n\t ", "", {{"Phone", "  "}}, {}});
+  LoginAsEngine();
+  IDS_UserFilter filter;
+  filter.UserIds = {"user-ws"};
+  const auto users = port->QueryUsersDetails(&filter, 100500, "");
+  ASSERT_EQ(users->Records.size(), 1u);
+  const IDS_User& user = *users->Records[0];
+  EXPECT_EQ(user.FirstName, "   ");
+  EXPECT_EQ(user.LastName, " \n\t ");
+  EXPECT_EQ(user.Email, "");
+  ASSERT_EQ(user.Parameters->Records.size(), 1u);
+  EXPECT_EQ(user.Parameters->Records[0]->Value, "  ");
+}
+
 TEST_F(IDSClient, ACallWithoutTheSessionGetsTheServicesFault) {
   IDS_UserFilter filter;
   EXPECT_THROW(port->QueryUsersDetails(&filter, 100500, ""), soap::ERemotableException);

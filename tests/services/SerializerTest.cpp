@@ -219,6 +219,58 @@ TEST_F(SoapSerializer, ReadsNestedResultsOfSeveralLevelsAndRefusesEndlessNesting
   EXPECT_EQ(soap::Remotable::LiveObjects(), before);
 }
 
+TEST_F(SoapSerializer, ReadsMultiReferenceValuesWhereverAValueStands) {
+  // As a SOAP 1.1 encoder sends them: the values after the body's element.
+  const auto user = Read<IDS_User>(
+      "<root xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'>"
+      "<object><UserId href='#id0'/><Parameters href='#id1'/><Groups href='#id2'/></object>"
+      "<multiRef id='id0'>u-7</multiRef>"
+      "<multiRef id='id1'><Records><IDS_Parameter href='#id3'/></Records></multiRef>"
+      "<multiRef id='id2'><Records href='#id4'/></multiRef>"
+      "<multiRef id='id3'><Name>Phone</Name><Value>+49 30 1234</Value></multiRef>"
+      "<multiRef id='id4'><IDS_Parameters href='#id5'/><IDS_Parameters href='#id5'/>"
+      "<IDS_Parameters href='#id6'/></multiRef>"
+      "<multiRef id='id5'><Records><IDS_Parameter><Name>GroupId</Name><Value>{G-1}</Value>"
+      "</IDS_Parameter></Records></multiRef>"
+      "<multiRef id='id6' xsi:nil='true'/></root>");
+  EXPECT_EQ(user->UserId, "u-7");
+  ASSERT_EQ(user->Parameters->Records.size(), 1u);
+  EXPECT_EQ(user->Parameters->Records[0]->Name_, "Phone");
+  EXPECT_EQ(user->Parameters->Records[0]->Value, "+49 30 1234");
+  ASSERT_EQ(user->Groups->Records.size(), 3u);
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(user->Groups->Records[i]->Records.size(), 1u);
+    EXPECT_EQ(user->Groups->Records[i]->Records[0]->Value, "{G-1}");
+  }
+  EXPECT_EQ(user->Groups->Records[2], nullptr);
+
+  const auto filter = Read<IDS_UserFilter>(
+      "<root><object><UserIds><string href='#a'/><string>u-2</string></UserIds></object>"
+      "<multiRef id='a'>u-1</multiRef></root>");
+  EXPECT_EQ(filter->UserIds, (std::vector<std::string>{"u-1", "u-2"}));
+}
+
+TEST_F(SoapSerializer, RefusesReferencesToNothingLoopsAndExplosions) {
+  const long before = soap::Remotable::LiveObjects();
+  for (const std::string& xml :
+       {std::string("<root><object><Parameters href='#missing'/></object></root>"),
+        std::string("<root><object><UserId href='http://elsewhere/#a'/></object></root>"),
+        std::string("<root><object><Parameters href='#a'/></object>"
+                    "<multiRef id='a' href='#b'/><multiRef id='b' href='#a'/></root>")}) {
+    EXPECT_THROW(Read<IDS_User>(xml), soap::ESOAPMessageError) << xml;
+  }
+  // Each level refers twice to the next: 2^40 results from a tiny answer.
+  std::string xml = "<root><object><ChildrenResults><x href='#n0'/></ChildrenResults></object>";
+  for (int i = 0; i < 40; ++i) {
+    const std::string next = "#n" + std::to_string(i + 1);
+    xml += "<multiRef id='n" + std::to_string(i) + "'><ChildrenResults><x href='" + next +
+           "'/><x href='" + next + "'/></ChildrenResults></multiRef>";
+  }
+  xml += "<multiRef id='n40'/></root>";
+  EXPECT_THROW(Read<TLU_NestedResult>(xml), soap::ESOAPMessageError);
+  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+}
+
 TEST_F(SoapSerializer, LeavesMissingAndNilPropertiesAtTheirInitialValues) {
   const auto pricing = Read<CAT_SItemPricing>(
       "<root xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'><object>"

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Exceptions.h"
 #include "services/IDS.h"
 #include "services/SoapHelpers.h"
 #include "services/TavrinGlobalCatalog.h"
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 #include "services/soap/Registries.h"
 #include "support/services/FakeIdentityService.h"
@@ -187,14 +191,57 @@ TEST_F(SoapClient, AnUnreachableServiceIsATransportErrorWithoutCredentials) {
 TEST_F(SoapClient, AStalledAnswerTimesOutAsATransportError) {
   const auto setter = TSoapOptionSetter::Create(*client);
   setter->SoapReceiveTimeoutMS = 300;
-  ids.Server().FailNext("Login", Failure::Stall(10s));
-  try {
-    Login();
-    ADD_FAILURE() << "no time-out";
-  } catch (const soap::ESOAPHTTPException& e) {
-    EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+  // Silent from the start, and silent after half the answer.
+  for (const Failure& stall : {Failure::Stall(60s), Failure::StallHalfWay(60s)}) {
+    ids.Server().FailNext("Login", stall);
+    try {
+      Login();
+      ADD_FAILURE() << "no time-out";
+    } catch (const soap::ESOAPHTTPException& e) {
+      EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+    }
   }
-  ids.Server().Stop();  // releases the stalled answer
+  ids.Server().Stop();  // releases the stalled answers
+}
+
+TEST_F(SoapClient, ATimeOutOfZeroMeansTheFiniteDefault) {
+  Login();
+  EXPECT_TRUE(client->HTTPWebNode().LastRequestOptions().empty());
+  EXPECT_EQ(client->HTTPWebNode().LastRequestTimeouts(), soap::kDefaultHttpTimeouts);
+  EXPECT_EQ(soap::kDefaultHttpTimeouts, (soap::HttpTimeouts{60000, 30000, 30000}));
+
+  const auto setter = TSoapOptionSetter::Create(*client);
+  setter->SoapReceiveTimeoutMS = 1234;
+  Login();
+  EXPECT_EQ(client->HTTPWebNode().LastRequestTimeouts(), (soap::HttpTimeouts{60000, 30000, 1234}));
+}
+
+struct Cancelled : std::runtime_error {
+  Cancelled() : std::runtime_error("cancelled") {}
+};
+
+TEST_F(SoapClient, ACancellationEndsARequestThatWaits) {
+  // Without the check the default receive limit would hold this for 30 s.
+  ids.Server().FailNext("Login", Failure::Stall(60s));
+  std::atomic<bool> cancel{false};
+  std::thread asker([&] {
+    while (ids.Server().CountOf("Login") == 0)
+      std::this_thread::sleep_for(10ms);
+    cancel = true;
+  });
+  const auto started = std::chrono::steady_clock::now();
+  {
+    const soap::CancellationScope scope([&] {
+      if (cancel) throw Cancelled();
+    });
+    EXPECT_THROW(Login(), Cancelled);
+  }
+  asker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
+  // Outside the scope nothing is checked.
+  cancel = true;
+  EXPECT_EQ(Login()->SessionId, "session-1");
+  ids.Server().Stop();
 }
 
 TEST_F(SoapClient, AClientWithoutAddressFailsBeforeSending) {

@@ -52,6 +52,45 @@ TEST(SoapXml, DecodesCharacterReferencesAndKeepsCData) {
   EXPECT_EQ(std::string(doc.Root().attribute("x").value()), "A\n");
 }
 
+TEST(SoapXml, KeepsWhitespaceOnlyTexts) {
+  const XmlDocument doc = XmlDocument::Parse("<a><b>   </b><c> \n\t </c><d/></a>");
+  EXPECT_EQ(TextOf(ChildNamed(doc.Root(), "b")), "   ");
+  EXPECT_EQ(TextOf(ChildNamed(doc.Root(), "c")), " \n\t ");
+  EXPECT_EQ(TextOf(ChildNamed(doc.Root(), "d")), "");
+  EXPECT_EQ(LocalName(FirstChildElement(doc.Root())), "b");
+}
+
+std::string Declared(const std::string& encoding, const std::string& text) {
+  return "<?xml version='1.0' encoding='" + encoding + "'?>\n<a>" + text + "</a>";
+}
+
+TEST(SoapXml, DecodesTheDeclaredEncoding) {
+  struct Case {
+    const char* encoding;
+    std::string bytes, text;
+  };
+  for (const Case& c :
+       {Case{"windows-1252", "M\xFCller \x80 \x93q\x94", "Müller € “q”"},
+        Case{"ISO-8859-1", "Caf\xE9", "Café"}, Case{"iso-8859-15", "\xA4 \xBD", "€ œ"},
+        Case{"UTF-8", "Z\xC3\xBCrich", "Zürich"}, Case{"us-ascii", "plain", "plain"}}) {
+    const XmlDocument doc = XmlDocument::Parse(Declared(c.encoding, c.bytes));
+    EXPECT_EQ(TextOf(doc.Root()), c.text) << c.encoding;
+  }
+}
+
+TEST(SoapXml, RefusesAnEncodingItCannotDecodeNamingIt) {
+  for (const char* encoding : {"x-no-such-encoding", "UTF-8//IGNORE"}) {
+    try {
+      XmlDocument::Parse(Declared(encoding, "x"));
+      ADD_FAILURE() << "read " << encoding;
+    } catch (const ESOAPMessageError& e) {
+      EXPECT_NE(std::string(e.what()).find(encoding), std::string::npos) << e.what();
+    }
+  }
+  // A byte that the declared encoding does not define.
+  EXPECT_THROW(XmlDocument::Parse(Declared("windows-1252", "\x81")), ESOAPMessageError);
+}
+
 TEST(SoapXml, EmptyElementsAreSelfClosed) {
   XmlWriter w;
   w.Start("a");

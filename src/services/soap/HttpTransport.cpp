@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/Text.h"
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 
 namespace movrano::soap {
@@ -13,6 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr size_t kMaxResponseBytes = size_t{512} << 20;
+// How often a waiting request looks at its limits and the cancellation.
+constexpr int kPollMs = 100;
 
 void EnsureCurl() {
   static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -40,26 +43,25 @@ size_t CollectBody(char* data, size_t size, size_t count, void* target) {
 }
 
 // Sets options on one curl request and remembers them. Send and receive
-// time-outs are idle limits that the transfer loop enforces.
+// time-outs are idle limits that the transfer loop enforces; 0 stands for
+// the default.
 class CurlRequest final : public HttpRequestHandle {
  public:
   CurlRequest(CURL* easy, std::vector<std::pair<HttpOption, uint32_t>>& record)
-      : easy_(easy), record_(record) {}
+      : easy_(easy), record_(record) {
+    setConnect(limits.connect);
+  }
 
   void SetOption(HttpOption option, uint32_t value) override {
     switch (option) {
-      case HttpOption::ConnectTimeout: {
-        const CURLcode rc = curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, long{value});
-        if (rc != CURLE_OK)
-          throw ESOAPHTTPException(std::string("Cannot set the connect time-out: ") +
-                                   curl_easy_strerror(rc));
+      case HttpOption::ConnectTimeout:
+        setConnect(value ? value : kDefaultHttpTimeouts.connect);
         break;
-      }
       case HttpOption::SendTimeout:
-        sendMs = value;
+        limits.send = value ? value : kDefaultHttpTimeouts.send;
         break;
       case HttpOption::ReceiveTimeout:
-        receiveMs = value;
+        limits.receive = value ? value : kDefaultHttpTimeouts.receive;
         break;
       default:
         throw ESOAPHTTPException("Unknown HTTP request option");
@@ -67,10 +69,17 @@ class CurlRequest final : public HttpRequestHandle {
     record_.emplace_back(option, value);
   }
 
-  uint32_t sendMs = 0;
-  uint32_t receiveMs = 0;
+  HttpTimeouts limits = kDefaultHttpTimeouts;
 
  private:
+  void setConnect(uint32_t value) {
+    const CURLcode rc = curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, long{value});
+    if (rc != CURLE_OK)
+      throw ESOAPHTTPException(std::string("Cannot set the connect time-out: ") +
+                               curl_easy_strerror(rc));
+    limits.connect = value;
+  }
+
   CURL* easy_;
   std::vector<std::pair<HttpOption, uint32_t>>& record_;
 };
@@ -80,7 +89,8 @@ std::string Context(const std::string& url, const std::string& action) {
 }
 
 // Runs the transfer, failing when a phase stays idle longer than allowed:
-// sending while the body is not yet out, receiving afterwards.
+// sending while the body is not yet out, receiving afterwards. Between
+// waits of at most kPollMs the cancellation check runs.
 CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
   std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
   if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
@@ -96,6 +106,7 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
   bool connected = false;
   int running = 1;
   while (true) {
+    CheckCancellation();
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_FAILED_INIT;
     if (!running) break;
     curl_off_t up = 0, down = 0, pretransfer = 0;
@@ -111,14 +122,12 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
       lastActivity = now;
       lastUp = up, lastDown = down, lastHeader = header;
     }
-    int waitMs = 1000;
-    const uint32_t limit = !connected ? 0 : up < bodySize ? request.sendMs : request.receiveMs;
-    if (limit != 0) {
+    int waitMs = kPollMs;
+    if (connected) {
+      const uint32_t limit = up < bodySize ? request.limits.send : request.limits.receive;
       const auto idle =
           std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity).count();
-      if (idle >= limit) {
-        return CURLE_OPERATION_TIMEDOUT;
-      }
+      if (idle >= limit) return CURLE_OPERATION_TIMEDOUT;
       waitMs = static_cast<int>(std::min<long long>(waitMs, limit - idle));
     }
     if (curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr) != CURLM_OK)
@@ -144,6 +153,7 @@ std::string RedactedUrl(const std::string& url) {
 HttpResponse HttpTransport::Post(const std::string& url, const std::string& soapAction,
                                  const std::string& body) {
   lastOptions_.clear();
+  lastTimeouts_ = {};
   if (url.empty())
     throw ESOAPHTTPException("No URL to send the request to" + Context(url, soapAction));
   if (soapAction.find_first_of("\r\n\"") != std::string::npos)
@@ -179,6 +189,7 @@ HttpResponse HttpTransport::Post(const std::string& url, const std::string& soap
   if (SendTimeout) request.SetOption(HttpOption::SendTimeout, SendTimeout);
   if (ReceiveTimeout) request.SetOption(HttpOption::ReceiveTimeout, ReceiveTimeout);
   if (OnBeforePost) OnBeforePost(*this, request);
+  lastTimeouts_ = request.limits;
 
   const CURLcode rc = Transfer(c, request, static_cast<curl_off_t>(body.size()));
   if (rc == CURLE_OPERATION_TIMEDOUT)

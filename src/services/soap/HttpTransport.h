@@ -11,8 +11,20 @@
 
 namespace movrano::soap {
 
-// The request options a before-post handler may set (values in milliseconds).
+// The request options a before-post handler may set (values in milliseconds;
+// 0 means the transport's default).
 enum class HttpOption : uint32_t { ConnectTimeout = 2, SendTimeout = 5, ReceiveTimeout = 6 };
+
+// The limits a request runs under, in milliseconds: connecting, then the
+// longest pause while the body goes out, then while the answer comes in.
+struct HttpTimeouts {
+  uint32_t connect = 0, send = 0, receive = 0;
+  friend bool operator==(const HttpTimeouts&, const HttpTimeouts&) = default;
+};
+
+// What a time-out of 0 stands for: finite limits of the order of the usual
+// HTTP client defaults, so that a silent service never blocks a run.
+inline constexpr HttpTimeouts kDefaultHttpTimeouts{60000, 30000, 30000};
 
 class HttpRequestHandle {
  public:
@@ -35,22 +47,27 @@ class HttpTransport {
 
   // One handler at most.
   BeforePostEvent OnBeforePost;
-  // The transport's own time-outs; 0 leaves them unapplied.
+  // The transport's own time-outs; 0 leaves the defaults.
   uint32_t ConnectTimeout = 0;
   uint32_t SendTimeout = 0;
   uint32_t ReceiveTimeout = 0;
 
   // Throws ESOAPHTTPException when no HTTP answer arrives (refused, lost,
   // timed out). Any HTTP status is returned; judging it is the caller's.
+  // The calling thread's cancellation check (Cancellation.h) runs while
+  // the request waits; what it raises ends the request.
   HttpResponse Post(const std::string& url, const std::string& soapAction, const std::string& body);
 
   // The options set on the last request, in the order they were set.
   const std::vector<std::pair<HttpOption, uint32_t>>& LastRequestOptions() const {
     return lastOptions_;
   }
+  // The limits the last request ran under.
+  const HttpTimeouts& LastRequestTimeouts() const { return lastTimeouts_; }
 
  private:
   std::vector<std::pair<HttpOption, uint32_t>> lastOptions_;
+  HttpTimeouts lastTimeouts_;
 };
 
 // The URL without any user name or password, for messages.

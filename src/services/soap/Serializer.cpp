@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 #include "platform/Text.h"
 #include "services/soap/Errors.h"
@@ -19,7 +20,73 @@ constexpr int kMaxDepth = 200;
                                  std::string(element)));
 }
 
+// The SOAP 1.1 encoding's reference attributes carry no namespace.
+pugi::xml_attribute Unqualified(pugi::xml_node element, const char* name) {
+  return element.attribute(name);
+}
+
 }  // namespace
+
+// Resolves href="#id" references within one response. Once a response
+// uses references, every element read counts against a budget of a few
+// times its size, so that shared values that themselves hold references
+// cannot multiply a small response into an unbounded number of objects.
+class Serializer::References {
+ public:
+  // The element that stands for `element`: itself, or what it refers to.
+  pugi::xml_node Resolve(pugi::xml_node element) {
+    for (int hops = 0;; ++hops) {
+      const pugi::xml_attribute href = Unqualified(element, "href");
+      if (!href) return element;
+      const std::string_view target = href.value();
+      if (target.empty() || target[0] != '#')
+        throw ESOAPMessageError(Format("The response refers to %s outside itself (element %s)",
+                                       std::string(target.substr(0, 40)),
+                                       std::string(LocalName(element))));
+      if (hops >= kMaxHops)
+        throw ESOAPMessageError("The response's references form a chain or loop");
+      index(element);
+      const auto it = ids_.find(std::string(target.substr(1)));
+      if (it == ids_.end())
+        throw ESOAPMessageError(Format("The response refers to %s, which it does not hold",
+                                       std::string(target.substr(0, 40))));
+      element = it->second;
+    }
+  }
+
+  // Counts one element read.
+  void Visit() {
+    if (++visited_ > budget_)
+      throw ESOAPMessageError("The response's references expand past a sane size");
+  }
+
+ private:
+  static constexpr int kMaxHops = 32;
+
+  void index(pugi::xml_node from) {
+    if (indexed_) return;
+    indexed_ = true;
+    // pugixml walks the tree without recursion.
+    struct Walker : pugi::xml_tree_walker {
+      std::unordered_map<std::string, pugi::xml_node>& ids;
+      size_t elements = 0;
+      explicit Walker(std::unordered_map<std::string, pugi::xml_node>& i) : ids(i) {}
+      bool for_each(pugi::xml_node& n) override {
+        if (n.type() != pugi::node_element) return true;
+        ++elements;
+        if (const pugi::xml_attribute id = Unqualified(n, "id")) ids.emplace(id.value(), n);
+        return true;
+      }
+    } walker(ids_);
+    from.root().traverse(walker);
+    budget_ = 16 * walker.elements + (size_t{1} << 16);
+  }
+
+  bool indexed_ = false;
+  std::unordered_map<std::string, pugi::xml_node> ids_;
+  size_t visited_ = 0;
+  size_t budget_ = std::numeric_limits<size_t>::max();  // until a reference is met
+};
 
 std::string BooleanText(bool value) {
   return value ? "true" : "false";
@@ -154,25 +221,29 @@ void Serializer::WriteArgument(XmlWriter& w, const std::string& element,
 
 std::unique_ptr<Remotable> Serializer::ReadObject(pugi::xml_node element,
                                                   std::type_index type) const {
-  return readObject(element, type, 0);
+  References refs;
+  return readObject(element, type, 0, refs);
 }
 
 std::unique_ptr<Remotable> Serializer::readObject(pugi::xml_node element, std::type_index type,
-                                                  int depth) const {
+                                                  int depth, References& refs) const {
+  element = refs.Resolve(element);
+  refs.Visit();
   if (IsNil(element)) return nullptr;
   if (depth > kMaxDepth) throw ESOAPMessageError("The response nests objects too deeply");
   const ClassEntry& cls = EntryOf(type);
   std::unique_ptr<Remotable> object = cls.create();
-  readProperties(element, cls, *object, depth);
+  readProperties(element, cls, *object, depth, refs);
   return object;
 }
 
 void Serializer::readProperties(pugi::xml_node element, const ClassEntry& cls, Remotable& object,
-                                int depth) const {
+                                int depth, References& refs) const {
   for (const PropertyInfo& p : cls.properties) {
-    const pugi::xml_node e = ChildNamed(element, types_.XmlPropertyName(cls, p));
-    if (!e) continue;
-    ResultValue value = readValue(e, p.kind, p.objectType, depth + 1);
+    const pugi::xml_node found = ChildNamed(element, types_.XmlPropertyName(cls, p));
+    if (!found) continue;
+    const pugi::xml_node e = refs.Resolve(found);
+    ResultValue value = readValue(e, p.kind, p.objectType, depth + 1, refs);
     switch (p.kind) {
       case PropKind::Text:
         FieldValue<std::string>(p, object) = std::get<std::string>(std::move(value));
@@ -198,7 +269,7 @@ void Serializer::readProperties(pugi::xml_node element, const ClassEntry& cls, R
         break;
       case PropKind::ObjectArray:
         for (pugi::xml_node item = FirstChildElement(e); item; item = NextElement(item))
-          p.append(object, readObject(item, p.objectType, depth + 1));
+          p.append(object, readObject(item, p.objectType, depth + 1, refs));
         break;
     }
   }
@@ -206,12 +277,15 @@ void Serializer::readProperties(pugi::xml_node element, const ClassEntry& cls, R
 
 ResultValue Serializer::ReadResult(pugi::xml_node e, const ResultSpec& spec) const {
   if (spec.none) return std::monostate{};
-  return readValue(e, spec.kind, spec.objectType, 0);
+  References refs;
+  return readValue(refs.Resolve(e), spec.kind, spec.objectType, 0, refs);
 }
 
-// One element as a value of a kind; an ObjectArray is read by the caller.
+// One element, its references resolved, as a value of a kind; an
+// ObjectArray is read by the caller.
 ResultValue Serializer::readValue(pugi::xml_node e, PropKind kind, std::type_index objectType,
-                                  int depth) const {
+                                  int depth, References& refs) const {
+  refs.Visit();
   const bool nil = IsNil(e);
   const std::string name(LocalName(e));
   switch (kind) {
@@ -234,12 +308,15 @@ ResultValue Serializer::readValue(pugi::xml_node e, PropKind kind, std::type_ind
     }
     case PropKind::TextArray: {
       TextList list;
-      for (pugi::xml_node item = FirstChildElement(e); item; item = NextElement(item))
-        list.push_back(IsNil(item) ? std::string() : TextOf(item));
+      for (pugi::xml_node item = FirstChildElement(e); item; item = NextElement(item)) {
+        const pugi::xml_node value = refs.Resolve(item);
+        refs.Visit();
+        list.push_back(IsNil(value) ? std::string() : TextOf(value));
+      }
       return list;
     }
     case PropKind::Object:
-      return readObject(e, objectType, depth);
+      return readObject(e, objectType, depth, refs);
     case PropKind::ObjectArray:
       break;
   }

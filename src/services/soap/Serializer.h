@@ -5,7 +5,10 @@
 // object or date is an element with xsi:nil="true"; an array is an
 // element holding one item element per entry, named after the item's type
 // ("string" for texts). Reading looks properties up by local name, leaves
-// a missing one at its initial value and refuses values of the wrong form.
+// a missing one at its initial value and refuses values of the wrong form;
+// wherever a value stands, an element with href="#id" stands for the
+// element of the response that carries that id (a SOAP 1.1 multi-reference
+// value).
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,7 +52,8 @@ class Serializer {
   void WriteArgument(XmlWriter& w, const std::string& element, const ArgValue& value) const;
 
   // Null for a nil element. Throws ESOAPMessageError for an unregistered
-  // class, a value of the wrong form or nesting past a sane depth.
+  // class, a value of the wrong form, a reference to nothing, or nesting or
+  // references past a sane depth or size.
   std::unique_ptr<Remotable> ReadObject(pugi::xml_node element, std::type_index type) const;
   ResultValue ReadResult(pugi::xml_node element, const ResultSpec& spec) const;
 
@@ -59,12 +63,14 @@ class Serializer {
   void writeProperty(XmlWriter& w, const ClassEntry& cls, const PropertyInfo& p,
                      const Remotable& object) const;
   void writeNil(XmlWriter& w, std::string_view element) const;
-  void readProperties(pugi::xml_node element, const ClassEntry& cls, Remotable& object,
-                      int depth) const;
-  std::unique_ptr<Remotable> readObject(pugi::xml_node element, std::type_index type,
-                                        int depth) const;
+
+  class References;  // the response's elements by id, for one reading
+  void readProperties(pugi::xml_node element, const ClassEntry& cls, Remotable& object, int depth,
+                      References& refs) const;
+  std::unique_ptr<Remotable> readObject(pugi::xml_node element, std::type_index type, int depth,
+                                        References& refs) const;
   ResultValue readValue(pugi::xml_node element, PropKind kind, std::type_index objectType,
-                        int depth) const;
+                        int depth, References& refs) const;
 
   const RemotableTypeRegistry& types_;
 };

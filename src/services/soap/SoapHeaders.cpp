@@ -17,6 +17,10 @@ void PendingHeaders::Send(SOAPHeader* header) {
     pending_.push_back(header);
 }
 
+void PendingHeaders::Withdraw(const SOAPHeader* header) {
+  std::erase(pending_, header);
+}
+
 std::vector<SOAPHeader*> PendingHeaders::Take() {
   return std::exchange(pending_, {});
 }

@@ -16,6 +16,9 @@ class ISOAPHeaders {
   virtual void SetOwnsSentHeaders(bool owns) = 0;
   virtual bool OwnsSentHeaders() const = 0;
   virtual void Send(SOAPHeader* header) = 0;
+  // Takes a header back before the next call, when it is still waiting:
+  // an owner that goes before that call must not leave it behind.
+  virtual void Withdraw(const SOAPHeader* header) = 0;
 
  protected:
   ~ISOAPHeaders() = default;
@@ -27,6 +30,7 @@ class PendingHeaders final : public ISOAPHeaders {
   void SetOwnsSentHeaders(bool owns) override;
   bool OwnsSentHeaders() const override { return false; }
   void Send(SOAPHeader* header) override;
+  void Withdraw(const SOAPHeader* header) override;
 
   const std::vector<SOAPHeader*>& Pending() const { return pending_; }
   // Hands the headers to a call and forgets them.

@@ -90,7 +90,23 @@ XSDateTime XSDateTime::Parse(std::string_view text) {
       BadText(text);
     offset = sign * (hours * 60 + minutes);
   }
-  if (pos != s.size() || !ValidParts(p)) BadText(text);
+  if (pos != s.size()) BadText(text);
+  // "24:00:00" is the first moment of the next day.
+  if (p.hour == 24 && p.minute == 0 && p.second == 0 && p.millisecond == 0) {
+    using namespace std::chrono;
+    const year_month_day ymd{year{p.year}, month{static_cast<unsigned>(p.month)},
+                             day{static_cast<unsigned>(p.day)}};
+    if (!ymd.ok()) BadText(text);
+    const year_month_day next{sys_days{ymd} + days{1}};
+    p = Parts{static_cast<int>(next.year()),
+              static_cast<int>(unsigned{next.month()}),
+              static_cast<int>(unsigned{next.day()}),
+              0,
+              0,
+              0,
+              0};
+  }
+  if (!ValidParts(p)) BadText(text);
   return XSDateTime(p, offset);
 }
 

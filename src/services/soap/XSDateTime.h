@@ -21,7 +21,8 @@ class XSDateTime {
   XSDateTime(const Parts& parts, std::optional<int> utcOffsetMinutes = std::nullopt);
 
   // "yyyy-mm-ddThh:nn:ss[.fff][Z|+hh:mm|-hh:mm]"; digits past the
-  // milliseconds are dropped. Throws ESOAPMessageError for any other form.
+  // milliseconds are dropped, and "24:00:00" is midnight of the next day.
+  // Throws ESOAPMessageError for any other form.
   static XSDateTime Parse(std::string_view text);
   // "yyyy-mm-ddThh:nn:ss.zzz", then "Z" or the offset when there is one.
   std::string ToString() const;

@@ -1,5 +1,9 @@
 #include "services/soap/XmlReader.h"
 
+#include <iconv.h>
+
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <utility>
@@ -90,6 +94,65 @@ void DecodeAll(pugi::xml_document& doc) {
   }
 }
 
+// The encoding named by the XML declaration of a document that starts in
+// an ASCII-compatible form; empty when there is none.
+std::string DeclaredEncoding(std::string_view bytes) {
+  if (bytes.substr(0, 5) != "<?xml") return {};
+  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+  const size_t key = declaration.find("encoding");
+  if (key == std::string_view::npos) return {};
+  size_t pos = declaration.find_first_not_of(" \t\r\n", key + 8);
+  if (pos == std::string_view::npos || declaration[pos] != '=') return {};
+  pos = declaration.find_first_not_of(" \t\r\n", pos + 1);
+  if (pos == std::string_view::npos || (declaration[pos] != '"' && declaration[pos] != '\''))
+    return {};
+  const size_t end = declaration.find(declaration[pos], pos + 1);
+  if (end == std::string_view::npos) return {};
+  return std::string(declaration.substr(pos + 1, end - pos - 1));
+}
+
+// Encodings the XML parser reads itself (from the bytes or their mark).
+bool ParserReadsItself(const std::string& encoding) {
+  const std::string e = LowerCase(encoding);
+  return e.empty() || e == "utf-8" || e == "utf8" || e == "us-ascii" || e == "ascii" ||
+         e.rfind("utf-16", 0) == 0 || e.rfind("utf-32", 0) == 0 || e == "ucs-2" || e == "ucs-4";
+}
+
+// The document's bytes as UTF-8, decoded from a declared encoding such as
+// windows-1252 or ISO-8859-15.
+std::string DecodeDeclared(std::string_view bytes, const std::string& encoding) {
+  const auto unsupported = [&] {
+    return ESOAPMessageError(
+        Format("The response's encoding %s cannot be decoded", encoding.substr(0, 40)));
+  };
+  // Only an XML encoding name; it also keeps conversion suffixes out.
+  for (const char c : encoding)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-'))
+      throw unsupported();
+  const iconv_t cd = iconv_open("UTF-8", encoding.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw unsupported();
+  struct Close {
+    iconv_t cd;
+    ~Close() { iconv_close(cd); }
+  } close{cd};
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char chunk[16384];
+  while (inLeft > 0) {
+    char* next = chunk;
+    size_t chunkLeft = sizeof chunk;
+    const size_t rc = iconv(cd, &in, &inLeft, &next, &chunkLeft);
+    out.append(chunk, next);
+    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+      throw ESOAPMessageError(Format("The response is not valid %s text (at offset %s)", encoding,
+                                     std::to_string(bytes.size() - inLeft)));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 XmlDocument XmlDocument::Parse(std::string_view bytes) {
@@ -97,9 +160,19 @@ XmlDocument XmlDocument::Parse(std::string_view bytes) {
   d.doc_ = std::make_unique<pugi::xml_document>();
   // parse_doctype keeps a DOCTYPE as a node so that it can be refused;
   // references are decoded afterwards, so that unknown ones are refused too.
-  const unsigned options = (pugi::parse_default | pugi::parse_doctype) & ~pugi::parse_escapes;
+  // Whitespace-only texts are values like any other.
+  const unsigned options =
+      (pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata) & ~pugi::parse_escapes;
+  const std::string encoding = DeclaredEncoding(bytes);
+  std::string decoded;
+  pugi::xml_encoding parsedAs = pugi::encoding_auto;
+  if (!ParserReadsItself(encoding)) {
+    decoded = DecodeDeclared(bytes, encoding);
+    bytes = decoded;
+    parsedAs = pugi::encoding_utf8;
+  }
   const pugi::xml_parse_result r =
-      d.doc_->load_buffer(bytes.data(), bytes.size(), options, pugi::encoding_auto);
+      d.doc_->load_buffer(bytes.data(), bytes.size(), options, parsedAs);
   if (!r)
     throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
                                    r.description(), std::to_string(r.offset)));

@@ -17,7 +17,15 @@ LoopbackSoapServer::LoopbackSoapServer(Handler handler)
     const Answer a = handle(req.target, req.get_header_value("SOAPAction"),
                             req.get_header_value("Content-Type"), req.body);
     res.status = a.status;
-    res.set_content(a.body, "text/xml; charset=utf-8");
+    if (a.stallHalfWay.count() == 0) return res.set_content(a.body, "text/xml; charset=utf-8");
+    res.set_content_provider(a.body.size(), "text/xml; charset=utf-8",
+                             [this, a](size_t, size_t, httplib::DataSink& sink) {
+                               sink.write(a.body.data(), a.body.size() / 2);
+                               std::unique_lock lock(mutex_);
+                               stopped_.wait_for(lock, a.stallHalfWay,
+                                                 [this] { return stopping_; });
+                               return false;  // the rest never comes
+                             });
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("The loopback SOAP server cannot bind");
@@ -118,7 +126,8 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
   }
   if (!body) return {400, FaultEnvelope({"SOAP-ENV:Client", "The request is not a SOAP message"})};
 
-  if (std::optional<Failure> f = takeFailure(r.soapAction)) {
+  const std::optional<Failure> f = takeFailure(r.soapAction);
+  if (f) {
     switch (f->kind) {
       case Failure::Kind::Fault:
         return {500, FaultEnvelope({"SOAP-ENV:Server", f->text})};
@@ -129,10 +138,14 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
         stopped_.wait_for(lock, f->stall, [this] { return stopping_; });
         break;
       }
+      case Failure::Kind::StallHalfWay:
+        break;
     }
   }
   try {
-    return {200, AnswerEnvelope([&](soap::XmlWriter& w) { handler_(r, body, w); })};
+    Answer a{200, AnswerEnvelope([&](soap::XmlWriter& w) { handler_(r, body, w); })};
+    if (f && f->kind == Failure::Kind::StallHalfWay) a.stallHalfWay = f->stall;
+    return a;
   } catch (const SoapFault& fault) {
     return {500, FaultEnvelope(fault)};
   }

@@ -3,7 +3,8 @@
 // request with an XML parser, records what arrived (SOAP action, header
 // elements, body element and its children, in order) and lets a service
 // write the answer. Failures can be injected per operation: a SOAP fault,
-// a raw answer (any status and body) or a stall before answering.
+// a raw answer (any status and body), a stall before answering or a stall
+// half way through the answer.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -45,7 +46,7 @@ struct SoapFault {
 };
 
 struct Failure {
-  enum class Kind { Fault, Raw, Stall };
+  enum class Kind { Fault, Raw, Stall, StallHalfWay };
   Kind kind = Kind::Fault;
   int status = 200;
   std::string text;  // fault text or raw body
@@ -57,6 +58,11 @@ struct Failure {
   }
   // Waits (or until the server stops), then answers normally.
   static Failure Stall(std::chrono::milliseconds d) { return {Kind::Stall, 200, {}, d}; }
+  // Sends the status, the headers and half the answer, then waits (or until
+  // the server stops) and drops the connection.
+  static Failure StallHalfWay(std::chrono::milliseconds d) {
+    return {Kind::StallHalfWay, 200, {}, d};
+  }
 };
 
 class LoopbackSoapServer {
@@ -88,6 +94,7 @@ class LoopbackSoapServer {
   struct Answer {
     int status;
     std::string body;
+    std::chrono::milliseconds stallHalfWay{0};
   };
   Answer handle(const std::string& target, const std::string& action,
                 const std::string& contentType, const std::string& xml);
