@@ -45,7 +45,7 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
       if (field.isNull() || field.value().bytes().empty()) {
         b.param->setNull();
       } else {
-        b.param->setBlob(field.value().bytes());
+        b.param->setBlob(field.value().sharedBytes());
       }
       return;
     case db::FieldType::Memo:
