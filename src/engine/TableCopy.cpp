@@ -105,6 +105,11 @@ void TVaultMigrationManager::CopyTable(const std::string& sourceStatement,
       WriteLogFmt("Error inserting %s", DescribeRow(*source));
       throw;
     }
+    // Let go of this row's BLOBs before the next row is read, so that one
+    // large BLOB is held at a time.
+    for (const ColumnBinding& b : bindings) {
+      if (b.type == db::FieldType::Blob) b.param->clear();
+    }
     source->next();
     ++FCopiedItems;
     if (FCopiedItems % kProgressEveryRows == 0) {

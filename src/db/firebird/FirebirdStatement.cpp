@@ -148,6 +148,7 @@ class FirebirdStatement : public StatementBackend {
     Guarded([&] {
       ITransaction* tra = session_->transaction();
       buildInput(&st, tra);
+      releaseBoundBlobs();
       executed_ = true;
       if (returnsRows_) {
         cursor_ = statement_->openCursor(&st, tra, inMeta_, input_.data(), outMeta_, 0);
@@ -168,8 +169,10 @@ class FirebirdStatement : public StatementBackend {
     return Guarded([&] {
       if (cursor_->fetchNext(&st, output_.data()) != IStatus::RESULT_OK) return false;
       row.resize(columns_.size());
-      for (size_t i = 0; i < columns_.size(); ++i)
+      for (size_t i = 0; i < columns_.size(); ++i) {
+        row[i] = Variant();  // the last row's BLOB goes before the next is read
         row[i] = decode(&st, columns_[i]);
+      }
       return true;
     });
   }
@@ -193,6 +196,14 @@ class FirebirdStatement : public StatementBackend {
   }
 
  private:
+  // BLOBs are written by now and every execution binds afresh: holding
+  // them would keep a large one alive beside the next row's.
+  void releaseBoundBlobs() {
+    for (BoundValue& b : bound_) {
+      if (b.value.isBytes()) b.value = Variant();
+    }
+  }
+
   void releaseMetadata() {
     if (inMeta_ && inMeta_ != describedIn_) inMeta_->release();
     inMeta_ = nullptr;
