@@ -237,5 +237,43 @@ TEST_F(FirebirdValues, BlobsRoundTripAcrossSegmentBoundaries) {
   }
 }
 
+TEST(FirebirdDialect1, ANumericStoredAsADoubleReadsAsItsExactDecimal) {
+  const TempFirebirdDatabase db = TempFirebirdDatabase::Dialect1("dialect1");
+  db.execScript(R"(
+    create table D (ID integer, N numeric(15,2), M numeric(15,4));
+    insert into D values (1, 12345.67, -0.0001);
+    insert into D values (2, 9999999999999.99, 1234567890.1234);
+  )");
+  auto conn = db.connect();
+  Query q(*conn);
+  q.setSql("select N, M from D order by ID");
+  q.open();
+  const char* texts[][2] = {{"12345.67", "-0.0001"}, {"9999999999999.99", "1234567890.1234"}};
+  for (const auto& row : texts) {
+    ASSERT_FALSE(q.eof());
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(q.field(i).value().type(), VarType::Decimal) << row[i];
+      EXPECT_EQ(q.field(i).asString(), row[i]);
+      double nearest = 0;
+      std::from_chars(row[i], row[i] + std::strlen(row[i]), nearest);
+      EXPECT_EQ(q.field(i).value().toDouble(), nearest);
+    }
+    q.next();
+  }
+  // Written back, the same doubles arrive.
+  Query ins(*conn);
+  ins.setSql("insert into D (ID, N, M) values (:id, :n, :m)");
+  ins.paramByName("id").setInteger(3);
+  ins.paramByName("n").setValue(Variant(Decimal{1234567, 2}));
+  ins.paramByName("m").setValue(Variant(Decimal{-1, 4}));
+  ins.execSql();
+  Query same(*conn);
+  same.setSql(
+      "select count(*) from D a join D b on a.N = b.N and a.M = b.M where a.ID = 1 "
+      "and b.ID = 3");
+  same.open();
+  EXPECT_EQ(same.field(0).asInteger(), 1);
+}
+
 }  // namespace
 }  // namespace movrano::db
