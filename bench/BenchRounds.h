@@ -2,6 +2,7 @@
 // What the benchmarks share: the median of a few rounds, and the process's
 // resident memory with a peak that can be started afresh.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -17,6 +18,28 @@ inline double Median(std::vector<double> values) {
   const size_t mid = values.size() / 2;
   return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
+
+// The rates of the baseline and of ours over the rounds.
+class RoundRates {
+ public:
+  void add(double baselineRate, double ourRate) {
+    baseline_.push_back(baselineRate);
+    ours_.push_back(ourRate);
+    ratios_.push_back(ourRate / baselineRate);
+  }
+  // Both medians and the median ratio (ours / baseline).
+  void print(const char* baselineName, const char* ourName) const {
+    std::printf("\nmedians of %zu rounds\n", ratios_.size());
+    std::printf("%-22s %8.0f rows/s\n", baselineName, Median(baseline_));
+    std::printf("%-22s %8.0f rows/s\n", ourName, Median(ours_));
+    std::printf("ratio (%s / %s): %.3f (goal >= 0.9)\n", ourName, baselineName, Median(ratios_));
+  }
+
+ private:
+  std::vector<double> baseline_;
+  std::vector<double> ours_;
+  std::vector<double> ratios_;
+};
 
 struct Memory {
   long rssKb = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchRounds.h"
+#include "EngineBench.h"
 #include "db/Query.h"
 #include "engine/EngineProbe.h"
 #include "services/IDS.h"
@@ -94,11 +95,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
   const size_t blobBytes = megabytes * 1000 * 1000;
 
-  RegisterIDSTypes();  // the engine makes an identity client
   SQLManagerScope catalogue;
-  const std::string statementFile = testing::FirebirdTempFolder() + "/blob-copy-bench.sql";
-  std::ofstream(statementFile) << kStatements;
-  SQLManager().LoadFromFile(statementFile);
+  bench::LoadBenchStatements("blob-copy-bench.sql", kStatements);
 
   testing::TempFirebirdDatabase source("bench-blob-source");
   source.execScript(kCreate);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BenchRounds.h"
+#include "EngineBench.h"
 #include "RawFirebirdCopy.h"
 #include "RawFirebirdInsert.h"
 #include "db/Query.h"
@@ -132,11 +133,8 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const bool copyFirst = std::getenv("COPY_FIRST") != nullptr;
 
-  RegisterIDSTypes();  // the engine makes an identity client
   SQLManagerScope catalogue;
-  const std::string statementFile = testing::FirebirdTempFolder() + "/copy-table-bench.sql";
-  std::ofstream(statementFile) << kStatements;
-  SQLManager().LoadFromFile(statementFile);
+  bench::LoadBenchStatements("copy-table-bench.sql", kStatements);
 
   testing::TempFirebirdDatabase source("bench-copy-source");
   source.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
@@ -145,9 +143,7 @@ int main(int argc, char** argv) {
 
   Measured engine;
   Measured raw;
-  std::vector<double> rawRates;
-  std::vector<double> engineRates;
-  std::vector<double> ratios;
+  bench::RoundRates rates;
   for (int round = 0; round < rounds; ++round) {
     testing::TempFirebirdDatabase rawDest("bench-copy-raw");
     testing::TempFirebirdDatabase engineDest("bench-copy-engine");
@@ -177,19 +173,13 @@ int main(int argc, char** argv) {
     // The server's work is the same for both; this is what the engine adds.
     std::printf("  client CPU per row: raw %.1f us, CopyTable %.1f us\n", r.cpuSeconds / rows * 1e6,
                 e.cpuSeconds / rows * 1e6);
-    rawRates.push_back(rawRate);
-    engineRates.push_back(engineRate);
-    ratios.push_back(engineRate / rawRate);
+    rates.add(rawRate, engineRate);
     if (round == 0) {
       engine = e;
       raw = r;
     }
   }
-  std::printf("\nmedians of %d rounds\n", rounds);
-  std::printf("raw read+insert loop: %8.0f rows/s\n", bench::Median(rawRates));
-  std::printf("CopyTable:            %8.0f rows/s\n", bench::Median(engineRates));
-  std::printf("ratio (CopyTable / raw): %.3f (goal >= 0.9)\n", bench::Median(ratios));
-
+  rates.print("raw read+insert loop", "CopyTable");
   std::printf("\nmemory in round 1 (kB; peak = VmHWM %s)\n",
               ResetPeak() ? "since the loop began" : "of the process, not resettable here");
   std::printf("%12s  %12s %12s  %12s %12s\n", "rows copied", "CopyTable RSS", "peak", "raw RSS",

@@ -53,9 +53,7 @@ int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const bool layerFirst = std::getenv("LAYER_FIRST") != nullptr;
-  std::vector<double> rawRates;
-  std::vector<double> layerRates;
-  std::vector<double> ratios;
+  bench::RoundRates rates;
   for (int round = 0; round < rounds; ++round) {
     testing::TempFirebirdDatabase rawDb("bench-raw");
     testing::TempFirebirdDatabase layerDb("bench-layer");
@@ -66,16 +64,12 @@ int main(int argc, char** argv) {
     double layer = queryFirst ? QueryInsertLoop(*c, rows) : 0;
     const double raw = bench::RawInsertLoop(rawDb.path(), rows);
     if (!queryFirst) layer = QueryInsertLoop(*c, rows);
-    rawRates.push_back(rows / raw);
-    layerRates.push_back(rows / layer);
-    ratios.push_back(raw / layer);
+    rates.add(rows / raw, rows / layer);
     std::printf("round %d of %d (%s first): raw %.0f rows/s, Query %.0f rows/s, ratio %.3f\n",
                 round + 1, rounds, queryFirst ? "Query" : "raw loop", rows / raw, rows / layer,
                 raw / layer);
   }
-  std::printf("\nrows: %d, medians of %d rounds\n", rows, rounds);
-  std::printf("raw client loop: %.0f rows/s\n", bench::Median(rawRates));
-  std::printf("Query:           %.0f rows/s\n", bench::Median(layerRates));
-  std::printf("ratio (Query / raw): %.3f (goal >= 0.9)\n", bench::Median(ratios));
+  std::printf("\nrows: %d\n", rows);
+  rates.print("raw client loop", "Query");
   return 0;
 }
