@@ -2,7 +2,9 @@
 // through a raw cursor-and-insert loop, and prints both rates, their ratio
 // (the engine's share) and the peak memory as the copy goes on, which must
 // stay flat however long the table is.
-// Usage: copy_table_bench [rows [rounds]]; COPY_FIRST=1 runs CopyTable first.
+// Rounds alternate which copy runs first and the median ratio is printed.
+// Usage: copy_table_bench [rows [rounds]]; COPY_FIRST=1 runs CopyTable first
+// in the first round.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "BenchRounds.h"
+#include "EngineBench.h"
 #include "RawFirebirdCopy.h"
 #include "RawFirebirdInsert.h"
 #include "db/Query.h"
@@ -32,29 +36,9 @@ constexpr const char* kStatements =
     "insert into BENCH_ITEM (GUID, HRID, CREATEDBYGUID, LASTMODIFIEDBYGUID, CREATED, DESCRIPTION)\n"
     "values (:GUID, :HRID, :CREATEDBYGUID, :LASTMODIFIEDBYGUID, :CREATED, :DESCRIPTION)\n";
 
-struct Memory {
-  long rssKb = 0;
-  long peakKb = 0;  // since the last ResetPeak
-};
-
-Memory ReadMemory() {
-  Memory m;
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) m.rssKb = std::atol(line.c_str() + 6);
-    if (line.rfind("VmHWM:", 0) == 0) m.peakKb = std::atol(line.c_str() + 6);
-  }
-  return m;
-}
-
-// Starts VmHWM afresh at the current RSS, so each loop's peak is its own.
-bool ResetPeak() {
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-  clear.flush();
-  return static_cast<bool>(clear);
-}
+using bench::Memory;
+using bench::ReadMemory;
+using bench::ResetPeak;
 
 struct Sample {
   int rows;
@@ -146,26 +130,20 @@ int main(int argc, char** argv) {
   }
   // Progress reports come every 200 rows; sample memory at ten of them.
   const int every = std::max(200, rows / 10 / 200 * 200);
-  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const bool copyFirst = std::getenv("COPY_FIRST") != nullptr;
 
-  RegisterIDSTypes();  // the engine makes an identity client
   SQLManagerScope catalogue;
-  const std::string statementFile = testing::FirebirdTempFolder() + "/copy-table-bench.sql";
-  std::ofstream(statementFile) << kStatements;
-  SQLManager().LoadFromFile(statementFile);
+  bench::LoadBenchStatements("copy-table-bench.sql", kStatements);
 
   testing::TempFirebirdDatabase source("bench-copy-source");
   source.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
   const double fill = bench::RawInsertLoop(source.path(), rows);
   std::printf("source filled with %d rows in %.2f s\n", rows, fill);
 
-  // The server is shared: more rounds, in alternating order, let the best
-  // of each side stand for it.
   Measured engine;
   Measured raw;
-  double bestRaw = 0;
-  double bestEngine = 0;
+  bench::RoundRates rates;
   for (int round = 0; round < rounds; ++round) {
     testing::TempFirebirdDatabase rawDest("bench-copy-raw");
     testing::TempFirebirdDatabase engineDest("bench-copy-engine");
@@ -195,17 +173,13 @@ int main(int argc, char** argv) {
     // The server's work is the same for both; this is what the engine adds.
     std::printf("  client CPU per row: raw %.1f us, CopyTable %.1f us\n", r.cpuSeconds / rows * 1e6,
                 e.cpuSeconds / rows * 1e6);
-    bestRaw = std::max(bestRaw, rawRate);
-    bestEngine = std::max(bestEngine, engineRate);
+    rates.add(rawRate, engineRate);
     if (round == 0) {
       engine = e;
       raw = r;
     }
   }
-  std::printf("\nraw read+insert loop: %8.0f rows/s%s\n", bestRaw, rounds > 1 ? " (best)" : "");
-  std::printf("CopyTable:            %8.0f rows/s%s\n", bestEngine, rounds > 1 ? " (best)" : "");
-  std::printf("ratio (CopyTable / raw): %.3f (goal >= 0.9)\n", bestEngine / bestRaw);
-
+  rates.print("raw read+insert loop", "CopyTable");
   std::printf("\nmemory in round 1 (kB; peak = VmHWM %s)\n",
               ResetPeak() ? "since the loop began" : "of the process, not resettable here");
   std::printf("%12s  %12s %12s  %12s %12s\n", "rows copied", "CopyTable RSS", "peak", "raw RSS",

@@ -1,9 +1,14 @@
 // Inserts the same 100k vault rows through the raw client loop and through
-// Query, and prints both rates and their ratio (the layer's share).
+// Query, and prints both rates and their ratio (the layer's share). Rounds
+// alternate which loop runs first; the medians are printed.
+// Usage: db_insert_bench [rows [rounds]]; LAYER_FIRST=1 runs Query first in
+// the first round.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
+#include "BenchRounds.h"
 #include "RawFirebirdInsert.h"
 #include "db/Query.h"
 #include "support/db/FirebirdFixture.h"
@@ -46,22 +51,25 @@ double QueryInsertLoop(db::Connection& c, int rows) {
 
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
-  testing::TempFirebirdDatabase rawDb("bench-raw");
-  testing::TempFirebirdDatabase layerDb("bench-layer");
-  rawDb.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
-  layerDb.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
-
-  auto c = layerDb.connect();
+  const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const bool layerFirst = std::getenv("LAYER_FIRST") != nullptr;
-  double layer = layerFirst ? QueryInsertLoop(*c, rows) : 0;
-  const double raw = bench::RawInsertLoop(rawDb.path(), rows);
-  if (!layerFirst) layer = QueryInsertLoop(*c, rows);
-
-  const double rawRate = rows / raw;
-  const double layerRate = rows / layer;
-  std::printf("rows: %d\n", rows);
-  std::printf("raw client loop: %.0f rows/s\n", rawRate);
-  std::printf("Query:           %.0f rows/s\n", layerRate);
-  std::printf("ratio (Query / raw): %.3f (goal >= 0.9)\n", layerRate / rawRate);
+  bench::RoundRates rates;
+  for (int round = 0; round < rounds; ++round) {
+    testing::TempFirebirdDatabase rawDb("bench-raw");
+    testing::TempFirebirdDatabase layerDb("bench-layer");
+    rawDb.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
+    layerDb.execScript(std::string(bench::VaultRowTable::kCreate) + ";");
+    auto c = layerDb.connect();
+    const bool queryFirst = layerFirst != (round % 2 == 1);
+    double layer = queryFirst ? QueryInsertLoop(*c, rows) : 0;
+    const double raw = bench::RawInsertLoop(rawDb.path(), rows);
+    if (!queryFirst) layer = QueryInsertLoop(*c, rows);
+    rates.add(rows / raw, rows / layer);
+    std::printf("round %d of %d (%s first): raw %.0f rows/s, Query %.0f rows/s, ratio %.3f\n",
+                round + 1, rounds, queryFirst ? "Query" : "raw loop", rows / raw, rows / layer,
+                raw / layer);
+  }
+  std::printf("\nrows: %d\n", rows);
+  rates.print("raw client loop", "Query");
   return 0;
 }

@@ -38,32 +38,30 @@ constexpr int64_t kEpochFromUnix = -25569;
 }  // namespace
 
 DateTime DateTime::FromParts(int year, int month, int day, int hour, int minute, int second,
-                             int millisecond) {
+                             int millisecond, int tenthOfMs) {
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
       day > kDays[month - 1] + (month == 2 && leap ? 1 : 0) || hour < 0 || hour > 23 ||
       minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
-      millisecond > 999) {
+      millisecond > 999 || tenthOfMs < 0 || tenthOfMs > 9) {
     throw EConvertError("Invalid argument to date encode");
   }
   const int64_t days = DaysFromCivil(year, month, day) - kEpochFromUnix;
   const int64_t ms = ((hour * 60LL + minute) * 60 + second) * 1000 + millisecond;
-  return DateTime(days * kMsPerDay + ms);
+  return DateTime(days * kTicksPerDay + ms * kTicksPerMs + tenthOfMs);
 }
 
 DateTime DateTime::FromDays(double days) {
-  return DateTime(static_cast<int64_t>(std::llround(days * kMsPerDay)));
-}
-
-int64_t DateTime::dayNumber() const {
-  return ms_ >= 0 ? ms_ / kMsPerDay : -((-ms_ + kMsPerDay - 1) / kMsPerDay);
+  return DateTime(static_cast<int64_t>(std::llround(days * kTicksPerDay)));
 }
 
 DateTime::Parts DateTime::parts() const {
   Parts p{};
   CivilFromDays(dayNumber() + kEpochFromUnix, p.year, p.month, p.day);
-  int64_t rest = msOfDay();
+  int64_t rest = ticksOfDay();
+  p.tenthOfMs = static_cast<int>(rest % kTicksPerMs);
+  rest /= kTicksPerMs;
   p.millisecond = static_cast<int>(rest % 1000);
   rest /= 1000;
   p.second = static_cast<int>(rest % 60);
@@ -76,12 +74,13 @@ DateTime::Parts DateTime::parts() const {
 std::string DateTime::toString() const {
   const Parts p = parts();
   char buf[40];
-  if (p.millisecond != 0) {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
-                  p.hour, p.minute, p.second, p.millisecond);
-  } else {
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second);
+  const auto n =
+      static_cast<size_t>(std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year,
+                                        p.month, p.day, p.hour, p.minute, p.second));
+  if (p.tenthOfMs != 0) {
+    std::snprintf(buf + n, sizeof buf - n, ".%03d%d", p.millisecond, p.tenthOfMs);
+  } else if (p.millisecond != 0) {
+    std::snprintf(buf + n, sizeof buf - n, ".%03d", p.millisecond);
   }
   return buf;
 }

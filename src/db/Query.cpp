@@ -23,6 +23,9 @@ void Param::setText(std::string v) {
 void Param::setBlob(Bytes v, FieldType type) {
   assign(Variant::FromBytes(std::move(v)), type);
 }
+void Param::setBlob(SharedBytes v, FieldType type) {
+  assign(Variant::FromBytes(std::move(v)), type);
+}
 void Param::setValue(Variant v) {
   assign(std::move(v), FieldType::Unknown);
 }

@@ -27,6 +27,8 @@ class Param {
   void setText(std::string v);
   // Bytes as a BLOB, or typed as a wide memo (text BLOB).
   void setBlob(Bytes v, FieldType type = FieldType::Blob);
+  // Bytes another value already holds, shared rather than copied.
+  void setBlob(SharedBytes v, FieldType type = FieldType::Blob);
   // Takes the variant's own value and type; Empty or Null bind SQL NULL.
   void setValue(Variant v);
   void setNull();

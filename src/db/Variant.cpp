@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
@@ -32,6 +32,8 @@ const char* VarTypeName(VarType type) {
       return "OleStr";
     case VarType::Boolean:
       return "Boolean";
+    case VarType::Decimal:
+      return "Decimal";
     case VarType::ShortInt:
       return "ShortInt";
     case VarType::Byte:
@@ -90,6 +92,11 @@ Variant Variant::Text(std::string utf8, VarType type) {
 }
 
 Variant Variant::FromBytes(Bytes bytes) {
+  return Variant(VarType::Bytes, std::make_shared<const Bytes>(std::move(bytes)));
+}
+
+Variant Variant::FromBytes(SharedBytes bytes) {
+  if (!bytes) bytes = std::make_shared<const Bytes>();
   return Variant(VarType::Bytes, std::move(bytes));
 }
 
@@ -117,14 +124,19 @@ std::string Variant::toString() const {
   if (auto* i = std::get_if<int64_t>(&value_)) return std::to_string(*i);
   if (auto* u = std::get_if<uint64_t>(&value_)) return std::to_string(*u);
   if (auto* d = std::get_if<double>(&value_)) {
+    // The shortest text that reads back as the same number; a single
+    // reads back as a single.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.15g", *d);
-    return buf;
+    const auto r = type_ == VarType::Single
+                       ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(*d))
+                       : std::to_chars(buf, buf + sizeof buf, *d);
+    return std::string(buf, r.ptr);
   }
+  if (auto* n = std::get_if<Decimal>(&value_)) return n->toString();
   if (auto* b = std::get_if<bool>(&value_)) return *b ? "True" : "False";
   if (auto* t = std::get_if<DateTime>(&value_)) return t->toString();
-  const Bytes& bytes = std::get<Bytes>(value_);
-  return std::string(bytes.begin(), bytes.end());
+  const Bytes& held = bytes();
+  return std::string(held.begin(), held.end());
 }
 
 int64_t Variant::toInt64() const {
@@ -141,6 +153,7 @@ int64_t Variant::toInt64() const {
     if (!std::isfinite(*d) || std::fabs(*d) >= 9.2e18) throw ERangeError("Range check error");
     return std::llround(*d);
   }
+  if (auto* n = std::get_if<Decimal>(&value_)) return n->rounded();
   if (auto* b = std::get_if<bool>(&value_)) return *b ? 1 : 0;
   if (auto* t = std::get_if<DateTime>(&value_)) return t->dayNumber();
   if (auto* s = std::get_if<std::string>(&value_)) {
@@ -179,6 +192,7 @@ double Variant::toDouble() const {
   if (auto* d = std::get_if<double>(&value_)) return *d;
   if (auto* i = std::get_if<int64_t>(&value_)) return static_cast<double>(*i);
   if (auto* u = std::get_if<uint64_t>(&value_)) return static_cast<double>(*u);
+  if (auto* n = std::get_if<Decimal>(&value_)) return n->toDouble();
   if (auto* b = std::get_if<bool>(&value_)) return *b ? 1 : 0;
   if (auto* t = std::get_if<DateTime>(&value_)) return t->days();
   if (auto* s = std::get_if<std::string>(&value_)) {
@@ -194,6 +208,7 @@ bool Variant::toBool() const {
   if (isEmpty()) return false;
   if (isNull()) castError(VarType::Boolean);
   if (auto* b = std::get_if<bool>(&value_)) return *b;
+  if (auto* n = std::get_if<Decimal>(&value_)) return !n->isZero();
   if (isIntegral() || isFloating()) return toDouble() != 0;
   if (auto* s = std::get_if<std::string>(&value_)) {
     if (SameText(*s, "true")) return true;
@@ -205,22 +220,48 @@ bool Variant::toBool() const {
 DateTime Variant::toDateTime() const {
   if (isNull()) castError(VarType::Date);
   if (auto* t = std::get_if<DateTime>(&value_)) return *t;
-  if (isIntegral() || isFloating() || isEmpty()) return DateTime::FromDays(toDouble());
+  if (isIntegral() || isFloating() || isDecimal() || isEmpty()) {
+    return DateTime::FromDays(toDouble());
+  }
   castError(VarType::Date);
 }
 
 const Bytes& Variant::bytes() const {
-  if (auto* b = std::get_if<Bytes>(&value_)) return *b;
+  return *sharedBytes();
+}
+
+const SharedBytes& Variant::sharedBytes() const {
+  if (auto* b = std::get_if<SharedBytes>(&value_)) return *b;
   castError(VarType::Bytes);
 }
+
+namespace {
+
+// Whole numbers and decimals as one exact kind, so that they compare
+// without a trip through doubles.
+std::optional<Decimal> ExactNumber(const Variant& v) {
+  if (const Decimal* n = v.decimalIf()) return *n;
+  if (!v.isIntegral()) return std::nullopt;
+  if (v.type() == VarType::UInt64 && v.toDouble() >= 9.2e18) return std::nullopt;
+  return Decimal{v.toInt64(), 0};
+}
+
+}  // namespace
 
 bool operator==(const Variant& a, const Variant& b) {
   if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
   if (a.isEmpty() || b.isEmpty()) return a.isEmpty() && b.isEmpty();
   if (a.isText() != b.isText()) return false;
   if (a.isText()) return std::get<std::string>(a.value_) == std::get<std::string>(b.value_);
-  if (a.isBytes() || b.isBytes()) return a.value_ == b.value_;
-  if (std::holds_alternative<DateTime>(a.value_) || std::holds_alternative<DateTime>(b.value_)) {
+  if (a.isBytes() || b.isBytes()) return a.isBytes() && b.isBytes() && a.bytes() == b.bytes();
+  const auto* at = std::get_if<DateTime>(&a.value_);
+  const auto* bt = std::get_if<DateTime>(&b.value_);
+  if (at && bt) return *at == *bt;
+  if (at || bt) return a.toDouble() == b.toDouble();
+  if (a.isDecimal() || b.isDecimal()) {
+    const std::optional<Decimal> an = ExactNumber(a);
+    const std::optional<Decimal> bn = ExactNumber(b);
+    if (an && bn) return *an == *bn;
     return a.toDouble() == b.toDouble();
   }
   if (a.isIntegral() && b.isIntegral()) {

@@ -45,7 +45,7 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
       if (field.isNull() || field.value().bytes().empty()) {
         b.param->setNull();
       } else {
-        b.param->setBlob(field.value().bytes());
+        b.param->setBlob(field.value().sharedBytes());
       }
       return;
     case db::FieldType::Memo:
@@ -104,6 +104,11 @@ void TVaultMigrationManager::CopyTable(const std::string& sourceStatement,
     } catch (...) {
       WriteLogFmt("Error inserting %s", DescribeRow(*source));
       throw;
+    }
+    // Let go of this row's BLOBs before the next row is read, so that one
+    // large BLOB is held at a time.
+    for (const ColumnBinding& b : bindings) {
+      if (b.type == db::FieldType::Blob) b.param->clear();
     }
     source->next();
     ++FCopiedItems;

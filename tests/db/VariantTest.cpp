@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include "db/Variant.h"
 #include "platform/Exceptions.h"
 
@@ -62,6 +64,77 @@ TEST(DateTime, PartsRoundTripAndEpoch) {
   EXPECT_EQ(before.parts().year, 1850);
   EXPECT_EQ(before.parts().hour, 12);
   EXPECT_THROW(DateTime::FromParts(2025, 2, 29), EConvertError);
+}
+
+TEST(Variant, DecimalsConvertExactlyAndCompareByValue) {
+  struct Case {
+    Decimal d;
+    const char* text;
+    int64_t whole;
+    double nearest;
+  };
+  const Case cases[] = {
+      {{123456789012345678, 4}, "12345678901234.5678", 12345678901235, 12345678901234.5678},
+      {{-1, 4}, "-0.0001", 0, -0.0001},
+      {{999999999999999999, 4}, "99999999999999.9999", 100000000000000, 99999999999999.9999},
+      {{INT64_MIN, 18}, "-9.223372036854775808", -9, -9.223372036854775808},
+      {{-25, 1}, "-2.5", -3, -2.5},
+      {{15, 1}, "1.5", 2, 1.5},
+      {{0, 2}, "0.00", 0, 0},
+      {{42, 0}, "42", 42, 42},
+  };
+  for (const Case& c : cases) {
+    const Variant v(c.d);
+    EXPECT_EQ(v.type(), VarType::Decimal);
+    EXPECT_EQ(v.toString(), c.text);
+    EXPECT_EQ(v.toInt64(), c.whole) << c.text;
+    EXPECT_EQ(v.toDouble(), c.nearest) << c.text;
+    EXPECT_EQ(v.toBool(), c.d.unscaled != 0);
+  }
+  EXPECT_TRUE(Variant(Decimal{150, 2}) == Variant(Decimal{15, 1}));
+  EXPECT_TRUE(Variant(Decimal{300, 2}) == Variant(3));
+  EXPECT_FALSE(Variant(Decimal{123456789012345679, 4}) == Variant(Decimal{123456789012345678, 4}));
+  EXPECT_FALSE(Variant(Decimal{1, 1}) == Variant("0.1"));
+  EXPECT_STREQ(VarTypeName(VarType::Decimal), "Decimal");
+}
+
+TEST(Variant, DoublesBecomeTheShortestTextThatReadsBack) {
+  struct Case {
+    Variant v;
+    const char* text;
+  };
+  const Case cases[] = {
+      {Variant(0.1 + 0.2), "0.30000000000000004"},
+      {Variant(12345678901234.566), "12345678901234.566"},
+      {Variant(1.0 / 3), "0.3333333333333333"},
+      {Variant(1e21), "1e+21"},
+      {Variant(-2.5), "-2.5"},
+      {Variant::Floating(VarType::Single, 0.1f), "0.1"},
+  };
+  for (const Case& c : cases) {
+    const std::string text = c.v.toString();
+    EXPECT_EQ(text, c.text);
+    double back = 0;
+    std::from_chars(text.data(), text.data() + text.size(), back);
+    if (c.v.type() == VarType::Double) {
+      EXPECT_EQ(back, c.v.toDouble());
+    }
+  }
+}
+
+TEST(DateTime, KeepsTheTenThousandthOfASecond) {
+  const DateTime t = DateTime::FromParts(2024, 3, 5, 14, 7, 9, 123, 4);
+  EXPECT_EQ(t.toString(), "2024-03-05 14:07:09.1234");
+  EXPECT_EQ(t.parts().tenthOfMs, 4);
+  EXPECT_EQ(t.milliseconds() % 1000, 123);
+  EXPECT_EQ(DateTime::FromParts(2024, 3, 5, 14, 7, 9, 120).toString(), "2024-03-05 14:07:09.120");
+  EXPECT_EQ(DateTime::FromParts(2024, 3, 5, 14, 7, 9, 0, 1).toString(), "2024-03-05 14:07:09.0001");
+  EXPECT_FALSE(t == DateTime::FromParts(2024, 3, 5, 14, 7, 9, 123, 5));
+  EXPECT_FALSE(Variant(t) == Variant(DateTime::FromParts(2024, 3, 5, 14, 7, 9, 123)));
+  EXPECT_EQ(DateTime::FromDays(t.days()), t);
+  const DateTime before = DateTime::FromTicks(-1);  // the last tick before the epoch
+  EXPECT_EQ(before.toString(), "1899-12-29 23:59:59.9999");
+  EXPECT_THROW(DateTime::FromParts(2024, 3, 5, 0, 0, 0, 0, 10), EConvertError);
 }
 
 }  // namespace

@@ -46,6 +46,29 @@ insert into T (GUID, HRID) values (:guid, :hrid)
 insert into T (GUID, HRID, QTY) values (:GUID, :HRID, :QTY)
 --$dst_renamed
 insert into T (GUID, HRID) values (:GUID, :NAME)
+--$src_exact
+select * from EXACT order by ID
+--$dst_exact
+insert into EXACT values (:ID, :N4, :N9, :N18, :D18, :TS, :TM, :DT, :DBL, :DATA, :NOTE)
+)";
+
+// Values at the limits of their column types.
+constexpr const char* kExactTable = R"(
+  create table EXACT (
+    ID integer not null primary key,
+    N4 numeric(4,2), N9 numeric(9,3), N18 numeric(18,4), D18 decimal(18,18),
+    TS timestamp, TM time, DT date, DBL double precision,
+    DATA blob sub_type binary, NOTE blob sub_type text
+  );
+  insert into EXACT values (1, 99.99, 999999.999, 12345678901234.5678, 0.123456789012345678,
+    '2024-03-05 14:07:09.1234', '23:59:59.9999', '2024-02-29', 0.30000000000000004,
+    null, 'Grüße');
+  insert into EXACT values (2, -99.99, -0.001, -0.0001, -9.223372036854775808,
+    '1899-12-29 23:59:59.9999', '00:00:00.0001', '0001-01-01', 1e-300, x'00FF', null);
+  insert into EXACT values (3, 0, 0, 99999999999999.9999, 0,
+    '9999-12-31 23:59:59.9999', '12:00:00.5000', '9999-12-31', -12345678901234.5678,
+    null, null);
+  insert into EXACT (ID, N18) values (4, -922337203685477.5808);
 )";
 
 class CopyTable : public ::testing::Test {
@@ -142,6 +165,69 @@ TEST_F(CopyTable, CopiesValuesConvertsUserColumnsAndScopes) {
   EXPECT_EQ(probe_->requiredUserKeys(), (std::vector<std::string>{"u1", "u2"}));
   EXPECT_EQ(probe_->copiedItems(), 4);
   EXPECT_EQ(log_, (std::vector<std::string>{"Start copy Fit", "Start copy Mixed"}));
+}
+
+TEST_F(CopyTable, EveryValueArrivesUnchanged) {
+  source_.execScript(kExactTable);
+  dest_.execScript(kExactTable);
+  dest_.execScript("delete from EXACT;");
+  // A BLOB of a few MiB with every byte value, to go beside the small one.
+  {
+    db::Bytes big(3 * 1048576 + 5);
+    for (size_t i = 0; i < big.size(); ++i)
+      big[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    db::Query q(probe_->source());
+    q.setSql("update EXACT set DATA = :d where ID = 3");
+    q.paramByName("d").setBlob(big);
+    q.execSql();
+  }
+  probe_->copyTable("src_exact", "dst_exact", "Exact");
+  EXPECT_EQ(probe_->copiedItems(), 4);
+
+  // Each value as this layer reads it and as the server prints it.
+  const std::string select =
+      "select EXACT.*, cast(N4 as varchar(60)), cast(N9 as varchar(60)), "
+      "cast(N18 as varchar(60)), cast(D18 as varchar(60)), cast(TS as varchar(60)), "
+      "cast(TM as varchar(60)), cast(DT as varchar(60)) from EXACT order by ID";
+  db::Query src(probe_->source());
+  src.setSql(select);
+  db::Query dst(probe_->dest());
+  dst.setSql(select);
+  int rows = 0;
+  for (src.open(), dst.open(); !src.eof(); src.next(), dst.next(), ++rows) {
+    ASSERT_FALSE(dst.eof());
+    for (int i = 0; i < src.fieldCount(); ++i) {
+      const db::Variant& a = src.field(i).value();
+      const db::Variant& b = dst.field(i).value();
+      if (src.field(i).name() == "NOTE" && a.isNull()) {
+        EXPECT_EQ(b, db::Variant("")) << "row " << rows + 1;  // a NULL memo arrives as ""
+        continue;
+      }
+      EXPECT_TRUE(a == b) << "row " << rows + 1 << ", column " << i;
+      EXPECT_EQ(a.type(), b.type()) << "row " << rows + 1 << ", column " << i;
+      if (!a.isNull() && !a.isBytes()) {
+        EXPECT_EQ(src.field(i).asString(), dst.field(i).asString()) << "column " << i;
+      }
+    }
+  }
+  EXPECT_TRUE(dst.eof());
+  EXPECT_EQ(rows, 4);
+  // Spot checks that the source itself reads exactly.
+  src.first();
+  EXPECT_EQ(src.fieldByName("N18").asString(), "12345678901234.5678");
+  EXPECT_EQ(src.fieldByName("TS").asString(), "2024-03-05 14:07:09.1234");
+  EXPECT_EQ(src.fieldByName("DBL").asString(), "0.30000000000000004");
+}
+
+TEST_F(CopyTable, TheFailureLineShowsValuesExactly) {
+  source_.execScript(kExactTable);
+  dest_.execScript(kExactTable);
+  source_.execScript("delete from EXACT where ID <> 1;");
+  EXPECT_THROW(probe_->copyTable("src_exact", "dst_exact", "Exact"), db::EDatabaseError);
+  EXPECT_EQ(log_.back(),
+            "Error inserting ID=1, N4=99.99, N9=999999.999, N18=12345678901234.5678, "
+            "D18=0.123456789012345678, TS=2024-03-05 14:07:09.1234, TM=1899-12-30 23:59:59.9999, "
+            "DT=2024-02-29 00:00:00, DBL=0.30000000000000004, DATA=, NOTE=Grüße, ");
 }
 
 TEST_F(CopyTable, AnEmptyTableIsLoggedAndCountsNothingButAMismatchStillRefuses) {

@@ -50,7 +50,7 @@ constexpr unsigned kCharsetUtf8 = 4;
 
 // Day 0 of the day-number epoch (1899-12-30) in Firebird's date count.
 constexpr int64_t kEpochInFirebirdDays = 15018;
-constexpr int64_t kFirebirdTimeUnitsPerMs = 10;
+// Times of day count 1/10000 s, the DateTime tick.
 
 // The attachment and its one current transaction, shared by the
 // connection and its statements so that a statement outliving the

@@ -1,6 +1,7 @@
 #include "db/firebird/FirebirdStatement.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,11 +35,21 @@ std::string FirstCodePoints(std::string_view s, unsigned count) {
   return std::string(s.substr(0, i));
 }
 
-double Scaled(int64_t v, int scale) {
-  double r = static_cast<double>(v);
+// A whole-number column with a scale is an exact NUMERIC/DECIMAL.
+Variant Scaled(int64_t v, int scale) {
+  if (scale == 0) return Variant(v);
+  return Variant(Decimal{v, -scale});
+}
+
+// A dialect-1 NUMERIC is a double with a scale: its digits are those the
+// server prints, the double rounded to the scale.
+Variant ScaledDouble(double v, int scale) {
+  double factor = 1;
   for (int i = 0; i < -scale; ++i)
-    r /= 10;
-  return r;
+    factor *= 10;
+  const double unscaled = v * factor;
+  if (scale >= 0 || -scale > Decimal::kMaxScale || !(std::fabs(unscaled) < 9e18)) return Variant(v);
+  return Variant(Decimal{std::llround(unscaled), -scale});
 }
 
 struct ColumnInfo {
@@ -66,6 +77,7 @@ bool IsTextColumn(unsigned type) {
 }
 
 constexpr size_t kMaxVarcharBytes = 32765;
+constexpr size_t kReadSegment = 65535;  // the most one segment call moves
 
 // The bytes a value takes as text, without copying held text.
 size_t TextSize(const Variant& v) {
@@ -136,6 +148,7 @@ class FirebirdStatement : public StatementBackend {
     Guarded([&] {
       ITransaction* tra = session_->transaction();
       buildInput(&st, tra);
+      releaseBoundBlobs();
       executed_ = true;
       if (returnsRows_) {
         cursor_ = statement_->openCursor(&st, tra, inMeta_, input_.data(), outMeta_, 0);
@@ -156,8 +169,10 @@ class FirebirdStatement : public StatementBackend {
     return Guarded([&] {
       if (cursor_->fetchNext(&st, output_.data()) != IStatus::RESULT_OK) return false;
       row.resize(columns_.size());
-      for (size_t i = 0; i < columns_.size(); ++i)
+      for (size_t i = 0; i < columns_.size(); ++i) {
+        row[i] = Variant();  // the last row's BLOB goes before the next is read
         row[i] = decode(&st, columns_[i]);
+      }
       return true;
     });
   }
@@ -181,6 +196,14 @@ class FirebirdStatement : public StatementBackend {
   }
 
  private:
+  // BLOBs are written by now and every execution binds afresh: holding
+  // them would keep a large one alive beside the next row's.
+  void releaseBoundBlobs() {
+    for (BoundValue& b : bound_) {
+      if (b.value.isBytes()) b.value = Variant();
+    }
+  }
+
   void releaseMetadata() {
     if (inMeta_ && inMeta_ != describedIn_) inMeta_->release();
     inMeta_ = nullptr;
@@ -262,17 +285,17 @@ class FirebirdStatement : public StatementBackend {
       case SQL_SHORT: {
         int16_t v;
         std::memcpy(&v, p, sizeof v);
-        return c.scale == 0 ? Variant::Integral(VarType::SmallInt, v) : Variant(Scaled(v, c.scale));
+        return c.scale == 0 ? Variant::Integral(VarType::SmallInt, v) : Scaled(v, c.scale);
       }
       case SQL_LONG: {
         int32_t v;
         std::memcpy(&v, p, sizeof v);
-        return c.scale == 0 ? Variant(v) : Variant(Scaled(v, c.scale));
+        return c.scale == 0 ? Variant(v) : Scaled(v, c.scale);
       }
       case SQL_INT64: {
         int64_t v;
         std::memcpy(&v, p, sizeof v);
-        return c.scale == 0 ? Variant(v) : Variant(Scaled(v, c.scale));
+        return Scaled(v, c.scale);
       }
       case SQL_FLOAT: {
         float v;
@@ -283,57 +306,85 @@ class FirebirdStatement : public StatementBackend {
       case SQL_D_FLOAT: {
         double v;
         std::memcpy(&v, p, sizeof v);
-        return Variant(v);
+        return c.scale == 0 ? Variant(v) : ScaledDouble(v, c.scale);
       }
       case SQL_TIMESTAMP: {
         ISC_TIMESTAMP ts;
         std::memcpy(&ts, p, sizeof ts);
-        return Variant(DateTime::FromMilliseconds(
-            (static_cast<int64_t>(ts.timestamp_date) - kEpochInFirebirdDays) * DateTime::kMsPerDay +
-            ts.timestamp_time / kFirebirdTimeUnitsPerMs));
+        return Variant(
+            DateTime::FromTicks((static_cast<int64_t>(ts.timestamp_date) - kEpochInFirebirdDays) *
+                                    DateTime::kTicksPerDay +
+                                ts.timestamp_time));
       }
       case SQL_TYPE_DATE: {
         ISC_DATE d;
         std::memcpy(&d, p, sizeof d);
-        return Variant(DateTime::FromMilliseconds((static_cast<int64_t>(d) - kEpochInFirebirdDays) *
-                                                  DateTime::kMsPerDay));
+        return Variant(DateTime::FromTicks((static_cast<int64_t>(d) - kEpochInFirebirdDays) *
+                                           DateTime::kTicksPerDay));
       }
       case SQL_TYPE_TIME: {
         ISC_TIME t;
         std::memcpy(&t, p, sizeof t);
-        return Variant(DateTime::FromMilliseconds(t / kFirebirdTimeUnitsPerMs));
+        return Variant(DateTime::FromTicks(t));
       }
       case SQL_BOOLEAN:
         return Variant(*p != 0);
       case SQL_BLOB: {
         ISC_QUAD id;
         std::memcpy(&id, p, sizeof id);
-        Bytes bytes = readBlob(st, id);
-        if (c.subType == 1) return Variant(std::string(bytes.begin(), bytes.end()));
-        return Variant::FromBytes(std::move(bytes));
+        if (c.subType == 1) return Variant(readBlob<std::string>(st, id));
+        return Variant::FromBytes(readBlob<Bytes>(st, id));
       }
       default:
         throw EDatabaseError(Format("Unsupported column type %d", static_cast<int>(c.type)));
     }
   }
 
-  Bytes readBlob(ThrowStatusWrapper* st, ISC_QUAD& id) {
+  // Read straight into a buffer of the BLOB's full length, so that a large
+  // BLOB is held once, not grown through copies.
+  template <typename Buffer>
+  Buffer readBlob(ThrowStatusWrapper* st, ISC_QUAD& id) {
     IBlob* blob = session_->attachment()->openBlob(st, session_->transaction(), &id, 0, nullptr);
-    Bytes bytes;
+    Buffer buffer;
     try {
-      unsigned char chunk[32768];
+      buffer.resize(TotalLength(st, blob));
+      size_t at = 0;
       for (;;) {
         unsigned got = 0;
-        const int r = blob->getSegment(st, sizeof chunk, chunk, &got);
+        int r;
+        if (at < buffer.size()) {
+          const auto want = static_cast<unsigned>(std::min(buffer.size() - at, kReadSegment));
+          r = blob->getSegment(st, want, buffer.data() + at, &got);
+        } else {
+          // Past the announced length (or none was given): the end, or more.
+          typename Buffer::value_type spill[8192];
+          r = blob->getSegment(st, sizeof spill, spill, &got);
+          buffer.insert(buffer.end(), spill, spill + got);
+        }
+        at += got;
         if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) break;
-        bytes.insert(bytes.end(), chunk, chunk + got);
       }
+      buffer.resize(at);
       blob->close(st);
     } catch (...) {
       blob->release();
       throw;
     }
-    return bytes;
+    return buffer;
+  }
+
+  // The length the server gives for an open BLOB; 0 when it gives none.
+  static size_t TotalLength(ThrowStatusWrapper* st, IBlob* blob) {
+    const unsigned char items[] = {isc_info_blob_total_length};
+    unsigned char answer[16] = {};
+    blob->getInfo(st, sizeof items, items, sizeof answer, answer);
+    if (answer[0] != isc_info_blob_total_length) return 0;
+    const int n = answer[1] | (answer[2] << 8);
+    if (n < 1 || n > 8) return 0;
+    uint64_t length = 0;
+    for (int i = n - 1; i >= 0; --i)
+      length = (length << 8) | answer[3 + i];
+    return static_cast<size_t>(length);
   }
 
   ISC_QUAD writeBlob(ThrowStatusWrapper* st, ITransaction* tra, std::string_view data) {
@@ -366,6 +417,8 @@ class FirebirdStatement : public StatementBackend {
               IsTextColumn(described.type) ? described.charset : kCharsetOctets, 0};
     }
     if (IsSignedIntegerType(v.type())) return {SQL_INT64, 0, 8, 0, 0};
+    // A decimal travels as its scaled whole number: exact, whatever the column.
+    if (const Decimal* d = v.decimalIf()) return {SQL_INT64, 0, 8, 0, -d->scale};
     switch (v.type()) {
       case VarType::Boolean:
         if (described.type == SQL_BOOLEAN) return {SQL_BOOLEAN, 0, 1, 0, 0};
@@ -462,7 +515,10 @@ class FirebirdStatement : public StatementBackend {
         *p = v.toBool() ? 1 : 0;
         return;
       case SQL_INT64: {
-        const int64_t n = v.type() == VarType::Boolean ? (v.toBool() ? 1 : 0) : v.toInt64();
+        const Decimal* d = v.decimalIf();
+        const int64_t n = d                              ? d->unscaled
+                          : v.type() == VarType::Boolean ? (v.toBool() ? 1 : 0)
+                                                         : v.toInt64();
         std::memcpy(p, &n, sizeof n);
         return;
       }
@@ -475,7 +531,7 @@ class FirebirdStatement : public StatementBackend {
         const DateTime t = v.toDateTime();
         ISC_TIMESTAMP ts;
         ts.timestamp_date = static_cast<ISC_DATE>(t.dayNumber() + kEpochInFirebirdDays);
-        ts.timestamp_time = static_cast<ISC_TIME>(t.msOfDay() * kFirebirdTimeUnitsPerMs);
+        ts.timestamp_time = static_cast<ISC_TIME>(t.ticksOfDay());
         std::memcpy(p, &ts, sizeof ts);
         return;
       }

@@ -1,6 +1,7 @@
 #include "support/db/FirebirdFixture.h"
 
 #include <arpa/inet.h>
+#include <firebird/Interface.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -78,7 +79,60 @@ const std::string& FirebirdTempFolder() {
   return folder.path;
 }
 
-TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name) {
+namespace {
+
+// Statements in SQL dialect 1, which the layer (dialect 3 only) cannot run:
+// straight over the client's object API.
+void ExecDialect1(const std::string& path, const std::vector<std::string>& statements,
+                  bool create) {
+  using namespace Firebird;
+  IMaster* master = fb_get_master_interface();
+  IStatus* raw = master->getStatus();
+  ThrowStatusWrapper st(raw);
+  const std::string where = std::string(kFirebirdHost) + ":" + path;
+  IAttachment* a = nullptr;
+  try {
+    if (create) {
+      const std::string sql = Format("CREATE DATABASE '%s' USER '%s' PASSWORD '%s'", where,
+                                     kFirebirdUser, kFirebirdPassword);
+      a = master->getUtilInterface()->executeCreateDatabase(&st, 0, sql.c_str(), 1, nullptr);
+    } else {
+      IXpbBuilder* dpb =
+          master->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+      dpb->insertString(&st, isc_dpb_user_name, kFirebirdUser);
+      dpb->insertString(&st, isc_dpb_password, kFirebirdPassword);
+      dpb->insertString(&st, isc_dpb_lc_ctype, "UTF8");
+      a = master->getDispatcher()->attachDatabase(&st, where.c_str(), dpb->getBufferLength(&st),
+                                                  dpb->getBuffer(&st));
+      dpb->dispose();
+    }
+    for (const std::string& sql : statements) {
+      ITransaction* t = a->startTransaction(&st, 0, nullptr);
+      a->execute(&st, t, 0, sql.c_str(), 1, nullptr, nullptr, nullptr, nullptr);
+      t->commit(&st);
+    }
+    a->detach(&st);
+  } catch (const FbException& e) {
+    char text[512];
+    master->getUtilInterface()->formatStatus(text, sizeof text, e.getStatus());
+    if (a) a->release();
+    raw->dispose();
+    throw std::runtime_error(std::string("Dialect 1 script failed: ") + text);
+  }
+  raw->dispose();
+}
+
+}  // namespace
+
+TempFirebirdDatabase TempFirebirdDatabase::Dialect1(const std::string& name) {
+  return TempFirebirdDatabase(name, 1);
+}
+
+TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name)
+    : TempFirebirdDatabase(name, 3) {}
+
+TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name, int dialect)
+    : dialect_(dialect) {
   static std::atomic<int> counter{0};
   path_ = FirebirdTempFolder() + "/" + name + "-" + std::to_string(::getpid()) + "-" +
           std::to_string(++counter) + ".fdb";
@@ -87,7 +141,11 @@ TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name) {
         "No Firebird server answers on 127.0.0.1:3050; run scripts/setup.sh to install and start "
         "it");
   }
-  db::CreateFirebirdDatabase(TestConnectionParams(path_));
+  if (dialect_ == 1) {
+    ExecDialect1(path_, {}, true);
+  } else {
+    db::CreateFirebirdDatabase(TestConnectionParams(path_));
+  }
 }
 
 TempFirebirdDatabase::~TempFirebirdDatabase() {
@@ -104,6 +162,10 @@ std::unique_ptr<db::Connection> TempFirebirdDatabase::connect() const {
 }
 
 void TempFirebirdDatabase::execScript(const std::string& script) const {
+  if (dialect_ == 1) {
+    ExecDialect1(path_, SplitScript(script), false);
+    return;
+  }
   auto c = connect();
   ExecScript(*c, script);
 }

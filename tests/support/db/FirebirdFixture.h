@@ -27,6 +27,9 @@ class TempFirebirdDatabase {
   // Creates the file through the server. Throws std::runtime_error with a
   // clear message when no server answers on 127.0.0.1:3050.
   explicit TempFirebirdDatabase(const std::string& name = "test");
+  // A database of the older SQL dialect 1, where NUMERIC(15,2) is a double
+  // with a scale.
+  static TempFirebirdDatabase Dialect1(const std::string& name);
   ~TempFirebirdDatabase();
   TempFirebirdDatabase(const TempFirebirdDatabase&) = delete;
   TempFirebirdDatabase& operator=(const TempFirebirdDatabase&) = delete;
@@ -36,11 +39,13 @@ class TempFirebirdDatabase {
   // SYSDBA, client code page UTF8.
   std::unique_ptr<db::Connection> connect() const;
   // Runs a script of statements ended by ";" (SET TERM changes the end
-  // mark), each committed.
+  // mark), each committed, in the database's own dialect.
   void execScript(const std::string& script) const;
 
  private:
+  TempFirebirdDatabase(const std::string& name, int dialect);
   std::string path_;
+  int dialect_ = 3;
 };
 
 // Runs a script on an open connection (same rules as execScript).
