@@ -218,10 +218,17 @@ const std::map<std::string, std::string>& SourceTables() {
   return tables;
 }
 
-class SourceStatements : public ::testing::TestWithParam<VaultEdition> {
+// A test for each edition, with the deployment's statements.
+class EditionTest : public ::testing::TestWithParam<VaultEdition> {
  protected:
   void SetUp() override { LoadDeploymentStatements(); }
 };
+
+std::string EditionName(const ::testing::TestParamInfo<VaultEdition>& info) {
+  return ::testing::PrintToString(info.param);
+}
+
+class SourceStatements : public EditionTest {};
 
 // No join or filter of a source statement loses a row: the statements that
 // read a table together read each of its rows, the edge rows included
@@ -241,15 +248,9 @@ TEST_P(SourceStatements, ReadEveryRowOfTheirTables) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, SourceStatements,
-                         ::testing::Values(VaultEdition::Solo, VaultEdition::Outpost),
-                         [](const ::testing::TestParamInfo<VaultEdition>& info) {
-                           return ::testing::PrintToString(info.param);
-                         });
+                         ::testing::Values(VaultEdition::Solo, VaultEdition::Outpost), EditionName);
 
-class IdentityInserts : public ::testing::TestWithParam<VaultEdition> {
- protected:
-  void SetUp() override { LoadDeploymentStatements(); }
-};
+class IdentityInserts : public EditionTest {};
 
 // A user, a group (only five parameters set) and a membership, as written
 // for users that come from the identity service.
@@ -319,10 +320,7 @@ TEST_P(IdentityInserts, PutUsersGroupsAndMembershipsInTheirTables) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Destinations, IdentityInserts,
-                         ::testing::Values(VaultEdition::Solo, VaultEdition::Server),
-                         [](const ::testing::TestParamInfo<VaultEdition>& info) {
-                           return ::testing::PrintToString(info.param);
-                         });
+                         ::testing::Values(VaultEdition::Solo, VaultEdition::Server), EditionName);
 
 }  // namespace
 }  // namespace movrano::testing
