@@ -35,12 +35,13 @@ using Skipped = std::vector<fs::path>;
 
 // A folder's times are set once its content is in place, since every entry
 // written into it changes them. A folder whose times cannot be set still
-// holds its copy, so that is no reason to report it.
+// holds its copy, so that is no reason to report it. Both are followed
+// through links, as the copy follows them into the folders.
 void TakeOverTimes(const fs::path& from, const fs::path& to) {
   struct stat st;
-  if (::lstat(from.c_str(), &st) != 0) return;
+  if (::stat(from.c_str(), &st) != 0) return;
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  ::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  ::utimensat(AT_FDCWD, to.c_str(), times, 0);
 }
 
 void CopyTree(const fs::path& from, const fs::path& to, Skipped& skipped);
