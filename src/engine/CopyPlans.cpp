@@ -3,6 +3,9 @@
 // and the hand-off to the part catalog migration.
 #include "engine/CopyPlans.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "catalog/PCLMigrationManager.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/DirectoryCopy.h"
@@ -48,6 +51,13 @@ std::vector<TCopyStep> Plan(const TCopyStep& stateChange, const std::vector<TCop
   plan.insert(plan.end(), kNamingSteps.begin(), kNamingSteps.end());
   plan.insert(plan.end(), own.begin(), own.end());
   return plan;
+}
+
+// The file system decides, through links; texts that differ only in case
+// name two folders here. A folder that does not exist is no other's.
+bool SameFolder(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
 }
 
 std::string WithoutTrailingDelimiter(const std::string& folder) {
@@ -168,7 +178,7 @@ void TVaultMigrationManager::MigratePartCatalog() {
 void TVaultMigrationManager::CopyFileStorage() {
   const std::string source = WithoutTrailingDelimiter(FSourceFileStoragePath);
   const std::string dest = WithoutTrailingDelimiter(FDestFileStoragePath);
-  if (SameText(source, dest)) return;
+  if (SameFolder(source, dest)) return;
   WriteLogFmt("Start FileStorage copying from %s to %s", FSourceFileStoragePath,
               FDestFileStoragePath);
   CopyDirectory(source, dest);

@@ -6,11 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/Exceptions.h"
 
@@ -18,102 +17,183 @@ namespace movrano {
 
 namespace {
 
-// A temporary file in the target's folder, removed unless committed.
-class TempFile {
+namespace fs = std::filesystem;
+
+// A file descriptor, closed with its owner.
+class Descriptor {
  public:
-  explicit TempFile(const std::filesystem::path& target) {
-    static std::atomic<unsigned> counter{0};
-    const auto folder =
-        target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = folder / ("." + target.filename().string() + ".part" + std::to_string(::getpid()) +
-                        "-" + std::to_string(counter++));
-      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0 || errno != EEXIST) break;
-    }
-    if (fd_ < 0) throw MakeOSError(errno);
-  }
-  ~TempFile() {
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
-    if (!committed_) ::unlink(path_.c_str());
   }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
 
-  void write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw MakeOSError(errno);
-      }
-      bytes.remove_prefix(static_cast<size_t>(n));
-    }
-  }
-
-  // Puts the file in place with `mode`, or else the permissions of the file
-  // it replaces.
-  void commit(const std::filesystem::path& target, std::optional<mode_t> mode = std::nullopt) {
-    struct stat old;
-    if (!mode && ::stat(target.c_str(), &old) == 0) mode = old.st_mode;
-    if (mode) ::fchmod(fd_, *mode & 07777);
-    if (::fsync(fd_) != 0 || ::close(std::exchange(fd_, -1)) != 0) throw MakeOSError(errno);
-    if (::rename(path_.c_str(), target.c_str()) != 0) throw MakeOSError(errno);
-    committed_ = true;
-  }
-
- private:
-  std::filesystem::path path_;
-  int fd_ = -1;
-  bool committed_ = false;
-};
-
-// A file opened for reading, closed with its owner.
-class ReadFile {
- public:
-  explicit ReadFile(const std::filesystem::path& file)
-      : fd_(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) throw MakeOSError(errno);
-  }
-  ~ReadFile() { ::close(fd_); }
-  mode_t mode() const {
-    struct stat st;
-    return ::fstat(fd_, &st) == 0 ? st.st_mode : 0644;
-  }
-  ReadFile(const ReadFile&) = delete;
-  ReadFile& operator=(const ReadFile&) = delete;
-
-  // Hands the file to `sink` in pieces.
-  void each(const std::function<void(std::string_view)>& sink) {
-    char buffer[1 << 16];
-    for (;;) {
-      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-      if (n == 0) return;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw MakeOSError(errno);
-      }
-      sink(std::string_view(buffer, static_cast<size_t>(n)));
-    }
+  int get() const { return fd_; }
+  // Closes now, where a failure still counts (a delayed write error).
+  void close() {
+    if (::close(std::exchange(fd_, -1)) != 0) throw MakeOSError(errno);
   }
 
  private:
   int fd_;
 };
 
+fs::path FolderOf(const fs::path& file) {
+  return file.parent_path().empty() ? fs::path(".") : file.parent_path();
+}
+
+// A temporary file in the target's folder, removed unless it took the
+// target's place. Its name is short whatever the target's, so a file whose
+// name is as long as the file system allows can still be replaced.
+class TempFile {
+ public:
+  TempFile(const fs::path& target, mode_t mode) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = FolderOf(target) / (".movrano-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(counter++) + ".part");
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (fd >= 0) {
+        fd_.emplace(fd);
+        return;
+      }
+      if (errno != EEXIST) break;
+    }
+    throw MakeOSError(errno);
+  }
+  ~TempFile() {
+    fd_.reset();
+    if (!committed_) ::unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+
+  int fd() const { return fd_->get(); }
+  void close() { fd_->close(); }
+
+  void commit(const fs::path& target) {
+    if (::rename(path_.c_str(), target.c_str()) != 0) throw MakeOSError(errno);
+    committed_ = true;
+  }
+
+ private:
+  fs::path path_;
+  std::optional<Descriptor> fd_;
+  bool committed_ = false;
+};
+
+// A file this call created under its final name: removed again unless kept.
+class NewFile {
+ public:
+  NewFile(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~NewFile() {
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  int fd() const { return fd_.get(); }
+  void keep() {
+    fd_.close();
+    kept_ = true;
+  }
+
+ private:
+  fs::path path_;
+  Descriptor fd_;
+  bool kept_ = false;
+};
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw MakeOSError(errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+// Errors that only say the kernel cannot copy between these two files.
+bool KernelCopyUnsupported(int error) {
+  return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+         error == EBADF;
+}
+
+// Copies from the current offset of `in` to that of `out`: in the kernel
+// where it can, else through a buffer.
+void CopyContents(int in, int out) {
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
+    if (n == 0) return;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (KernelCopyUnsupported(errno)) break;
+    throw MakeOSError(errno);
+  }
+  std::vector<char> buffer(size_t{1} << 20);
+  for (;;) {
+    const ssize_t n = ::read(in, buffer.data(), buffer.size());
+    if (n == 0) return;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw MakeOSError(errno);
+    }
+    WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)));
+  }
+}
+
+// The source's permissions and times on the copy, and its bytes on their
+// way to disk: the writing starts now, so the one sync at the end of a
+// large copy waits for little.
+void TakeOver(int fd, const struct stat& source) {
+  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  const struct timespec times[2] = {source.st_atim, source.st_mtim};
+  if (::fchmod(fd, source.st_mode & 07777) != 0 || ::futimens(fd, times) != 0) {
+    throw MakeOSError(errno);
+  }
+}
+
 }  // namespace
 
-void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
-  TempFile temp(file);
-  temp.write(bytes);
+void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
+  TempFile temp(file, 0666);
+  WriteAll(temp.fd(), bytes);
+  struct stat old;
+  if (::stat(file.c_str(), &old) == 0) ::fchmod(temp.fd(), old.st_mode & 07777);
+  if (::fsync(temp.fd()) != 0) throw MakeOSError(errno);
+  temp.close();
   temp.commit(file);
 }
 
-void ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source) {
-  ReadFile in(source);
-  TempFile temp(file);
-  in.each([&](std::string_view piece) { temp.write(piece); });
-  temp.commit(file, in.mode());
+void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
+  const Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) throw MakeOSError(errno);
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) throw MakeOSError(errno);
+
+  // A new name needs no temporary file: nothing is there to protect.
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    NewFile out(file, fd);
+    CopyContents(in.get(), out.fd());
+    TakeOver(out.fd(), st);
+    out.keep();
+    return;
+  }
+  if (errno != EEXIST) throw MakeOSError(errno);
+  TempFile temp(file, 0600);
+  CopyContents(in.get(), temp.fd());
+  TakeOver(temp.fd(), st);
+  temp.close();
+  temp.commit(file);
+}
+
+void SyncFileSystem(const fs::path& path) {
+  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0 || ::syncfs(fd.get()) != 0) throw MakeOSError(errno);
 }
 
 }  // namespace movrano

@@ -1,17 +1,26 @@
 #pragma once
-// Whole-file writes that never leave a half-written file behind: the bytes
-// go to a temporary file beside the target, which then replaces it.
+// Whole-file writes that never let a half-written file take the place of
+// a good one: new bytes for an existing file go to a short-named temporary
+// file beside it, which then replaces it.
 #include <filesystem>
 #include <string_view>
 
 namespace movrano {
 
-// Replaces (or creates) the file with the bytes; an existing file keeps its
-// permissions. Raises EOSError when the file cannot be written; the old
-// contents then stay as they were.
+// Replaces (or creates) the file with the bytes, synced to disk; an
+// existing file keeps its permissions. Raises EOSError when the file
+// cannot be written; the old contents then stay as they were.
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
-// The same for a copy of another file's contents and permissions.
+// Copies another file's contents, permissions and times into `file`. A new
+// file is written under its own name and removed again when the copy
+// fails; an existing one is replaced only by a complete copy. Not synced:
+// a caller that copies many files syncs once with SyncFileSystem. Raises
+// EOSError.
 void ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source);
+
+// Writes everything cached for the file system that holds `path` to disk.
+// Raises EOSError.
+void SyncFileSystem(const std::filesystem::path& path);
 
 }  // namespace movrano

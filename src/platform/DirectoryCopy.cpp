@@ -1,5 +1,8 @@
 #include "platform/DirectoryCopy.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <system_error>
 
 #include "platform/AtomicFile.h"
@@ -30,6 +33,17 @@ bool InsideSource(const fs::path& source, const fs::path& destination) {
 
 using Skipped = std::vector<fs::path>;
 
+// A folder's times are set once its content is in place, since every entry
+// written into it changes them. A folder whose times cannot be set still
+// holds its copy, so that is no reason to report it. Both are followed
+// through links, as the copy follows them into the folders.
+void TakeOverTimes(const fs::path& from, const fs::path& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) != 0) return;
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ::utimensat(AT_FDCWD, to.c_str(), times, 0);
+}
+
 void CopyTree(const fs::path& from, const fs::path& to, Skipped& skipped);
 
 void CopyEntry(const fs::directory_entry& entry, const fs::path& target, Skipped& skipped) {
@@ -48,6 +62,7 @@ void CopyEntry(const fs::directory_entry& entry, const fs::path& target, Skipped
     fs::create_directory(target, ec);
     if (fs::is_directory(target, ec)) {
       CopyTree(entry.path(), target, skipped);
+      TakeOverTimes(entry.path(), target);
     } else {
       skipped.push_back(entry.path());
     }
@@ -95,6 +110,10 @@ std::vector<fs::path> CopyDirectory(const fs::path& source, const fs::path& dest
 
   Skipped skipped;
   CopyTree(source, destination, skipped);
+  TakeOverTimes(source, destination);
+  // Files are not synced one by one: one sync of the file system makes the
+  // whole copy durable at a fraction of the cost.
+  SyncFileSystem(destination);
   return skipped;
 }
 

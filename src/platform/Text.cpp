@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 #include "platform/Exceptions.h"
 
 namespace movrano {
@@ -222,6 +224,49 @@ std::string Windows1252ToUtf8(std::string_view s) {
   return out;
 }
 
+std::string ReplaceInvalidUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    // The sequence's length and the range its second byte must fall in
+    // (which rules out overlong forms, surrogates and code points above
+    // U+10FFFF).
+    size_t len = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    }
+    size_t valid = len == 0 ? 0 : 1;
+    while (valid < len && i + valid < s.size()) {
+      const auto cc = static_cast<unsigned char>(s[i + valid]);
+      if (valid == 1 ? (cc < low || cc > high) : (cc & 0xC0) != 0x80) break;
+      ++valid;
+    }
+    if (len != 0 && valid == len) {
+      out.append(s.substr(i, len));
+      i += len;
+    } else {
+      AppendUtf8(out, 0xFFFD);
+      i += std::max<size_t>(valid, 1);
+    }
+  }
+  return out;
+}
+
 std::string DecodeUnmarkedBytes(std::string_view bytes) {
   return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
@@ -238,7 +283,7 @@ std::string DecodeTextFileBytes(std::string_view bytes) {
     return Utf16ToUtf8(w);
   }
   if (bytes.size() >= 3 && u(0) == 0xEF && u(1) == 0xBB && u(2) == 0xBF) {
-    return std::string(bytes.substr(3));
+    return ReplaceInvalidUtf8(bytes.substr(3));
   }
   return DecodeUnmarkedBytes(bytes);
 }

@@ -55,13 +55,17 @@ bool IsValidUtf8(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Windows1252ToUtf8(std::string_view s);
+// UTF-8 with each ill-formed sequence (its longest valid start, else one
+// byte) replaced by U+FFFD.
+std::string ReplaceInvalidUtf8(std::string_view s);
 
 // Bytes of a file without a byte-order mark: UTF-8 when valid, else
 // Windows-1252.
 std::string DecodeUnmarkedBytes(std::string_view bytes);
 
 // Decodes a whole file's bytes: a byte-order mark selects UTF-16 LE,
-// UTF-16 BE or UTF-8 (the mark removed); otherwise DecodeUnmarkedBytes.
+// UTF-16 BE or UTF-8 (the mark removed; invalid bytes become U+FFFD);
+// otherwise DecodeUnmarkedBytes.
 std::string DecodeTextFileBytes(std::string_view bytes);
 
 }  // namespace movrano

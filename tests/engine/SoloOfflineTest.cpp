@@ -2,13 +2,18 @@
 // through the worker, on real vaults.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <set>
 
 #include "db/Query.h"
 #include "engine/EngineHarness.h"
 #include "services/IDS.h"
 #include "support/db/FirebirdFixture.h"
+#include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 
@@ -52,18 +57,20 @@ std::set<std::string> FilesBelow(const fs::path& root) {
   return files;
 }
 
+RunRequest OfflineRequest(const SampleVault& source, const SampleVault& dest) {
+  RunRequest r;
+  r.mode = TMigrationMode::mmSVSToTVSOffline;
+  r.sourceDatabaseFile = source.databaseFile();
+  r.sourceStoragePath = source.fileStorageFolder();
+  r.destVaultPath = dest.vaultFolder();
+  return r;
+}
+
 class SoloOffline : public ::testing::Test {
  protected:
   void SetUp() override { RegisterIDSTypes(); }
 
-  RunRequest request() const {
-    RunRequest r;
-    r.mode = TMigrationMode::mmSVSToTVSOffline;
-    r.sourceDatabaseFile = source_.databaseFile();
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = dest_.vaultFolder();
-    return r;
-  }
+  RunRequest request() const { return OfflineRequest(source_, dest_); }
 
   DatabaseRows destTables() { return DumpTables(*dest_.connect()); }
 
@@ -164,6 +171,166 @@ TEST_F(SoloOffline, ACancellationAtAProgressReportRollsBackEverything) {
   EXPECT_EQ(run.events.back(), "idle");
   EXPECT_EQ(destTables(), before);
   EXPECT_FALSE(FilesBelow(dest_.fileStorageFolder()).empty());
+}
+
+TEST_F(SoloOffline, CopiesAStoreWhoseNameDiffersOnlyInCase) {
+  // The source's files in a sibling of the destination store whose name
+  // differs from it only in case: another folder.
+  const fs::path store = fs::path(dest_.fileStorageFolder()).parent_path();
+  fs::path sibling = store.parent_path() / store.filename().string();
+  std::string name = sibling.filename().string();
+  for (char& c : name)
+    c = std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c);
+  sibling.replace_filename(name);
+  fs::copy(source_.fileStorageFolder(), sibling, fs::copy_options::recursive);
+  RunRequest r = request();
+  r.sourceStoragePath = sibling.string() + "/";
+
+  const RunResult run = RunMigration(r);
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_NE(run.lineStartingWith("Start FileStorage copying from " + r.sourceStoragePath + " to "),
+            "");
+  EXPECT_EQ(FilesBelow(dest_.fileStorageFolder()), FilesBelow(sibling));
+}
+
+TEST_F(SoloOffline, LeavesTheStoreAloneWhenTheSourceIsTheSameFolderThroughALink) {
+  const fs::path store = fs::path(dest_.fileStorageFolder()).parent_path();
+  const fs::path link = store.parent_path() / "StoreLink";
+  fs::create_directory_symlink(store, link);
+  RunRequest r = request();
+  r.sourceStoragePath = link.string() + "/";
+
+  const RunResult run = RunMigration(r);
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.lineStartingWith("Start FileStorage copying"), "");
+  EXPECT_EQ(run.lineStartingWith("File storage copying finished"), "");
+}
+
+// What a file store entry is, as far as a copy must keep it.
+struct StoreEntry {
+  fs::file_type type;
+  std::string contents;          // a file's bytes, a link's target
+  std::optional<int64_t> mtime;  // nanoseconds; files and folders
+  friend bool operator==(const StoreEntry&, const StoreEntry&) = default;
+};
+
+void PrintTo(const StoreEntry& e, std::ostream* out) {
+  *out << "{type " << static_cast<int>(e.type) << ", " << e.contents.size() << " bytes, mtime "
+       << (e.mtime ? std::to_string(*e.mtime) : "-") << "}";
+}
+
+// Every entry below the root (the root itself as ".").
+std::map<std::string, StoreEntry> StoreTree(const fs::path& root) {
+  auto entry = [](const fs::path& p) {
+    StoreEntry e{fs::symlink_status(p).type(), "", std::nullopt};
+    if (e.type == fs::file_type::symlink) {
+      e.contents = fs::read_symlink(p).string();
+    } else {
+      e.mtime = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                    fs::last_write_time(p).time_since_epoch())
+                    .count();
+      if (e.type == fs::file_type::regular) e.contents = ReadFileBytes(p);
+    }
+    return e;
+  };
+  std::map<std::string, StoreEntry> tree{{".", entry(root)}};
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    tree[fs::relative(e.path(), root).string()] = entry(e.path());
+  return tree;
+}
+
+std::string ServerText(db::Connection& connection, const std::string& sql) {
+  db::Query q(connection);
+  q.setSql(sql);
+  q.open();
+  return q.eof() ? "<no row>" : q.field(0).isNull() ? "<NULL>" : q.field(0).asString();
+}
+
+// A Solo Vault holding what a migration most easily loses: long file
+// names, self-parented folders and the folders below them, decimals at
+// the limits of their type, times to the 1/10000 s, texts of blanks only.
+class SoloOfflineAtTheEdges : public ::testing::Test {
+ protected:
+  void SetUp() override { RegisterIDSTypes(); }
+
+  TestPlatform platform_;
+  DeployedStatements statements_;
+  SampleVault source_{VaultEdition::Solo, SampleWithEdges()};
+  SampleVault dest_{VaultEdition::Server, FreshInstall()};
+};
+
+TEST_F(SoloOfflineAtTheEdges, EveryRowValueAndFileArrivesAsItWas) {
+  const auto sourceTree = StoreTree(source_.fileStorageFolder());
+  const RunResult run = RunMigration(OfflineRequest(source_, dest_));
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(run.lines.back(), "Migration succesfully finished");
+
+  auto src = source_.connect();
+  auto dst = dest_.connect();
+  for (const auto& table : SoloPlanTables()) {
+    SCOPED_TRACE(table);
+    const TableRows expected = AsCopied(DumpTableAsServerText(*src, table));
+    const TableRows copied = DumpTableAsServerText(*dst, table);
+    ASSERT_EQ(copied.columns, expected.columns);
+    ASSERT_EQ(copied.rows.size(), expected.rows.size());
+    for (size_t r = 0; r < expected.rows.size(); ++r) {
+      for (size_t c = 0; c < expected.columns.size(); ++c) {
+        EXPECT_EQ(copied.rows[r][c], expected.rows[r][c])
+            << "row " << r << " (" << expected.rows[r][0].value_or("NULL") << "), column "
+            << expected.columns[c];
+      }
+    }
+  }
+
+  // The edge values themselves, as the destination database writes them.
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"select PARENTFOLDERGUID from TLU_FOLDER where GUID = "
+       "'{01020101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "{01020101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}"},
+      {"select HRID from TLU_FOLDER where GUID = '{010200FF-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "Detached/Old/Older"},
+      {"select PARENTDATAFOLDERGUID from TLU_DATAFOLDER where GUID = "
+       "'{01050101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "{01050101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}"},
+      {"select RELATIVEPATH from TLU_DATAFOLDER where GUID = "
+       "'{01050100-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "Detached/Old"},
+      {"select DESCRIPTION from TLU_FOLDER where GUID = '{01020101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "   "},
+      {"select PARAMETERVALUE from TLU_FOLDERPARAMETER where GUID = "
+       "'{01030101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       " \n\t "},
+      {"select LINKKIND from TLU_ITEMREVISIONLINK where GUID = "
+       "'{010B0103-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       " "},
+      {"select cast(QUANTITY as varchar(30)) from TLU_ITEMREVISIONLINK where GUID = "
+       "'{010B0101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "12345678901234.5678"},
+      {"select cast(QUANTITY as varchar(30)) from TLU_ITEMREVISIONLINK where GUID = "
+       "'{010B0102-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "-0.0001"},
+      {"select cast(QUANTITY as varchar(30)) from TLU_ITEMREVISIONLINK where GUID = "
+       "'{010B0103-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "99999999999999.9999"},
+      {"select cast(CREATEDAT as varchar(30)) from TLU_FOLDER where GUID = "
+       "'{01020101-3C5E-4A7B-9D1F-2E4A6C8B0D1F}'",
+       "2023-03-14 15:09:26.1234"},
+  };
+  for (const auto& [sql, value] : values) {
+    EXPECT_EQ(ServerText(*dst, sql), value) << sql;
+  }
+
+  // The file store: every entry with its bytes and times, the long names
+  // included.
+  const auto copiedTree = StoreTree(dest_.fileStorageFolder());
+  for (const auto& name : EdgeFileNames()) {
+    EXPECT_TRUE(sourceTree.contains(name)) << name;
+  }
+  for (const auto& [path, entry] : sourceTree) {
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(copiedTree.contains(path));
+    EXPECT_EQ(copiedTree.at(path), entry);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "statements/StatementFile.h"
+#include "statements/TempFolder.h"
 
 namespace movrano {
 
@@ -116,6 +117,42 @@ TEST(StatementFileParse, FileTextsAndTheStatementsTheyYield) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(ParseStatements(c.text, "Plain.sql"), c.statements) << c.what;
+}
+
+struct DecodeCase {
+  const char* what;
+  std::string bytes;
+  std::string text;
+};
+
+// A file marked as UTF-8 is UTF-8 throughout: each ill-formed sequence
+// (its longest valid start, else one byte) becomes U+FFFD, which the
+// server takes, instead of reaching it as raw bytes.
+TEST(StatementFileText, InvalidBytesOfAUtf8MarkedFileBecomeReplacementCharacters) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string fffd = "\xEF\xBF\xBD";
+  const DecodeCase cases[] = {
+      {"valid text stays",
+       "'Gr\xC3\xBC\xC3\x9F"
+       "e \xE6\x9D\xB1 \xF0\x9F\x93\x90'",
+       "'Gr\xC3\xBC\xC3\x9F"
+       "e \xE6\x9D\xB1 \xF0\x9F\x93\x90'"},
+      {"a Windows-1252 byte", "'caf\xE9'", "'caf" + fffd + "'"},
+      {"a lone continuation byte", "a\x80z", "a" + fffd + "z"},
+      {"a byte that never starts a sequence", "a\xFFz", "a" + fffd + "z"},
+      {"a cut sequence is one character", "a\xE2\x82z", "a" + fffd + "z"},
+      {"a cut sequence at the end", "a\xF0\x9F\x93", "a" + fffd},
+      {"an overlong form", "\xC0\xAF", fffd + fffd},
+      {"a surrogate", "\xED\xA0\x80", fffd + fffd + fffd},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
+  };
+  testing::TempFolder dir;
+  for (const auto& c : cases) {
+    const auto file = dir.write("marked.sql", bom + "--$ q\n" + c.bytes);
+    EXPECT_EQ(ReadStatementFileText(file), "--$ q\n" + c.text) << c.what;
+  }
+  // Without a mark such bytes still select Windows-1252.
+  EXPECT_EQ(ReadStatementFileText(dir.write("plain.sql", "'caf\xE9'")), "'caf\xC3\xA9'");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/vaults/SampleVault.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -44,6 +45,21 @@ void OpenToServer(const fs::path& root, const fs::path& folder) {
   fs::permissions(folder, fs::perms::all);
 }
 
+// The long-named files, an empty folder, and times in the past (to the
+// nanosecond) on all of them, folders last.
+void AddEdgeFiles(const fs::path& store) {
+  const fs::file_time_type past = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400) +
+                                  std::chrono::nanoseconds(123456789);
+  fs::create_directories(store / "Documents/Empty");
+  for (const auto& name : EdgeFileNames()) {
+    WriteText(store / name, "Edge file " + name.substr(name.size() - 8));
+    fs::last_write_time(store / name, past);
+  }
+  for (const char* folder : {"Documents/Empty", "Documents/Archive/2019", "Documents/Archive"}) {
+    fs::last_write_time(store / folder, past - std::chrono::hours(1));
+  }
+}
+
 }  // namespace
 
 SampleVault::RootFolder::RootFolder() {
@@ -81,6 +97,7 @@ SampleVault::SampleVault(VaultEdition edition, VaultOptions options)
     fs::copy(VaultDataFolder() / recipe.fileStore, layout_.fileStorage,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   }
+  if (options.edges) AddEdgeFiles(layout_.fileStorage);
   WriteText(layout_.configFile, ConfigText(edition, layout_));
 }
 

@@ -42,14 +42,10 @@ void PrintCell(const Cell& cell, std::ostream& out) {
   out << '"';
 }
 
-}  // namespace
-
-TableRows DumpTable(db::Connection& connection, const std::string& table) {
-  db::Query q(connection);
-  q.setSql("SELECT * FROM \"" + table + "\"");
-  q.open();
+// The query's rows, sorted, under the columns and types of `defs`.
+TableRows ReadRows(db::Query& q, const std::vector<db::FieldDef>& defs) {
   TableRows result;
-  for (const auto& def : q.fieldDefs()) {
+  for (const auto& def : defs) {
     result.columns.push_back(def.name);
     result.types.push_back(def.type);
   }
@@ -61,6 +57,33 @@ TableRows DumpTable(db::Connection& connection, const std::string& table) {
   }
   std::sort(result.rows.begin(), result.rows.end());
   return result;
+}
+
+}  // namespace
+
+TableRows DumpTable(db::Connection& connection, const std::string& table) {
+  db::Query q(connection);
+  q.setSql("SELECT * FROM \"" + table + "\"");
+  q.open();
+  return ReadRows(q, q.fieldDefs());
+}
+
+TableRows DumpTableAsServerText(db::Connection& connection, const std::string& table) {
+  db::Query shape(connection);
+  shape.setSql("SELECT * FROM \"" + table + "\" WHERE 1 = 0");
+  shape.open();
+  std::string select;
+  for (const auto& def : shape.fieldDefs()) {
+    const std::string column = "\"" + def.name + "\"";
+    select += select.empty() ? "" : ", ";
+    select += def.isBlob() || db::IsTextType(def.type)
+                  ? column
+                  : "CAST(" + column + " AS VARCHAR(64)) AS " + column;
+  }
+  db::Query q(connection);
+  q.setSql("SELECT " + select + " FROM \"" + table + "\"");
+  q.open();
+  return ReadRows(q, shape.fieldDefs());
 }
 
 DatabaseRows DumpTables(db::Connection& connection) {

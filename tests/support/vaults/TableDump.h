@@ -33,6 +33,12 @@ struct TableRows {
 using DatabaseRows = std::map<std::string, TableRows>;
 
 TableRows DumpTable(db::Connection& connection, const std::string& table);
+// The same rows with every column that is neither text nor BLOB turned
+// into text by the database itself (numbers to their last decimal, times
+// to the 1/10000 s), so that no client-side conversion can hide a changed
+// value.
+TableRows DumpTableAsServerText(db::Connection& connection, const std::string& table);
+
 // Every user table of the database.
 DatabaseRows DumpTables(db::Connection& connection);
 DatabaseRows DumpTables(db::Connection& connection, const std::vector<std::string>& tables);

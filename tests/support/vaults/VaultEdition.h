@@ -35,6 +35,9 @@ struct VaultOptions {
   VersionTables versions = VersionTables::Current;
   PartCatalog partCatalog = PartCatalog::Empty;
   std::string vaultVersion;  // replaces the edition's vault version text when not empty
+  // With the sample: rows at the edges of what a vault holds (seed/sample-edges.sql) and, in
+  // the file store, files whose names are as long as the file system allows (EdgeFileNames()).
+  bool edges = false;
 };
 
 // The two usual choices: a freshly installed destination, a sample source.
@@ -44,6 +47,18 @@ inline VaultOptions FreshInstall(PartCatalog catalog = PartCatalog::Empty) {
 inline VaultOptions SampleContent(PartCatalog catalog = PartCatalog::Empty) {
   return {VaultContent::Sample, VersionTables::Current, catalog, ""};
 }
+
+// A sample source with the edge rows and files.
+inline VaultOptions SampleWithEdges() {
+  VaultOptions o = SampleContent();
+  o.edges = true;
+  return o;
+}
+
+// The file store's long-named files of a sample with edges, relative to
+// its root: 255 bytes of ASCII, of two-byte and of four-byte UTF-8
+// characters, and a 236-byte name in a nested folder.
+const std::vector<std::string>& EdgeFileNames();
 
 // The vault version text each edition's installer writes into TBL_VERSION.
 std::string DefaultVaultVersion(VaultEdition edition);

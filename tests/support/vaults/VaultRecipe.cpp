@@ -72,6 +72,22 @@ const std::vector<std::string>& SampleUserGuids() {
   return guids;
 }
 
+const std::vector<std::string>& EdgeFileNames() {
+  auto repeat = [](const std::string& unit, size_t times) {
+    std::string s;
+    for (size_t i = 0; i < times; ++i)
+      s += unit;
+    return s;
+  };
+  static const std::vector<std::string> names = {
+      "Documents/" + repeat("Datenblatt-", 22) + "Rev-A-fin.pdf",  // 255 bytes
+      "Documents/" + repeat("\xc3\xbc", 125) + "a.pdf",            // 255 bytes, 2-byte characters
+      "Documents/" + repeat("\xf0\x9f\x93\x90", 63) + "a.b",       // 255 bytes, 4-byte characters
+      "Documents/Archive/2019/" + repeat("x", 232) + ".zip",       // 236 bytes
+  };
+  return names;
+}
+
 VaultRecipe RecipeFor(VaultEdition edition, const VaultOptions& options) {
   if (edition != VaultEdition::Server && options.partCatalog == PartCatalog::Filled) {
     throw std::invalid_argument("Only a server vault has a part catalog");
@@ -79,6 +95,12 @@ VaultRecipe RecipeFor(VaultEdition edition, const VaultOptions& options) {
   VaultRecipe r = edition == VaultEdition::Outpost ? OutpostRecipe(options)
                   : edition == VaultEdition::Solo  ? SoloRecipe(options)
                                                    : ServerRecipe(options);
+  if (options.edges) {
+    if (options.content != VaultContent::Sample || edition == VaultEdition::Server) {
+      throw std::invalid_argument("Only a sample source has the edge rows");
+    }
+    r.rowScripts.push_back("seed/sample-edges.sql");
+  }
   AddVersionShape(options.versions, r.rowScripts);
   if (options.content == VaultContent::Sample) r.fileStore = "filestore/sample";
   return r;
