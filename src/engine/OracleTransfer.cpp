@@ -124,7 +124,8 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
 
 // The table's name as the schema holds it: a quoted name must match
 // Oracle's letter case exactly.
-std::string SchemaTableName(const std::string& table, const std::vector<std::string>& schemaTables) {
+std::string SchemaTableName(const std::string& table,
+                            const std::vector<std::string>& schemaTables) {
   for (const std::string& name : schemaTables) {
     if (name == table) return name;
   }

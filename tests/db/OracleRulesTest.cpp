@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "db/OracleBlocks.h"
 #include "db/Query.h"
 #include "db/oracle/OracleDriver.h"
 #include "support/platform/TempDir.h"
@@ -14,25 +15,6 @@ namespace {
 
 using testing::TempDir;
 
-std::string Block(const std::string& status, const std::string& order, const std::string& verb) {
-  return "BEGIN\r\n"
-         "  FOR c IN\r\n"
-         "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-         "   FROM user_constraints c, user_tables t\r\n"
-         "   WHERE c.table_name = t.table_name\r\n"
-         "   AND c.status = '" +
-         status + "'\r\n   ORDER BY c.constraint_type" + order +
-         ")\r\n"
-         "  LOOP\r\n"
-         "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || "
-         "c.table_name || '\" " +
-         verb +
-         " constraint ' || c.constraint_name);\r\n"
-         "  END LOOP;\r\n"
-         "END;";
-}
-const std::string kDisable = Block("ENABLED", " DESC", "disable");
-const std::string kEnable = Block("DISABLED", "", "enable");
 const char* const kSuffix = " (Oracle schema MOVRANO)";
 
 // The message of the failure that `action` raises, or "" when none.
@@ -148,7 +130,9 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
       "PRICE NUMBER(5,2), QTY NUMBER(3), AMOUNT NUMBER, DAY DATE, AT TIMESTAMP, DATA BLOB, "
       "NOTE CLOB)");
   const Bytes binary = {0x00, 0xFF, 0x10};
-  const std::string text4 = "\xC3\xA4" "bc";  // four bytes, three characters
+  const std::string text4 =
+      "\xC3\xA4"
+      "bc";  // four bytes, three characters
   const DateTime fraction = DateTime::FromParts(2023, 2, 1, 8, 0, 5, 250);
   const auto tooLarge = [](const char* column, int actual, int maximum) {
     return "ORA-12899: value too large for column \"MOVRANO\".\"T\".\"" + std::string(column) +
@@ -205,8 +189,7 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
     SCOPED_TRACE(c.column + " " + std::to_string(id + 1));
     ++id;
     const std::string failure = Failure([&] {
-      write("INSERT INTO T (ID, " + c.column + ") VALUES (" + std::to_string(id) + ", :V)",
-            c.bind);
+      write("INSERT INTO T (ID, " + c.column + ") VALUES (" + std::to_string(id) + ", :V)", c.bind);
     });
     EXPECT_EQ(failure, c.failure.empty() ? "" : c.failure + kSuffix);
     if (!failure.empty()) continue;
@@ -341,8 +324,8 @@ TEST_F(OracleConstraints, AnImpossibleOrderFailsAsOnOracle) {
 }
 
 TEST_F(OracleRules, AWrongLoginIsRefusedAndTheSchemaMayBeAnotherUsers) {
-  const std::string denied = "ORA-01017: invalid username/password; logon denied" +
-                             std::string(kSuffix);
+  const std::string denied =
+      "ORA-01017: invalid username/password; logon denied" + std::string(kSuffix);
   EXPECT_EQ(Failure([&] { open("movrano", "Secret"); }), denied);
   EXPECT_EQ(Failure([&] { open("nobody", "secret"); }), denied);
   EXPECT_EQ(Failure([&] { open("MOVRANO", "secret"); }), "");  // user names fold

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "db/OracleBlocks.h"
 #include "db/Query.h"
 #include "db/oracle/OracleDriver.h"
 #include "support/platform/TempDir.h"
@@ -14,36 +15,12 @@ namespace {
 
 using testing::TempDir;
 
-// The blocks exactly as the table transfer sends them: eleven lines joined
-// by CR LF.
-std::string Block(const std::string& status, const std::string& order, const std::string& verb) {
-  return "BEGIN\r\n"
-         "  FOR c IN\r\n"
-         "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-         "   FROM user_constraints c, user_tables t\r\n"
-         "   WHERE c.table_name = t.table_name\r\n"
-         "   AND c.status = '" +
-         status +
-         "'\r\n"
-         "   ORDER BY c.constraint_type" +
-         order +
-         ")\r\n"
-         "  LOOP\r\n"
-         "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || "
-         "c.table_name || '\" " +
-         verb +
-         " constraint ' || c.constraint_name);\r\n"
-         "  END LOOP;\r\n"
-         "END;";
-}
-const std::string kDisable = Block("ENABLED", " DESC", "disable");
-const std::string kEnable = Block("DISABLED", "", "enable");
-
 class OracleStandIn : public ::testing::Test {
  protected:
   void SetUp() override {
     // The DBA's empty schema, and an account of the server's own.
-    CreateOracleSchema(file_.string(), "MOVRANO", {{"movrano", "secret"}, {"VaultAdmin", "Admin#1"}});
+    CreateOracleSchema(file_.string(), "MOVRANO",
+                       {{"movrano", "secret"}, {"VaultAdmin", "Admin#1"}});
     conn_ = open();
     conn_->executeDirect(R"(CREATE TABLE PARENT (
         GUID VARCHAR2(40) NOT NULL,

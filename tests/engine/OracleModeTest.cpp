@@ -5,7 +5,6 @@
 // server's installer played from its command line, and the new server
 // vault on a stand-in Oracle schema.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -474,16 +473,15 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
-  EXPECT_EQ(commands(),
-            (std::vector<std::string>{
-                "\"" + backupTool_ + "\" backup -z \"" + backupFile_ + "\"",
-                "\"" + uninstaller_ + "\" /silent keep-data",
-                "\"" + installer_ + "\" /Silent " + databaseArguments() + " /RevisionFolder=\"" +
-                    source_.fileStorageFolder() + "\""}));
+  EXPECT_EQ(commands(), (std::vector<std::string>{
+                            "\"" + backupTool_ + "\" backup -z \"" + backupFile_ + "\"",
+                            "\"" + uninstaller_ + "\" /silent keep-data",
+                            "\"" + installer_ + "\" /Silent " + databaseArguments() +
+                                " /RevisionFolder=\"" + source_.fileStorageFolder() + "\""}));
   // The paths with blanks arrived whole.
-  EXPECT_EQ(started_, (std::vector<std::vector<std::string>>{
-                          {backupTool_, "backup", "-z", backupFile_},
-                          {uninstaller_, "/silent", "keep-data"}}));
+  EXPECT_EQ(started_,
+            (std::vector<std::vector<std::string>>{{backupTool_, "backup", "-z", backupFile_},
+                                                   {uninstaller_, "/silent", "keep-data"}}));
   const std::vector<std::string> expected = Concat(
       Concat(preamble(), {"Found source database file " + source_.databaseFile(),
                           "Found source file storage folder  " + source_.fileStorageFolder(),
@@ -732,9 +730,10 @@ TEST_F(OracleMode, AFailedDeletionNamesSchemaAndTableAndKeepsTheDeletionsBeforeI
   install_.omitted = {"TBL_CLIENT"};
   const RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault database copying");
-  EXPECT_EQ(run.lines[run.lines.size() - 2],
-            "ERROR - EMovrano Could not delete data from table \"MOVRANO\".\"TBL_CLIENT\": ORA-00942: "
-            "table or view does not exist (Oracle schema MOVRANO)");
+  EXPECT_EQ(
+      run.lines[run.lines.size() - 2],
+      "ERROR - EMovrano Could not delete data from table \"MOVRANO\".\"TBL_CLIENT\": ORA-00942: "
+      "table or view does not exist (Oracle schema MOVRANO)");
   EXPECT_EQ(oracleRows("TLU_LANGUAGE"), 0);
   EXPECT_EQ(oracleRows("VCS_REPOSITORY"), 1);  // the installer's marker
 }
@@ -889,11 +888,10 @@ TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPaths
   WriteRecordingProgram(installer_);
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_EQ(started_,
-            (std::vector<std::vector<std::string>>{
-                {backupTool_, "backup", "-z", backupFile_},
-                {installer_, "/DBType=Oracle", "/DBServer= :0", "/DBUsername=movrano",
-                 "/DBPassword=oracle secret", "/DatabaseName=" + schemaFile_}}));
+  EXPECT_EQ(started_, (std::vector<std::vector<std::string>>{
+                          {backupTool_, "backup", "-z", backupFile_},
+                          {installer_, "/DBType=Oracle", "/DBServer= :0", "/DBUsername=movrano",
+                           "/DBPassword=oracle secret", "/DatabaseName=" + schemaFile_}}));
   EXPECT_TRUE(fs::exists(backupFile_));
   expectEveryTableCopied();
 }
@@ -976,9 +974,9 @@ TEST_F(OracleMode, RefusesABackupFileOnTheVaultsOwnDataBeforeAnythingIsDeletedOr
       r.oracle.BackupFileName = c.backupFile;
       const RunResult run = migrate(r);
       ASSERT_GE(run.lines.size(), 2u);
-      EXPECT_EQ(run.lines[run.lines.size() - 2],
-                "ERROR - EMovrano Backup file \"" + c.backupFile +
-                    "\" would overwrite the vault's own data \"" + c.data + "\"");
+      EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Backup file \"" + c.backupFile +
+                                                     "\" would overwrite the vault's own data \"" +
+                                                     c.data + "\"");
     }
   }
   EXPECT_TRUE(commands().empty());
@@ -993,9 +991,8 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
   const RunResult run = migrate(request());
   ASSERT_GE(run.lines.size(), 2u);
-  EXPECT_EQ(run.lines[run.lines.size() - 2],
-            "ERROR - EMovrano Could not copy \"" + pipe.string() +
-                "\" into the file storage backup copy");
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not copy \"" + pipe.string() +
+                                                 "\" into the file storage backup copy");
   EXPECT_EQ(run.indexOf("File storage backup copying finished"), -1);
   EXPECT_TRUE(commands().empty());
 }
@@ -1004,19 +1001,17 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
   installExit_ = 1603;
   RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
-  EXPECT_EQ(restoreNote_, (std::vector<std::string>{
-                              kRestoreNote, "Backup file " + backupFile_,
-                              "Database file " + source_.databaseFile(),
-                              "File storage folder " + source_.fileStorageFolder()}));
+  EXPECT_EQ(restoreNote_,
+            (std::vector<std::string>{kRestoreNote, "Backup file " + backupFile_,
+                                      "Database file " + source_.databaseFile(),
+                                      "File storage folder " + source_.fileStorageFolder()}));
 
   // Without the old server: the backup copies, and no backup file.
   removeOldServer();
   run = migrate(request());
   ASSERT_EQ(restoreNote_.size(), 3u);
-  EXPECT_EQ(restoreNote_[1].rfind("Database file " + fs::path(source_.vaultFolder())
-                                                         .parent_path()
-                                                         .string(),
-                                  0),
+  EXPECT_EQ(restoreNote_[1].rfind(
+                "Database file " + fs::path(source_.vaultFolder()).parent_path().string(), 0),
             0u);
   EXPECT_NE(restoreNote_[1].find("VaultServerDataBackUp_"), std::string::npos);
   EXPECT_NE(restoreNote_[2].find("VaultServerDataBackUp_"), std::string::npos);

@@ -1,6 +1,6 @@
 #include "db/oracle/OracleCatalog.h"
 
-
+#include "db/oracle/OracleTriggers.h"
 #include "platform/Text.h"
 
 namespace movrano::db::oracle_detail {
@@ -15,20 +15,6 @@ constexpr const char* kDictionary =
     "REF_TABLE TEXT, REF_COLUMNS TEXT, CONDITION TEXT, NOT_NULL INTEGER NOT NULL, "
     "STATUS TEXT NOT NULL)";
 
-std::string Literal(std::string_view text) {
-  std::string out = "'";
-  for (const char c : text)
-    out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
-
-std::string Join(const std::vector<std::string>& items, std::string_view separator) {
-  std::string out;
-  for (const auto& item : items)
-    out += (out.empty() ? "" : std::string(separator)) + item;
-  return out;
-}
-
 std::vector<std::string> Split(const std::string& text) {
   std::vector<std::string> items;
   size_t start = 0;
@@ -39,44 +25,6 @@ std::vector<std::string> Split(const std::string& text) {
     start = end + 1;
   }
   return items;
-}
-
-// "a = b AND c = d" over two lists of column expressions.
-std::string Pairs(const std::vector<std::string>& left, const std::vector<std::string>& right,
-                  std::string_view op, std::string_view joiner) {
-  std::vector<std::string> parts;
-  for (size_t i = 0; i < left.size() && i < right.size(); ++i)
-    parts.push_back(left[i] + " " + std::string(op) + " " + right[i]);
-  return Join(parts, joiner);
-}
-
-std::vector<std::string> Prefixed(const std::string& prefix, const std::vector<std::string>& names) {
-  std::vector<std::string> out;
-  for (const auto& n : names)
-    out.push_back(prefix + QuotedStoredName(n));
-  return out;
-}
-
-std::string Raise(const std::string& message) {
-  return "SELECT RAISE(ABORT, " + Literal(message) + ");";
-}
-
-// The condition with the table's columns read from the row being written.
-std::string OnNewRow(const std::string& condition, const std::vector<std::string>& columns) {
-  std::string sql;
-  for (const Token& t : Tokenize(condition)) {
-    if (t.isName()) {
-      bool column = false;
-      for (const auto& c : columns)
-        column = column || c == t.name();
-      if (column) {
-        sql += "NEW." + QuotedStoredName(t.name());
-        continue;
-      }
-    }
-    sql += ToSqlite({t});
-  }
-  return sql;
 }
 
 // The declared type as SQLite reads it, with Oracle's meaning kept: the
@@ -101,27 +49,13 @@ std::string SqliteType(const std::string& declared) {
 
 }  // namespace
 
-struct Dictionary::Constraint {
-  int64_t seq = 0;
-  std::string name;
-  char type = 'C';
-  std::string table;
-  std::vector<std::string> columns;
-  std::string refName;
-  std::string refTable;
-  std::vector<std::string> refColumns;
-  std::string condition;
-  bool notNull = false;
-  bool enabled = true;
-};
-
 void CreateDictionary(sqlite3* db, const std::string& schema,
                       const std::vector<OracleAccount>& accounts) {
   std::string sql = std::string("BEGIN;") + kDictionary + ";INSERT INTO \"ORA$SCHEMA\" VALUES (" +
-                    Literal(UpperCase(schema)) + ");";
+                    SqlLiteral(UpperCase(schema)) + ");";
   for (const auto& a : accounts) {
-    sql += "INSERT INTO \"ORA$ACCOUNTS\" VALUES (" + Literal(UpperCase(a.user)) + ", " +
-           Literal(a.password) + ");";
+    sql += "INSERT INTO \"ORA$ACCOUNTS\" VALUES (" + SqlLiteral(UpperCase(a.user)) + ", " +
+           SqlLiteral(a.password) + ");";
   }
   sql += "COMMIT;";
   char* error = nullptr;
@@ -161,8 +95,8 @@ Dictionary::Dictionary(sqlite3* db, const std::string& user, const std::string& 
   }
   schema_ = UpperCase(schema.empty() ? user : schema);
   if (schema_ != owner) {
-    throw OracleFailure(Format(
-        "ORA-01435: user does not exist (the schema file holds the schema %s only)", owner));
+    throw OracleFailure(
+        Format("ORA-01435: user does not exist (the schema file holds the schema %s only)", owner));
   }
 }
 
@@ -207,7 +141,7 @@ std::vector<std::pair<std::string, std::string>> Dictionary::columns(
 
 std::set<std::string> Dictionary::requiredColumns(const std::string& table) const {
   std::set<std::string> required;
-  for (const Constraint& c : load("TABLE_NAME = " + Literal(table))) {
+  for (const Constraint& c : load("TABLE_NAME = " + SqlLiteral(table))) {
     if (c.notNull || c.type == 'P') required.insert(c.columns.begin(), c.columns.end());
   }
   return required;
@@ -262,10 +196,10 @@ void Dictionary::createTable(const TableDef& table) {
   }
   exec("BEGIN");
   try {
-    if (anyRow("SELECT 1 FROM sqlite_master WHERE name = " + Literal(EncodeName(table.name)))) {
+    if (anyRow("SELECT 1 FROM sqlite_master WHERE name = " + SqlLiteral(EncodeName(table.name)))) {
       throw OracleFailure("ORA-00955: name is already used by an existing object");
     }
-    exec("CREATE TABLE " + QuotedStoredName(table.name) + " (" + Join(columnSql, ", ") + ")");
+    exec("CREATE TABLE " + QuotedStoredName(table.name) + " (" + JoinTexts(columnSql, ", ") + ")");
     // Keys first, so that a foreign key of the table may refer to them.
     std::vector<ConstraintDef> ordered;
     for (const char* pass : {"PUC", "R"}) {
@@ -289,11 +223,11 @@ void Dictionary::createTable(const TableDef& table) {
       c.condition = def.notNull ? "\"" + def.columns[0] + "\" IS NOT NULL" : def.condition;
       if (def.type == 'R') {
         const std::string parentTable = def.refTable;
-        std::vector<Constraint> keys = load("TABLE_NAME = " + Literal(parentTable) +
-                                            " AND TYPE IN ('P', 'U')");
+        std::vector<Constraint> keys =
+            load("TABLE_NAME = " + SqlLiteral(parentTable) + " AND TYPE IN ('P', 'U')");
         if (keys.empty() && parentTable != table.name &&
             !anyRow("SELECT 1 FROM sqlite_master WHERE name = " +
-                    Literal(EncodeName(parentTable)))) {
+                    SqlLiteral(EncodeName(parentTable)))) {
           throw OracleFailure("ORA-00942: table or view does not exist");
         }
         const Constraint* key = nullptr;
@@ -311,17 +245,17 @@ void Dictionary::createTable(const TableDef& table) {
           "INSERT INTO \"ORA$CONSTRAINTS\" (NAME, TYPE, TABLE_NAME, COLUMNS, REF_NAME, REF_TABLE, "
           "REF_COLUMNS, CONDITION, NOT_NULL, STATUS) VALUES (%s, %s, %s, %s, %s, %s, %s, %s, %d, "
           "'ENABLED')",
-          def.name.empty() ? std::string("'#'") : Literal(def.name), Literal(std::string(1, c.type)),
-          Literal(c.table), Literal(Join(c.columns, "\n")), Literal(c.refName),
-          Literal(c.refTable), Literal(Join(c.refColumns, "\n")), Literal(c.condition),
-          c.notNull ? 1 : 0));
+          def.name.empty() ? std::string("'#'") : SqlLiteral(def.name),
+          SqlLiteral(std::string(1, c.type)), SqlLiteral(c.table),
+          SqlLiteral(JoinTexts(c.columns, "\n")), SqlLiteral(c.refName), SqlLiteral(c.refTable),
+          SqlLiteral(JoinTexts(c.refColumns, "\n")), SqlLiteral(c.condition), c.notNull ? 1 : 0));
       c.seq = sqlite3_last_insert_rowid(db_);
       // Unnamed constraints get the system's name.
       c.name = def.name;
       if (def.name.empty()) {
         const std::string number = std::to_string(c.seq);
         c.name = "SYS_C" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
-        exec(Format("UPDATE \"ORA$CONSTRAINTS\" SET NAME = %s WHERE SEQ = %d", Literal(c.name),
+        exec(Format("UPDATE \"ORA$CONSTRAINTS\" SET NAME = %s WHERE SEQ = %d", SqlLiteral(c.name),
                     c.seq));
       }
       makeTriggers(c);
@@ -340,9 +274,9 @@ void Dictionary::createTable(const TableDef& table) {
 void Dictionary::dropTable(const std::string& table) {
   exec("BEGIN");
   try {
-    for (const Constraint& c : load("TABLE_NAME = " + Literal(table)))
+    for (const Constraint& c : load("TABLE_NAME = " + SqlLiteral(table)))
       dropTriggers(c);
-    exec("DELETE FROM \"ORA$CONSTRAINTS\" WHERE TABLE_NAME = " + Literal(table));
+    exec("DELETE FROM \"ORA$CONSTRAINTS\" WHERE TABLE_NAME = " + SqlLiteral(table));
     exec("DROP TABLE " + QuotedStoredName(table));
     exec("COMMIT");
   } catch (const OracleFailure&) {
@@ -353,8 +287,8 @@ void Dictionary::dropTable(const std::string& table) {
 
 void Dictionary::switchConstraints(bool enable) {
   const std::vector<Constraint> all =
-      load(std::string("STATUS = ") + (enable ? "'DISABLED'" : "'ENABLED'") +
-           " ORDER BY TYPE" + (enable ? "" : " DESC") + ", SEQ");
+      load(std::string("STATUS = ") + (enable ? "'DISABLED'" : "'ENABLED'") + " ORDER BY TYPE" +
+           (enable ? "" : " DESC") + ", SEQ");
   for (const Constraint& c : all) {
     exec("BEGIN");
     try {
@@ -386,31 +320,27 @@ void Dictionary::enable(const Constraint& c) {
           Format("ORA-02293: cannot validate (%s) - check constraint violated", name));
     }
   } else if (c.type == 'P' || c.type == 'U') {
-    if (c.type == 'P' &&
-        anyRow("SELECT 1 FROM " + table + " WHERE " + Join(cols, " IS NULL OR ") +
-               " IS NULL LIMIT 1")) {
+    if (c.type == 'P' && anyRow("SELECT 1 FROM " + table + " WHERE " +
+                                JoinTexts(cols, " IS NULL OR ") + " IS NULL LIMIT 1")) {
       throw OracleFailure("ORA-01449: column contains NULL values; cannot alter to NOT NULL");
     }
-    if (anyRow("SELECT 1 FROM " + table + " WHERE NOT (" + Join(cols, " IS NULL AND ") +
-               " IS NULL) GROUP BY " + Join(cols, ", ") + " HAVING COUNT(*) > 1 LIMIT 1")) {
-      throw OracleFailure(c.type == 'P'
-                              ? Format("ORA-02437: cannot validate (%s) - primary key violated",
-                                       name)
-                              : Format("ORA-02299: cannot validate (%s) - duplicate keys found",
-                                       name));
+    if (anyRow("SELECT 1 FROM " + table + " WHERE NOT (" + JoinTexts(cols, " IS NULL AND ") +
+               " IS NULL) GROUP BY " + JoinTexts(cols, ", ") + " HAVING COUNT(*) > 1 LIMIT 1")) {
+      throw OracleFailure(
+          c.type == 'P' ? Format("ORA-02437: cannot validate (%s) - primary key violated", name)
+                        : Format("ORA-02299: cannot validate (%s) - duplicate keys found", name));
     }
   } else if (c.type == 'R') {
-    const auto keys = load("NAME = " + Literal(c.refName) + " AND STATUS = 'ENABLED'");
+    const auto keys = load("NAME = " + SqlLiteral(c.refName) + " AND STATUS = 'ENABLED'");
     if (keys.empty()) {
       throw OracleFailure("ORA-02270: no matching unique or primary key for this column-list");
     }
     const std::vector<std::string> child = Prefixed("c.", c.columns);
     const std::vector<std::string> parent = Prefixed("p.", c.refColumns);
-    if (anyRow("SELECT 1 FROM " + table + " c WHERE " + Join(child, " IS NOT NULL AND ") +
+    if (anyRow("SELECT 1 FROM " + table + " c WHERE " + JoinTexts(child, " IS NOT NULL AND ") +
                " IS NOT NULL AND NOT EXISTS (SELECT 1 FROM " + QuotedStoredName(c.refTable) +
                " p WHERE " + Pairs(parent, child, "=", " AND ") + ") LIMIT 1")) {
-      throw OracleFailure(
-          Format("ORA-02298: cannot validate (%s) - parent keys not found", name));
+      throw OracleFailure(Format("ORA-02298: cannot validate (%s) - parent keys not found", name));
     }
   }
   makeTriggers(c);
@@ -419,7 +349,7 @@ void Dictionary::enable(const Constraint& c) {
 
 void Dictionary::disable(const Constraint& c) {
   if ((c.type == 'P' || c.type == 'U') &&
-      !load("REF_NAME = " + Literal(c.name) + " AND STATUS = 'ENABLED'").empty()) {
+      !load("REF_NAME = " + SqlLiteral(c.name) + " AND STATUS = 'ENABLED'").empty()) {
     throw OracleFailure(
         Format("ORA-02297: cannot disable constraint (%s) - dependencies exist", qualified(c)));
   }
@@ -428,79 +358,20 @@ void Dictionary::disable(const Constraint& c) {
 }
 
 void Dictionary::makeTriggers(const Constraint& c) {
-  const std::string table = QuotedStoredName(c.table);
-  const std::string prefix = Format("\"ORA$T%d_", c.seq);
-  int count = 0;
-  // Keys are checked before the row is written; references after it, so
-  // that a row may refer to itself, as Oracle checks them at the end of
-  // the statement.
-  const auto trigger = [&](const std::string& event, const std::string& on,
-                           const std::string& when, const std::string& message,
-                           const char* timing = "BEFORE") {
-    exec("CREATE TRIGGER " + prefix + std::to_string(++count) + "\" " + timing + " " + event +
-         " ON " + on + " FOR EACH ROW WHEN " + when + " BEGIN " + Raise(message) + " END");
-  };
-  const std::vector<std::string> newCols = Prefixed("NEW.", c.columns);
-  const std::string columnList = Join(Prefixed("", c.columns), ", ");
-  const auto columnName = [&](const std::string& column) {
-    return Format("(\"%s\".\"%s\".\"%s\")", schema_, c.table, column);
-  };
-  if (c.notNull || c.type == 'P') {
-    for (size_t i = 0; i < c.columns.size(); ++i) {
-      trigger("INSERT", table, newCols[i] + " IS NULL",
-              "ORA-01400: cannot insert NULL into " + columnName(c.columns[i]));
-      trigger("UPDATE OF " + QuotedStoredName(c.columns[i]), table, newCols[i] + " IS NULL",
-              "ORA-01407: cannot update " + columnName(c.columns[i]) + " to NULL");
-    }
-  }
+  std::vector<std::string> tableColumns;
   if (c.type == 'C' && !c.notNull) {
-    std::vector<std::string> all;
     for (const auto& [name, type] : columns(c.table))
-      all.push_back(name);
-    const std::string when = "NOT (" + OnNewRow(c.condition, all) + ")";
-    const std::string message = Format("ORA-02290: check constraint (%s) violated", qualified(c));
-    trigger("INSERT", table, when, message);
-    trigger("UPDATE", table, when, message);
+      tableColumns.push_back(name);
   }
-  if (c.type == 'P' || c.type == 'U') {
-    const std::vector<std::string> cols = Prefixed("t.", c.columns);
-    const std::string same = "EXISTS (SELECT 1 FROM " + table + " t WHERE " +
-                             Pairs(cols, newCols, "IS", " AND ");
-    const std::string allNull = "(" + Join(newCols, " IS NULL AND ") + " IS NULL)";
-    const std::string message = Format("ORA-00001: unique constraint (%s) violated", qualified(c));
-    trigger("INSERT", table, "NOT " + allNull + " AND " + same + ")", message);
-    trigger("UPDATE OF " + columnList, table,
-            "NOT " + allNull + " AND " + same + " AND t.rowid <> OLD.rowid)", message);
-  }
-  if (c.type == 'R') {
-    const std::string parent = QuotedStoredName(c.refTable);
-    const std::vector<std::string> parentCols = Prefixed("p.", c.refColumns);
-    const std::string missing = "(" + Join(newCols, " IS NOT NULL AND ") +
-                                " IS NOT NULL) AND NOT EXISTS (SELECT 1 FROM " + parent +
-                                " p WHERE " + Pairs(parentCols, newCols, "=", " AND ") + ")";
-    const std::string noParent = Format(
-        "ORA-02291: integrity constraint (%s) violated - parent key not found", qualified(c));
-    trigger("INSERT", table, missing, noParent, "AFTER");
-    trigger("UPDATE OF " + columnList, table, missing, noParent, "AFTER");
-    const std::vector<std::string> oldParent = Prefixed("OLD.", c.refColumns);
-    const std::vector<std::string> newParent = Prefixed("NEW.", c.refColumns);
-    const std::vector<std::string> childCols = Prefixed("c.", c.columns);
-    const std::string children = "EXISTS (SELECT 1 FROM " + table + " c WHERE " +
-                                 Pairs(childCols, oldParent, "=", " AND ") + ")";
-    const std::string childFound = Format(
-        "ORA-02292: integrity constraint (%s) violated - child record found", qualified(c));
-    trigger("DELETE", parent, children, childFound, "AFTER");
-    trigger("UPDATE OF " + Join(Prefixed("", c.refColumns), ", "), parent,
-            "(" + Pairs(oldParent, newParent, "IS NOT", " OR ") + ") AND " + children,
-            childFound, "AFTER");
-  }
+  for (const std::string& sql : ConstraintTriggers(c, schema_, tableColumns))
+    exec(sql);
 }
 
 void Dictionary::dropTriggers(const Constraint& c) {
   std::vector<std::string> names;
   sqlite3_stmt* s = nullptr;
   const std::string sql = "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name GLOB " +
-                          Literal(Format("ORA$T%d_*", c.seq));
+                          SqlLiteral(Format("ORA$T%d_*", c.seq));
   sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr);
   while (s && sqlite3_step(s) == SQLITE_ROW)
     names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));

@@ -17,6 +17,7 @@
 
 #include "db/oracle/OracleDriver.h"
 #include "db/oracle/OracleSql.h"
+#include "db/oracle/OracleTriggers.h"
 
 namespace movrano::db::oracle_detail {
 
@@ -57,7 +58,7 @@ class Dictionary {
   std::vector<std::pair<std::string, std::string>> columns(const std::string& table) const;
 
  private:
-  struct Constraint;
+  using Constraint = StoredConstraint;
   std::vector<Constraint> load(const std::string& where) const;
   void enable(const Constraint& c);
   void disable(const Constraint& c);

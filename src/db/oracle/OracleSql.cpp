@@ -171,8 +171,8 @@ void ParseColumn(Cursor& c, TableDef& table) {
     return IsConstraintWord(t) || (t.kind == TokenKind::Other && t.text == ",");
   });
   column.type = c.textFrom(typeBegin);
-  while (!c.atEnd() && !(c.peek().kind == TokenKind::Other &&
-                         (c.peek().text == "," || c.peek().text == ")"))) {
+  while (!c.atEnd() &&
+         !(c.peek().kind == TokenKind::Other && (c.peek().text == "," || c.peek().text == ")"))) {
     if (c.take("DEFAULT")) {
       const size_t begin = c.skipExpression([](const Token& t) {
         return IsConstraintWord(t) || (t.kind == TokenKind::Other && t.text == ",");
@@ -253,10 +253,10 @@ std::vector<Token> Tokenize(std::string_view sql) {
     } else if (std::isdigit(static_cast<unsigned char>(c)) ||
                (c == '.' && i + 1 < sql.size() &&
                 std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
-      while (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) ||
-                                  sql[end] == '.' ||
-                                  ((sql[end] == '+' || sql[end] == '-') &&
-                                   (sql[end - 1] == 'e' || sql[end - 1] == 'E')))) {
+      while (end < sql.size() &&
+             (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '.' ||
+              ((sql[end] == '+' || sql[end] == '-') &&
+               (sql[end - 1] == 'e' || sql[end - 1] == 'E')))) {
         ++end;
       }
       kind = TokenKind::Number;
@@ -292,6 +292,20 @@ std::string ToSqlite(const std::vector<Token>& tokens) {
     }
   }
   return sql;
+}
+
+std::string SqlLiteral(std::string_view text) {
+  std::string out = "'";
+  for (const char c : text)
+    out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string JoinTexts(const std::vector<std::string>& items, std::string_view separator) {
+  std::string out;
+  for (const auto& item : items)
+    out += (out.empty() ? "" : std::string(separator)) + item;
+  return out;
 }
 
 std::vector<Token> Significant(const std::vector<Token>& tokens) {

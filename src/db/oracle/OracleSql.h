@@ -35,6 +35,10 @@ std::vector<Token> Tokenize(std::string_view sql);
 std::string ToSqlite(const std::vector<Token>& tokens);
 std::string QuotedStoredName(std::string_view name);  // "<encoded>"
 
+// A text as an SQL string literal, and texts joined by a separator.
+std::string SqlLiteral(std::string_view text);
+std::string JoinTexts(const std::vector<std::string>& items, std::string_view separator);
+
 // The tokens without blanks and comments.
 std::vector<Token> Significant(const std::vector<Token>& tokens);
 

@@ -68,8 +68,7 @@ void ToText(sqlite3_context* ctx, sqlite3_value* v, const std::string& declared,
   const size_t actual = countsCharacters ? CharacterCount(text) : text.size();
   if (maximum > 0 && actual > maximum) {
     throw OracleError{Format("ORA-12899: value too large for column %s (actual: %d, maximum: %d)",
-                             column, static_cast<int64_t>(actual),
-                             static_cast<int64_t>(maximum))};
+                             column, static_cast<int64_t>(actual), static_cast<int64_t>(maximum))};
   }
   const bool fixed = StartsWith(declared, "CHAR") || StartsWith(declared, "NCHAR");
   if (fixed && maximum > actual) {
@@ -120,11 +119,12 @@ std::string DecimalText(sqlite3_value* v, const std::string& text) {
     if (!t.empty() && t[0] == '+') t.erase(0, 1);
     return t;
   }
-  const double value =
-      sqlite3_value_type(v) == SQLITE_TEXT ? std::strtod(text.c_str(), nullptr) : sqlite3_value_double(v);
+  const double value = sqlite3_value_type(v) == SQLITE_TEXT ? std::strtod(text.c_str(), nullptr)
+                                                            : sqlite3_value_double(v);
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15g", value);
-  if (std::string(buf).find('e') != std::string::npos) std::snprintf(buf, sizeof buf, "%.20f", value);
+  if (std::string(buf).find('e') != std::string::npos)
+    std::snprintf(buf, sizeof buf, "%.20f", value);
   return buf;
 }
 
@@ -234,7 +234,8 @@ std::string ToDateText(const std::string& text, int fractionDigits) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const int year = parts[0];
   const int month = parts[1];
-  if (year == 0) throw OracleError{"ORA-01841: (full) year must be between -4713 and +9999, and not be 0"};
+  if (year == 0)
+    throw OracleError{"ORA-01841: (full) year must be between -4713 and +9999, and not be 0"};
   if (month < 1 || month > 12) throw OracleError{"ORA-01843: not a valid month"};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
@@ -245,8 +246,8 @@ std::string ToDateText(const std::string& text, int fractionDigits) {
   if (parts[4] > 59) throw OracleError{"ORA-01851: minutes must be between 0 and 59"};
   if (parts[5] > 59) throw OracleError{"ORA-01852: seconds must be between 0 and 59"};
   char buf[80];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, parts[2],
-                parts[3], parts[4], parts[5]);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, month, parts[2], parts[3],
+                parts[4], parts[5]);
   std::string result = buf;
   fraction = fraction.substr(0, static_cast<size_t>(fractionDigits));
   while (!fraction.empty() && fraction.back() == '0')
@@ -257,7 +258,8 @@ std::string ToDateText(const std::string& text, int fractionDigits) {
 
 void ToDate(sqlite3_context* ctx, sqlite3_value* v, const std::string& declared) {
   const int storage = sqlite3_value_type(v);
-  if (storage != SQLITE_TEXT) Inconsistent(StartsWith(declared, "DATE") ? "DATE" : "TIMESTAMP", storage);
+  if (storage != SQLITE_TEXT)
+    Inconsistent(StartsWith(declared, "DATE") ? "DATE" : "TIMESTAMP", storage);
   int digits = 0;
   if (StartsWith(declared, "TIMESTAMP")) {
     const auto args = TypeArguments(declared);

@@ -166,7 +166,8 @@ std::unique_ptr<db::Connection> ConnectOracleSchema(const std::string& file) {
 std::string WithRenamedTables(std::string statement,
                               const std::map<std::string, std::string>& renamed) {
   for (const auto& [from, to] : renamed) {
-    const std::regex table(R"(\b(INTO|UPDATE|FROM|REFERENCES)\s+)" + from + R"(\b)", std::regex::icase);
+    const std::regex table(R"(\b(INTO|UPDATE|FROM|REFERENCES)\s+)" + from + R"(\b)",
+                           std::regex::icase);
     statement = std::regex_replace(statement, table, "$1 \"" + to + "\"");
   }
   return statement;
