@@ -308,14 +308,6 @@ std::string JoinTexts(const std::vector<std::string>& items, std::string_view se
   return out;
 }
 
-std::vector<Token> Significant(const std::vector<Token>& tokens) {
-  std::vector<Token> result;
-  for (const Token& t : tokens) {
-    if (t.kind != TokenKind::Space && t.kind != TokenKind::Comment) result.push_back(t);
-  }
-  return result;
-}
-
 std::optional<TableDef> ParseCreateTable(const std::vector<Token>& tokens) {
   Cursor c(tokens);
   if (!c.take("CREATE")) return std::nullopt;

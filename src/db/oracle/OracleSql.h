@@ -39,9 +39,6 @@ std::string QuotedStoredName(std::string_view name);  // "<encoded>"
 std::string SqlLiteral(std::string_view text);
 std::string JoinTexts(const std::vector<std::string>& items, std::string_view separator);
 
-// The tokens without blanks and comments.
-std::vector<Token> Significant(const std::vector<Token>& tokens);
-
 // A table's constraint as CREATE TABLE declares it.
 struct ConstraintDef {
   std::string name;  // empty: the system names it
