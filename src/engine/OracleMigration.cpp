@@ -11,6 +11,7 @@
 
 #include "discovery/VaultMigrationPathFinder.h"
 #include "engine/VaultMigrationManager.h"
+#include "platform/CommandLine.h"
 #include "platform/DirectoryCopy.h"
 #include "platform/Paths.h"
 #include "platform/Processes.h"
@@ -84,10 +85,70 @@ void CopyDatabaseFile(const std::string& from, const std::string& to) {
   }
 }
 
+// A program's path as the first item of a command line.
+std::string QuotedProgram(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+// Paths and values go into the command lines between double quotes; one
+// that holds a double quote itself would cut the line in the wrong place.
+void RefuseUnquotablePath(const std::string& path) {
+  if (!CanQuote(path)) {
+    RaiseMigrationErrorFmt("The path \"%s\" holds a double quote, which no command line can carry",
+                           {path});
+  }
+}
+
+void RefuseUnquotableValue(const std::string& value, const char* what) {
+  if (!CanQuote(value)) {
+    RaiseMigrationErrorFmt("The Oracle %s holds a double quote, which no command line can carry",
+                           {std::string(what)});
+  }
+}
+
+// The path or one of the folders above it is the same file-system object
+// as `target` (links and other spellings of one path included).
+bool IsOrIsInside(const fs::path& path, const std::string& target) {
+  std::error_code ec;
+  if (target.empty() || !fs::exists(target, ec)) return false;
+  // ".." goes by text first, as for every path the program is given.
+  const fs::path absolute = fs::absolute(path, ec).lexically_normal();
+  if (ec) return false;
+  for (fs::path at = absolute; !at.empty(); at = at.parent_path()) {
+    std::error_code unused;
+    if (fs::exists(at, unused) && fs::equivalent(at, target, unused)) return true;
+    if (at == at.parent_path()) break;
+  }
+  return false;
+}
+
 }  // namespace
+
+// The backup file is deleted before the tool runs and then written by it:
+// it must not be the vault's own database or lie among its data.
+void TVaultMigrationManager::RefuseBackupFileOnVaultData() const {
+  const std::string& backupFile = FTVSOracleParams.BackupFileName;
+  for (const std::string* data : {&FSourceDatabaseFile, &FSourceFileStoragePath, &FDestVaultPath}) {
+    if (IsOrIsInside(backupFile, *data)) {
+      RaiseMigrationErrorFmt("Backup file \"%s\" would overwrite the vault's own data \"%s\"",
+                             {backupFile, *data});
+    }
+  }
+}
+
+// What a user needs to restore the old server once it may be gone.
+void TVaultMigrationManager::LogWhatIsLeft(bool backupWritten) {
+  const std::string& backupFile = FTVSOracleParams.BackupFileName;
+  WriteLog("The old Tavrin Vault's data to restore it from:");
+  if (backupWritten) WriteLogFmt("Backup file %s", backupFile);
+  WriteLogFmt("Database file %s", FSourceDatabaseFile);
+  WriteLogFmt("File storage folder %s", FSourceFileStoragePath);
+}
 
 void TVaultMigrationManager::BackupSourceData() {
   if (FileExists(FTVSOracleParams.UnInstaller)) return;
+  // Checked against the originals, which the copies replace from here on.
+  if (FileExists(GetBackupToolPath())) RefuseBackupFileOnVaultData();
   if (!FSourceStorageGiven) {
     RaiseMigrationErrorFmt("Could not find source Vault file storage directory %s", {""});
   }
@@ -101,7 +162,12 @@ void TVaultMigrationManager::BackupSourceData() {
 
   const std::string storage = JoinPath(backupFolder, "Revisions");
   WriteLogFmt("Start file storage backup copying from %s to %s", FSourceFileStoragePath, storage);
-  CopyDirectory(FSourceFileStoragePath, storage);
+  const std::vector<fs::path> skipped = CopyDirectory(FSourceFileStoragePath, storage);
+  // Without the old server the copies are all that the migration reads.
+  if (!skipped.empty()) {
+    RaiseMigrationErrorFmt("Could not copy \"%s\" into the file storage backup copy",
+                           {skipped.front().string()});
+  }
   FSourceFileStoragePath = IncludeTrailingPathDelimiter(storage);
   WriteLog("File storage backup copying finished");
 
@@ -118,11 +184,16 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
   // Every destination write from here on belongs to one transaction.
   FDestDatabase->setAutoCommit(false);
   if (!FDestDatabase->inTransaction()) FDestDatabase->startTransaction();
+  bool uninstalling = false;
+  bool backupWritten = false;
   try {
     const bool installed = CheckInstallerVersion();
     const std::string tool = GetBackupToolPath();
-    if (FileExists(tool)) {
+    const bool toolFound = FileExists(tool);
+    RefuseUnquotableCommandLines(installed, toolFound ? tool : std::string());
+    if (toolFound) {
       RunBackupTool(tool);
+      backupWritten = true;
     } else if (installed) {
       RaiseMigrationErrorFmt("Could not found backup tool \"%s\"", {tool});
     } else {
@@ -133,15 +204,17 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
       FSourceVersion = VaultVersionOf(*FSourceDatabase);
     }
     CheckOracleSchemaEmpty();
+    uninstalling = true;
     RunUninstaller();
 
     const TTVSOracleParams& o = FTVSOracleParams;
     const std::string databaseArguments = Format(
         "/DBType=Oracle /DBServer=\"%s:%d\" /DBUsername=\"%s\" /DBPassword=\"%s\" "
         "/DatabaseName=\"%s\"",
-        o.Host, o.Port, o.User, o.Password, o.TNSName);
+        o.Host, o.Port, EscapeQuotedText(o.User), EscapeQuotedText(o.Password),
+        EscapeQuotedText(o.TNSName));
     RunInstaller(installed ? Format(" /Silent %s /RevisionFolder=\"%s\"", databaseArguments,
-                                    FSourceFileStoragePath)
+                                    EscapeQuotedText(FSourceFileStoragePath))
                            : " " + databaseArguments);
 
     FSourceDatabase.reset();
@@ -161,8 +234,33 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
     FSourceDatabase->disconnect();
   } catch (...) {
     if (FDestDatabase->inTransaction()) FDestDatabase->rollback();
+    if (uninstalling) {
+      // A cancellation at these lines must not hide the failure itself.
+      try {
+        LogWhatIsLeft(backupWritten);
+      } catch (const std::exception&) {
+      }
+    }
     throw;
   }
+}
+
+// Refused before anything runs: a command line that would split a path or
+// value in the wrong place starts the wrong program, or none, after the
+// old server is gone.
+void TVaultMigrationManager::RefuseUnquotableCommandLines(bool installed,
+                                                          const std::string& tool) const {
+  const TTVSOracleParams& o = FTVSOracleParams;
+  RefuseUnquotablePath(o.Installer);
+  if (!tool.empty()) RefuseUnquotablePath(tool);
+  if (installed) {
+    RefuseUnquotablePath(o.UnInstaller);
+    RefuseUnquotablePath(FSourceFileStoragePath);
+  }
+  RefuseUnquotableValue(o.Host, "host");
+  RefuseUnquotableValue(o.User, "user name");
+  RefuseUnquotableValue(o.Password, "password");
+  RefuseUnquotablePath(o.TNSName);
 }
 
 bool TVaultMigrationManager::CheckInstallerVersion() {
@@ -196,12 +294,14 @@ void TVaultMigrationManager::RunBackupTool(const std::string& tool) {
   if (extension.empty() || extension == ".") {
     RaiseMigrationErrorFmt("Backup file name has no extension \"%s\"", {backupFile});
   }
+  RefuseBackupFileOnVaultData();
   if (FileExists(backupFile)) {
     std::error_code ec;
     fs::remove(backupFile, ec);  // a file that cannot go is found again by the tool
   }
   WriteLog("Start Tavrin Vault backup");
-  if (RunProcessAndWait(Format("%s backup -z %s", tool, backupFile)) != 0) {
+  if (RunProcessAndWait(
+          Format("%s backup -z %s", QuotedProgram(tool), QuoteCommandLineItem(backupFile))) != 0) {
     RaiseMigrationError("Could not backup Tavrin Vault");
   }
   WriteLog("Tavrin Vault backup finished");
@@ -213,7 +313,7 @@ void TVaultMigrationManager::RunBackupTool(const std::string& tool) {
 void TVaultMigrationManager::RunUninstaller() {
   if (!FileExists(FTVSOracleParams.UnInstaller)) return;
   WriteLog("Start Tavrin Vault uninstalling");
-  if (RunProcessAndWait(FTVSOracleParams.UnInstaller + " /silent keep-data") != 0) {
+  if (RunProcessAndWait(QuotedProgram(FTVSOracleParams.UnInstaller) + " /silent keep-data") != 0) {
     RaiseMigrationError("Could not uninstall Tavrin Vault");
   }
   WriteLog("Tavrin Vault uninstalling finished");
@@ -221,7 +321,7 @@ void TVaultMigrationManager::RunUninstaller() {
 
 void TVaultMigrationManager::RunInstaller(const std::string& arguments) {
   WriteLog("Start Tavrin Vault installing");
-  if (RunProcessAndWait(FTVSOracleParams.Installer + arguments) != 0) {
+  if (RunProcessAndWait(QuotedProgram(FTVSOracleParams.Installer) + arguments) != 0) {
     RaiseMigrationError("Could not install Tavrin Vault");
   }
   WriteLog("Tavrin Vault installing finished");

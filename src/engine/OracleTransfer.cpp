@@ -95,18 +95,21 @@ struct ColumnBinding {
   db::Param* param;
 };
 
-// A text the column must not leave empty becomes one blank; a BLOB goes as
-// a wide memo of its bytes, none when it has no bytes.
+// A text the column must not leave empty becomes one blank; a text BLOB
+// goes as a wide memo of its bytes and a binary one as bytes (Oracle's BLOB
+// takes no text), none when it has no bytes.
 void BindColumn(const ColumnBinding& b, const db::Field& field) {
   db::Param& p = *b.param;
   const db::FieldDef& def = *b.def;
   if (def.isBlob()) {
-    p.setDataType(db::FieldType::WideMemo);
+    const db::FieldType kind =
+        def.type == db::FieldType::Blob ? db::FieldType::Blob : db::FieldType::WideMemo;
+    p.setDataType(kind);
     db::Bytes bytes = field.asBytes();
     if (bytes.empty()) {
       p.setNull();
     } else {
-      p.setBlob(std::move(bytes), db::FieldType::WideMemo);
+      p.setBlob(std::move(bytes), kind);
     }
     return;
   }
@@ -117,6 +120,19 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
     p.setValue(field.value());
   }
   p.setDataType(def.type);
+}
+
+// The table's name as the schema holds it: a quoted name must match
+// Oracle's letter case exactly.
+std::string SchemaTableName(const std::string& table,
+                            const std::vector<std::string>& schemaTables) {
+  for (const std::string& name : schemaTables) {
+    if (name == table) return name;
+  }
+  for (const std::string& name : schemaTables) {
+    if (SameText(name, table)) return name;
+  }
+  return table;
 }
 
 }  // namespace
@@ -164,7 +180,9 @@ void TVaultMigrationManager::CopyAllTablesToOracle() {
 
 void TVaultMigrationManager::ClearOracleTables() {
   const std::string& schema = FDestDatabase->catalog();
-  for (const char* table : kClearTableNames) {
+  const std::vector<std::string> schemaTables = FDestDatabase->tableNames();
+  for (const char* listed : kClearTableNames) {
+    const std::string table = SchemaTableName(listed, schemaTables);
     try {
       if (!FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table))) {
         RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\"", {schema, table});

@@ -117,6 +117,9 @@ class TVaultMigrationManager {
   void RunBackupTool(const std::string& tool);
   void RunUninstaller();
   void RunInstaller(const std::string& arguments);
+  void RefuseUnquotableCommandLines(bool installed, const std::string& tool) const;
+  void RefuseBackupFileOnVaultData() const;
+  void LogWhatIsLeft(bool backupWritten);
   void LocateInstalledDestination(std::string& storage);
 
   // The Oracle mode: the copy of every table into the Oracle schema.

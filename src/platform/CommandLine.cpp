@@ -97,4 +97,19 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
   return Splitter(commandLine).split();
 }
 
+bool CanQuote(std::string_view text) {
+  return text.find('"') == std::string_view::npos;
+}
+
+std::string EscapeQuotedText(std::string_view text) {
+  size_t trailing = 0;
+  while (trailing < text.size() && text[text.size() - 1 - trailing] == '\\')
+    ++trailing;
+  return std::string(text) + std::string(trailing, '\\');
+}
+
+std::string QuoteCommandLineItem(std::string_view text) {
+  return '"' + EscapeQuotedText(text) + '"';
+}
+
 }  // namespace movrano

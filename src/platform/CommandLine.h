@@ -17,4 +17,12 @@ namespace movrano {
 // are literal.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
+// The text inside double quotes so that the split above gives it back as
+// one item: backslashes before the closing quote are doubled. A text that
+// holds a double quote itself cannot be carried; CanQuote answers false.
+bool CanQuote(std::string_view text);
+std::string QuoteCommandLineItem(std::string_view text);
+// The same for a text placed between quotes the caller writes itself.
+std::string EscapeQuotedText(std::string_view text);
+
 }  // namespace movrano

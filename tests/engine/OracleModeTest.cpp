@@ -1,18 +1,26 @@
 // The move of a server vault from Firebird to Oracle, end to end through the
 // worker: a real Firebird source, the old server's backup tool and
-// uninstaller and the new server's installer played by the recorded process
-// launcher, and the new server vault on a stand-in Oracle schema.
+// uninstaller started for real as small scripts in folders with blanks that
+// record their arguments (their effects played by the test), the new
+// server's installer played from its command line, and the new server
+// vault on a stand-in Oracle schema.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
 
 #include "db/Query.h"
+#include "db/oracle/OracleDriver.h"
 #include "engine/EngineHarness.h"
 #include "platform/CommandLine.h"
+#include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
 #include "support/platform/PeFixture.h"
@@ -28,6 +36,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kVaultVersion = "ZaredorEvovu-1.0.1";
 constexpr const char* kMarker = "installer marker";
+constexpr const char* kRestoreNote = "The old Tavrin Vault's data to restore it from:";
 
 // The tables the new installation fills that the copy empties first.
 const std::vector<std::string> kClearedTables = {
@@ -130,7 +139,7 @@ TableRows AsCopiedToOracle(db::Connection& source, const std::string& table) {
 // "installer marker", so that the rows' references to each other hold.
 void InsertMarker(db::Connection& c, const std::string& table) {
   db::Query columns(c);
-  columns.setSql("Select * from " + table);
+  columns.setSql("Select * from \"" + table + "\"");
   columns.open();
   const std::vector<db::FieldDef> defs = columns.fieldDefs();
   columns.close();
@@ -147,7 +156,8 @@ void InsertMarker(db::Connection& c, const std::string& table) {
     if (def.type == db::FieldType::Blob) {
       p.setNull();
     } else if (db::IsTextType(def.type) || def.isBlob()) {
-      p.setText(kMarker);
+      const std::string marker = kMarker;
+      p.setText(def.size > 0 ? marker.substr(0, def.size) : marker);
     } else if (def.type == db::FieldType::DateTime) {
       p.setDateTime(db::DateTime::FromParts(2024, 6, 1, 12, 0, 0));
     } else {
@@ -162,7 +172,9 @@ void InsertMarkers(const std::string& schemaFile) {
   const std::vector<std::string> present = c->tableNames();
   std::vector<std::string> pending;
   for (const auto& t : kClearedTables) {
-    if (Holds(present, t)) pending.push_back(t);
+    for (const auto& name : present) {
+      if (SameText(name, t)) pending.push_back(name);
+    }
   }
   // A row whose parent has no marker yet waits for the next round.
   while (!pending.empty()) {
@@ -202,16 +214,37 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
   return a;
 }
 
+// A program of the vault product: a script that writes the arguments it
+// was started with, one a line, into the file beside it named "<name>.args".
+void WriteRecordingProgram(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << "#!/bin/sh\n"
+           ": > \"$0.args\"\n"
+           "for a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\" >> \"$0.args\"; done\n";
+  }
+  fs::permissions(file, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+}
+
+std::vector<std::string> RecordedArguments(const std::string& program) {
+  std::ifstream in(program + ".args");
+  std::vector<std::string> argv;
+  for (std::string line; std::getline(in, line);)
+    argv.push_back(line);
+  return argv;
+}
+
 class OracleMode : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterIDSTypes();
-    fs::create_directories(oldServer_ / "BackupTool");
-    machine_.write("old/unins000.exe", "uninstaller");
-    machine_.write("old/BackupTool/tvbackup.exe", "backup tool");
-    fs::create_directories(machine_.path() / "backup");
+    WriteRecordingProgram(uninstaller_);
+    WriteRecordingProgram(backupTool_);
+    fs::create_directories(fs::path(backupFile_).parent_path());
     PeFixture setup;
     setup.productVersion = "zaredorevovu-1.0.1";
+    fs::create_directories(fs::path(installer_).parent_path());
     WritePeFile(installer_, setup);
     CreateEmptyOracleSchema(schemaFile_);
     // The old server as its installer registered it.
@@ -222,6 +255,11 @@ class OracleMode : public ::testing::Test {
         "INSERT INTO TBL_VERSION2 (GUID, COMPONENT, VERSIONNUMBER, APPLIEDAT, NOTES) VALUES "
         "('{ORA-0001}', 'OracleSchema', '2.0.0.7', '2024-06-01 12:00:00', 'Oracle')",
     };
+  }
+
+  void recreateSchema(const std::string& user, const std::string& password) {
+    fs::remove(schemaFile_);
+    db::CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
   }
 
   // The old server is gone already: no uninstaller, no backup tool, and
@@ -313,14 +351,41 @@ class OracleMode : public ::testing::Test {
     return lines;
   }
 
+  // Runs the migration; the lines that say what is left to restore the old
+  // server from after a late failure are taken out into restoreNote_.
+  RunResult migrate(const RunRequest& r) {
+    RunResult run = RunMigration(r);
+    restoreNote_.clear();
+    const auto note = std::find(run.lines.begin(), run.lines.end(), kRestoreNote);
+    if (note != run.lines.end()) {
+      auto end = note + 1;
+      while (end != run.lines.end() &&
+             (end->rfind("Backup file ", 0) == 0 || end->rfind("Database file ", 0) == 0 ||
+              end->rfind("File storage folder ", 0) == 0)) {
+        ++end;
+      }
+      restoreNote_.assign(note, end);
+      run.lines.erase(note, end);
+    }
+    return run;
+  }
+
   const std::vector<std::string>& commands() const { return platform_.processes->commandLines; }
 
-  // The programs of the vault product, as this machine runs them.
+  // The programs of the vault product, as this machine runs them: the
+  // scripts are started for real and what they received decides what
+  // they do; a PE installer cannot start here and is played from its line.
   uint32_t runProgram(const std::string& line) {
-    const std::vector<std::string> argv = SplitCommandLine(line);
-    if (argv.at(0) == (oldServer_ / "BackupTool" / "tvbackup.exe").string()) {
+    const std::string program = SplitCommandLine(line).at(0);
+    if (program == installer_ && !installerIsScript_) return install(SplitCommandLine(line));
+    if (PosixProcessLauncher().runAndWait(line) != 0) return 99;
+    const std::vector<std::string> argv = RecordedArguments(program);
+    started_.push_back(argv);
+    if (argv.at(0) == backupTool_) {
       EXPECT_FALSE(fs::exists(backupFile_)) << "the old backup file was not deleted first";
-      if (backupWrites_ && argv.size() == 4) machine_.write("backup/TavrinVault.zip", "backup");
+      if (backupWrites_ && argv.size() == 4) {
+        std::ofstream(argv[3], std::ios::binary) << "backup";
+      }
       return backupExit_;
     }
     if (!uninstaller_.empty() && argv.at(0) == uninstaller_) {
@@ -362,12 +427,16 @@ class OracleMode : public ::testing::Test {
   DeployedStatements statements_;
   SampleVault source_{VaultEdition::Server, SampleContent()};
   TempDir machine_;
-  const fs::path oldServer_ = machine_.path() / "old";
+  const fs::path oldServer_ = machine_.path() / "Tavrin Vault";
   const fs::path newServer_ = machine_.path() / "new";
   std::string uninstaller_ = (oldServer_ / "unins000.exe").string();
-  const std::string installer_ = (machine_.path() / "TavrinVaultSetup.exe").string();
+  const std::string backupTool_ = (oldServer_ / "BackupTool" / "tvbackup.exe").string();
+  std::string installer_ = (machine_.path() / "My Setups" / "TavrinVaultSetup.exe").string();
+  bool installerIsScript_ = false;
   const std::string schemaFile_ = (machine_.path() / "MOVRANO.db").string();
-  const std::string backupFile_ = (machine_.path() / "backup" / "TavrinVault.zip").string();
+  std::string backupFile_ = (machine_.path() / "My Backups" / "Tavrin Vault.zip").string();
+  std::vector<std::vector<std::string>> started_;  // what the scripts received
+  std::vector<std::string> restoreNote_;
 
   OracleInstallOptions install_;
   uint32_t backupExit_ = 0;
@@ -401,15 +470,18 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
     parameter.paramByName("DESCRIPTION").setBlob(db::Bytes{}, db::FieldType::WideMemo);
     parameter.execSql();
   }
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
-  EXPECT_EQ(commands(),
-            (std::vector<std::string>{
-                (oldServer_ / "BackupTool" / "tvbackup.exe").string() + " backup -z " + backupFile_,
-                uninstaller_ + " /silent keep-data",
-                installer_ + " /Silent " + databaseArguments() + " /RevisionFolder=\"" +
-                    source_.fileStorageFolder() + "\""}));
+  EXPECT_EQ(commands(), (std::vector<std::string>{
+                            "\"" + backupTool_ + "\" backup -z \"" + backupFile_ + "\"",
+                            "\"" + uninstaller_ + "\" /silent keep-data",
+                            "\"" + installer_ + "\" /Silent " + databaseArguments() +
+                                " /RevisionFolder=\"" + source_.fileStorageFolder() + "\""}));
+  // The paths with blanks arrived whole.
+  EXPECT_EQ(started_,
+            (std::vector<std::vector<std::string>>{{backupTool_, "backup", "-z", backupFile_},
+                                                   {uninstaller_, "/silent", "keep-data"}}));
   const std::vector<std::string> expected = Concat(
       Concat(preamble(), {"Found source database file " + source_.databaseFile(),
                           "Found source file storage folder  " + source_.fileStorageFolder(),
@@ -449,7 +521,7 @@ TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatab
   RunRequest r = request();
   r.sourceVersion.clear();
   const std::time_t before = std::time(nullptr);
-  const RunResult run = RunMigration(r);
+  const RunResult run = migrate(r);
   const std::time_t after = std::time(nullptr);
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
@@ -487,7 +559,8 @@ TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatab
   const std::string newStorage = (newServer_ / "Revisions").string() + "/";
   EXPECT_EQ(FilesBelow(newStorage), FilesBelow(source_.fileStorageFolder()));
 
-  EXPECT_EQ(commands(), (std::vector<std::string>{installer_ + " " + databaseArguments()}));
+  EXPECT_EQ(commands(),
+            (std::vector<std::string>{"\"" + installer_ + "\" " + databaseArguments()}));
   const std::vector<std::string> expected = Concat(
       Concat(
           preamble(false),
@@ -515,7 +588,7 @@ TEST_F(OracleMode, TablesMatchWithoutRegardToCaseAndAreWrittenInTheSchemasCase) 
                       {"TLU_ITEMREVISION", "tlu_itemrevision"},
                       {"TBL_VERSION", "tbl_version"},
                       {"TBL_VERSION2", "Tbl_Version2"}};
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
   const auto tables = copiedTables();
   EXPECT_TRUE(Holds(tables, "TBL_CLIENT"));
@@ -536,7 +609,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
   install_.omitted = {"TLU_ACQUISITIONPOINTER"};
   install_.afterwards.push_back("CREATE TABLE TLU_ORACLEJOB (GUID VARCHAR2(40) NOT NULL)");
   install_.afterwards.push_back("INSERT INTO TLU_ORACLEJOB VALUES ('{JOB-1}')");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
   for (const auto& table : kClearedTables) {
@@ -564,7 +637,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
 
 TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
   ConnectOracleSchema(schemaFile_)->executeDirect("CREATE TABLE LEFTOVER (ID NUMBER(10))");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Destination database is not empty - it already has tables!");
@@ -575,7 +648,7 @@ TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
 
 TEST_F(OracleMode, AFailedInstallationEndsTheRunAfterTheUninstallation) {
   installExit_ = 1603;
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault installing");
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
@@ -590,7 +663,7 @@ TEST_F(OracleMode, AFailingTableIsNamedAndTheTablesBeforeItStayCommitted) {
   install_.afterwards.push_back(
       "CREATE TABLE TBL_LISTENER (GUID VARCHAR2(40) NOT NULL, URL VARCHAR2(500) NOT NULL, "
       "CONSTRAINT PK_LISTENER PRIMARY KEY (GUID))");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_FALSE(run.succeeded());
   const auto tables = copiedTables();
   ASSERT_EQ(tables.back(), "TBL_LISTENER");
@@ -600,8 +673,8 @@ TEST_F(OracleMode, AFailingTableIsNamedAndTheTablesBeforeItStayCommitted) {
   const std::vector<std::string> tail(run.lines.begin() + copyStart + 1, run.lines.end());
   EXPECT_EQ(tail, Concat(CopyLines(copied),
                          {"Start Tavrin Vault database table \"TBL_LISTENER\" copying",
-                          "ERROR - EMovrano Could not copy table \"TBL_LISTENER\": table "
-                          "TBL_LISTENER has no column named EVENTMASK (Oracle schema MOVRANO)",
+                          "ERROR - EMovrano Could not copy table \"TBL_LISTENER\": ORA-00904: "
+                          "\"EVENTMASK\": invalid identifier (Oracle schema MOVRANO)",
                           "Import aborted"}));
   // Switching the constraints on again committed what was copied.
   const auto src = source_.connect();
@@ -627,13 +700,12 @@ void AddLanguagePack(OracleInstallOptions& options) {
 }
 
 const char* const kEnableFailure =
-    "ERROR - EZSQLException cannot validate the foreign keys of table \"TLU_LANGUAGEPACK\" - "
-    "parent keys not found (row 1 refers to a missing row of \"TLU_LANGUAGE\") (Oracle schema "
-    "MOVRANO)";
+    "ERROR - EZSQLException ORA-02298: cannot validate (MOVRANO.FK_PACK_LANGUAGE) - parent keys "
+    "not found (Oracle schema MOVRANO)";
 
 TEST_F(OracleMode, ConstraintsThatCannotBeEnabledAgainEndTheRunAfterTheCopy) {
   AddLanguagePack(install_);
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_GE(run.lines.size(), 3u);
   EXPECT_EQ(run.lines[run.lines.size() - 3],
             "Tavrin Vault database table \"" + copiedTables().back() + "\" copying finished");
@@ -647,7 +719,7 @@ TEST_F(OracleMode, AnEnableFailureReplacesTheFailureOfATable) {
   install_.omitted = {"TBL_LISTENER"};
   install_.afterwards.push_back(
       "CREATE TABLE TBL_LISTENER (GUID VARCHAR2(40) NOT NULL, URL VARCHAR2(500) NOT NULL)");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_GE(run.lines.size(), 3u);
   EXPECT_EQ(run.lines[run.lines.size() - 3],
             "Start Tavrin Vault database table \"TBL_LISTENER\" copying");
@@ -656,11 +728,12 @@ TEST_F(OracleMode, AnEnableFailureReplacesTheFailureOfATable) {
 
 TEST_F(OracleMode, AFailedDeletionNamesSchemaAndTableAndKeepsTheDeletionsBeforeIt) {
   install_.omitted = {"TBL_CLIENT"};
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault database copying");
-  EXPECT_EQ(run.lines[run.lines.size() - 2],
-            "ERROR - EMovrano Could not delete data from table \"MOVRANO\".\"TBL_CLIENT\": no such "
-            "table: TBL_CLIENT (Oracle schema MOVRANO)");
+  EXPECT_EQ(
+      run.lines[run.lines.size() - 2],
+      "ERROR - EMovrano Could not delete data from table \"MOVRANO\".\"TBL_CLIENT\": ORA-00942: "
+      "table or view does not exist (Oracle schema MOVRANO)");
   EXPECT_EQ(oracleRows("TLU_LANGUAGE"), 0);
   EXPECT_EQ(oracleRows("VCS_REPOSITORY"), 1);  // the installer's marker
 }
@@ -669,7 +742,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
   PeFixture setup;
   setup.productVersion = "ZaredorEvovu-1.0.2";
   WritePeFile(installer_, setup);
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines,
             Concat(preamble(), {"Found source database file " + source_.databaseFile(),
                                 "Found source file storage folder  " + source_.fileStorageFolder(),
@@ -680,7 +753,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
 
   setup.productVersion.reset();  // no version at all
   WritePeFile(installer_, setup);
-  EXPECT_EQ(RunMigration(request()).lines[5],
+  EXPECT_EQ(migrate(request()).lines[5],
             "ERROR - EMovrano Source Tavrin Vault (Firebird) must be the same version target "
             "Tavrin Vault (Oracle)");
   EXPECT_TRUE(commands().empty());
@@ -691,7 +764,7 @@ TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
   install_.afterwards.push_back(
       "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
       "'VaultVersion'");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Tavrin Vault installing finished");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Source Tavrin Vault database (Firebird) must be the same version "
@@ -701,7 +774,7 @@ TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
 
 TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
   fs::remove(oldServer_ / "BackupTool" / "tvbackup.exe");
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Could not found backup tool \"" +
                 (oldServer_ / "BackupTool" / "tvbackup.exe").string() + "\"");
@@ -712,7 +785,7 @@ TEST_F(OracleMode, WithoutTheOldServerAnEmptyStorageFolderEndsTheRunBeforeAnyCop
   removeOldServer();
   RunRequest r = request();
   r.sourceStoragePath.clear();
-  const RunResult run = RunMigration(r);
+  const RunResult run = migrate(r);
   EXPECT_EQ(run.lines, Concat(preamble(), {"Source Vault uninstaller () does not exists.",
                                            "ERROR - EMovrano Could not find source Vault file "
                                            "storage directory ",
@@ -739,7 +812,7 @@ TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
     SCOPED_TRACE(c.name);
     RunRequest r = request();
     r.oracle.BackupFileName = c.name;
-    const RunResult run = RunMigration(r);
+    const RunResult run = migrate(r);
     EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
   }
   EXPECT_TRUE(commands().empty());
@@ -747,15 +820,15 @@ TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
 }
 
 TEST_F(OracleMode, TheBackupToolMustSucceedAndLeaveItsFile) {
-  machine_.write("backup/TavrinVault.zip", "an older backup");
+  std::ofstream(backupFile_) << "an older backup";
   backupExit_ = 3;
-  RunResult run = RunMigration(request());
+  RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault backup");
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not backup Tavrin Vault");
 
   backupExit_ = 0;
   backupWrites_ = false;
-  run = RunMigration(request());
+  run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Tavrin Vault backup finished");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Could not found backup file \"" + backupFile_ + "\"");
@@ -764,7 +837,7 @@ TEST_F(OracleMode, TheBackupToolMustSucceedAndLeaveItsFile) {
 
 TEST_F(OracleMode, AFailedUninstallationStopsBeforeTheInstaller) {
   uninstallExit_ = 2;
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 3], "Start Tavrin Vault uninstalling");
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not uninstall Tavrin Vault");
   EXPECT_EQ(commands().size(), 2u);
@@ -774,7 +847,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
   for (const bool atTheEnd : {false, true}) {
     SCOPED_TRACE(atTheEnd);
     CreateEmptyOracleSchema(schemaFile_);
-    machine_.write("old/unins000.exe", "uninstaller");
+    WriteRecordingProgram(uninstaller_);
     platform_.processes->commandLines.clear();
     const std::string line = atTheEnd
                                  ? "Tavrin Vault database table \"TLU_FOLDER\" copying finished"
@@ -783,7 +856,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
     r.onLine = [&](const std::string& l, TMigrationThread& worker) {
       if (l == line) worker.Terminate();
     };
-    const RunResult run = RunMigration(r);
+    const RunResult run = migrate(r);
     ASSERT_GE(run.lines.size(), 2u);
     EXPECT_EQ(run.lines[run.lines.size() - 2], line);
     EXPECT_EQ(run.lines.back(), atTheEnd
@@ -796,7 +869,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
 TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
   removeOldServer();
   registersNewServer_ = false;
-  const RunResult run = RunMigration(request());
+  const RunResult run = migrate(request());
   ASSERT_GE(run.lines.size(), 4u);
   EXPECT_EQ(run.lines[run.lines.size() - 4], "Tavrin Vault database copying finished");
   EXPECT_EQ(run.lines[run.lines.size() - 3].rfind("Start FileStorage copying from ", 0), 0u);
@@ -805,6 +878,149 @@ TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolde
   EXPECT_EQ(run.lines.back(), "Import aborted");
   // The tables were committed when the constraints came back.
   expectEveryTableCopied();
+}
+
+TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
+  // The old server is gone but its folder still holds the backup tool.
+  fs::remove(uninstaller_);
+  platform_.setRegistry(Export(""));
+  installerIsScript_ = true;
+  WriteRecordingProgram(installer_);
+  const RunResult run = migrate(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(started_, (std::vector<std::vector<std::string>>{
+                          {backupTool_, "backup", "-z", backupFile_},
+                          {installer_, "/DBType=Oracle", "/DBServer= :0", "/DBUsername=movrano",
+                           "/DBPassword=oracle secret", "/DatabaseName=" + schemaFile_}}));
+  EXPECT_TRUE(fs::exists(backupFile_));
+  expectEveryTableCopied();
+}
+
+TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
+  const fs::path quotedFolder = machine_.path() / "Tavrin \"Old\" Vault";
+  const struct {
+    std::string name;
+    std::function<void(RunRequest&)> change;
+    std::string error;
+  } cases[] = {
+      {"installer",
+       [&](RunRequest& r) {
+         r.oracle.Installer = (quotedFolder / "setup.exe").string();
+         fs::create_directories(quotedFolder);
+         fs::copy_file(installer_, r.oracle.Installer, fs::copy_options::overwrite_existing);
+       },
+       "The path \"" + (quotedFolder / "setup.exe").string() +
+           "\" holds a double quote, which no command line can carry"},
+      {"uninstaller",
+       [&](RunRequest& r) {
+         r.oracle.UnInstaller = (quotedFolder / "unins000.exe").string();
+         WriteRecordingProgram(r.oracle.UnInstaller);
+         WriteRecordingProgram(quotedFolder / "BackupTool" / "tvbackup.exe");
+       },
+       "The path \"" + (quotedFolder / "BackupTool" / "tvbackup.exe").string() +
+           "\" holds a double quote, which no command line can carry"},
+      // Accounts that Oracle would let log in.
+      {"password",
+       [&](RunRequest& r) {
+         r.oracle.Password = "pass\"word";
+         recreateSchema(r.oracle.User, r.oracle.Password);
+       },
+       "The Oracle password holds a double quote, which no command line can carry"},
+      {"user",
+       [&](RunRequest& r) {
+         r.oracle.User = "mov\"rano";
+         recreateSchema(r.oracle.User, r.oracle.Password);
+       },
+       "The Oracle user name holds a double quote, which no command line can carry"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunRequest r = request();
+    c.change(r);
+    const RunResult run = migrate(r);
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
+    EXPECT_TRUE(restoreNote_.empty());
+  }
+  EXPECT_TRUE(commands().empty());
+  EXPECT_TRUE(fs::exists(uninstaller_));
+}
+
+TEST_F(OracleMode, RefusesABackupFileOnTheVaultsOwnDataBeforeAnythingIsDeletedOrRun) {
+  const fs::path database = source_.databaseFile();
+  const fs::path installation = database.parent_path().parent_path();
+  const fs::path link = machine_.path() / "vault link";
+  fs::create_directory_symlink(installation, link);
+  const struct {
+    std::string backupFile;
+    std::string data;
+  } cases[] = {
+      {database.string(), database.string()},
+      // Other spellings of the same file: through a link, and with "..".
+      {(link / "Database" / "VAULT.FDB").string(), database.string()},
+      {(installation / "Database" / "sub" / ".." / "VAULT.FDB").string(), database.string()},
+      {source_.fileStorageFolder() + "Revisions.zip", source_.fileStorageFolder()},
+      {source_.vaultFolder() + "sub/../Old Backup.zip", source_.vaultFolder()},
+  };
+  const uintmax_t size = fs::file_size(database);
+  for (const bool installed : {true, false}) {
+    if (!installed) {
+      fs::remove(uninstaller_);
+      platform_.setRegistry(Export(""));
+    }
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.backupFile);
+      RunRequest r = request();
+      r.oracle.BackupFileName = c.backupFile;
+      const RunResult run = migrate(r);
+      ASSERT_GE(run.lines.size(), 2u);
+      EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Backup file \"" + c.backupFile +
+                                                     "\" would overwrite the vault's own data \"" +
+                                                     c.data + "\"");
+    }
+  }
+  EXPECT_TRUE(commands().empty());
+  EXPECT_EQ(fs::file_size(database), size);
+  EXPECT_NE(source_.connect()->tableNames().size(), 0u);
+}
+
+TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBeforeInstalling) {
+  removeOldServer();
+  const fs::path pipe = fs::path(source_.fileStorageFolder()) / "Revisions" / "held open.pipe";
+  fs::create_directories(pipe.parent_path());
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const RunResult run = migrate(request());
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not copy \"" + pipe.string() +
+                                                 "\" into the file storage backup copy");
+  EXPECT_EQ(run.indexOf("File storage backup copying finished"), -1);
+  EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
+  installExit_ = 1603;
+  RunResult run = migrate(request());
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
+  EXPECT_EQ(restoreNote_,
+            (std::vector<std::string>{kRestoreNote, "Backup file " + backupFile_,
+                                      "Database file " + source_.databaseFile(),
+                                      "File storage folder " + source_.fileStorageFolder()}));
+
+  // Without the old server: the backup copies, and no backup file.
+  removeOldServer();
+  run = migrate(request());
+  ASSERT_EQ(restoreNote_.size(), 3u);
+  EXPECT_EQ(restoreNote_[1].rfind(
+                "Database file " + fs::path(source_.vaultFolder()).parent_path().string(), 0),
+            0u);
+  EXPECT_NE(restoreNote_[1].find("VaultServerDataBackUp_"), std::string::npos);
+  EXPECT_NE(restoreNote_[2].find("VaultServerDataBackUp_"), std::string::npos);
+
+  // A failure before the uninstallation leaves the old server: no note.
+  RunRequest r = request();
+  r.oracle.TNSName = (machine_.path() / "missing.db").string();
+  migrate(r);
+  EXPECT_TRUE(restoreNote_.empty());
 }
 
 }  // namespace

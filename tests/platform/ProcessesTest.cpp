@@ -55,6 +55,19 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"p", "/DBServer=host:1521", "/DBPassword=p w"}},
                       SplitCase{R"(p "unterminated arg)", {"p", "unterminated arg"}}));
 
+TEST(PlatformCommandLineQuote, AQuotedItemSplitsBackWhole) {
+  for (const std::string text : {"plain", "two words", R"(C:\dir\)", R"(a\b c)", R"(end\\)", ""}) {
+    EXPECT_THAT(SplitCommandLine("p " + QuoteCommandLineItem(text) + " next"),
+                ElementsAreArray({std::string("p"), text, std::string("next")}))
+        << text;
+    EXPECT_THAT(SplitCommandLine("p /Key=\"" + EscapeQuotedText(text) + "\" next"),
+                ElementsAreArray({std::string("p"), "/Key=" + text, std::string("next")}))
+        << text;
+  }
+  EXPECT_TRUE(CanQuote("two words"));
+  EXPECT_FALSE(CanQuote("say \"hi\""));
+}
+
 // Runs a command line through the real platform with the child's standard
 // output going to a file, and returns what it printed.
 class PlatformRunProcess : public ::testing::Test {

@@ -6,9 +6,15 @@
 #include <charconv>
 #include <filesystem>
 #include <limits>
+#include <map>
+#include <optional>
+#include <set>
 #include <string_view>
 
+#include "db/oracle/OracleCatalog.h"
+#include "db/oracle/OracleSql.h"
 #include "db/oracle/OracleText.h"
+#include "db/oracle/OracleValues.h"
 #include "platform/Text.h"
 
 namespace movrano::db {
@@ -47,26 +53,56 @@ constexpr std::string_view kEnableConstraintsBlock =
     "  END LOOP;\r\n"
     "END;";
 
-// The schema's own tables, as Oracle's dictionary view lists them.
-constexpr const char* kUserTablesView =
-    "CREATE TEMP VIEW user_tables AS SELECT name AS table_name FROM main.sqlite_master "
-    "WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!'";
+// The schema's own tables and their constraints, as Oracle's dictionary
+// views list them.
+constexpr const char* kDictionaryViews =
+    "CREATE TEMP VIEW USER_TABLES AS SELECT ORA_NAME(name) AS TABLE_NAME FROM main.sqlite_master "
+    "WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!' AND name NOT GLOB 'ORA$[A-Z]*';"
+    "CREATE TEMP VIEW USER_CONSTRAINTS AS SELECT (SELECT NAME FROM main.\"ORA$SCHEMA\") AS OWNER, "
+    "NAME AS CONSTRAINT_NAME, TYPE AS CONSTRAINT_TYPE, TABLE_NAME, STATUS, REF_NAME AS "
+    "R_CONSTRAINT_NAME, CONDITION AS SEARCH_CONDITION FROM main.\"ORA$CONSTRAINTS\" ORDER BY SEQ";
+
+// SQLite's own messages in Oracle's words.
+std::string OracleMessage(const std::string& message) {
+  if (message.rfind("ORA-", 0) == 0) return message;
+  if (message.rfind("no such table:", 0) == 0) return "ORA-00942: table or view does not exist";
+  std::string column;
+  if (message.rfind("no such column: ", 0) == 0) {
+    column = message.substr(16);
+    const size_t dot = column.find_last_of('.');
+    if (dot != std::string::npos) column = column.substr(dot + 1);
+  } else if (const size_t named = message.find(" has no column named ");
+             message.rfind("table ", 0) == 0 && named != std::string::npos) {
+    column = message.substr(named + 21);
+  }
+  if (!column.empty()) return Format("ORA-00904: \"%s\": invalid identifier", DecodeName(column));
+  if (message.find(" already exists") != std::string::npos) {
+    return "ORA-00955: name is already used by an existing object";
+  }
+  return DecodeName(message);
+}
 
 constexpr int kBusyTimeoutMs = 10000;
 
-// The SQLite connection, shared by the connection and its statements so
-// that a statement outliving its connection is still finalized safely.
+// The SQLite connection and the schema's dictionary, shared by the
+// connection and its statements so that a statement outliving its
+// connection is still finalized safely.
 class Session {
  public:
-  Session(sqlite3* db, std::string schema) : db_(db), schema_(std::move(schema)) {}
+  explicit Session(sqlite3* db) : db_(db) {}
   ~Session() { sqlite3_close_v2(db_); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   sqlite3* db() const { return db_; }
+  Dictionary& dictionary() const { return *dictionary_; }
+  void logIn(const ConnectionParams& params) {
+    dictionary_ = std::make_unique<Dictionary>(db_, params.user, params.password, params.catalog);
+  }
 
   [[noreturn]] void fail(std::string_view message) const {
-    throw EDatabaseError(Format("%s (Oracle schema %s)", message, schema_),
+    throw EDatabaseError(Format("%s (Oracle schema %s)", OracleMessage(std::string(message)),
+                                dictionary_ ? dictionary_->schema() : std::string()),
                          sqlite3_extended_errcode(db_));
   }
   [[noreturn]] void failFromDb() const { fail(sqlite3_errmsg(db_)); }
@@ -84,46 +120,20 @@ class Session {
     if (inTransaction()) exec("ROLLBACK");
   }
 
-  // What the constraint blocks do: Oracle commits at the DDL they run.
-  void switchConstraints(bool enabled) const {
+  // Data definition: Oracle commits the open transaction first.
+  template <typename Action>
+  void define(Action action) const {
     commit();
-    if (!enabled) {
-      exec("PRAGMA foreign_keys = OFF");
-      return;
+    try {
+      action(*dictionary_);
+    } catch (const OracleFailure& e) {
+      fail(e.what());
     }
-    exec("PRAGMA foreign_keys = ON");
-    validateForeignKeys();
   }
 
  private:
-  // Enabling a constraint validates the rows; one that fails stays off.
-  void validateForeignKeys() const {
-    sqlite3_stmt* check = nullptr;
-    if (sqlite3_prepare_v2(db_, "PRAGMA foreign_key_check", -1, &check, nullptr) != SQLITE_OK) {
-      failFromDb();
-    }
-    const int rc = sqlite3_step(check);
-    std::string problem;
-    if (rc == SQLITE_ROW) {
-      const auto text = [&](int column) {
-        const auto* p = sqlite3_column_text(check, column);
-        return std::string(p ? reinterpret_cast<const char*>(p) : "");
-      };
-      problem = Format(
-          "cannot validate the foreign keys of table \"%s\" - parent keys not found (row %d "
-          "refers to a missing row of \"%s\")",
-          text(0), static_cast<int64_t>(sqlite3_column_int64(check, 1)), text(2));
-    } else if (rc != SQLITE_DONE) {
-      problem = sqlite3_errmsg(db_);
-    }
-    sqlite3_finalize(check);
-    if (problem.empty()) return;
-    sqlite3_exec(db_, "PRAGMA foreign_keys = OFF", nullptr, nullptr, nullptr);
-    fail(problem);
-  }
-
   sqlite3* db_;
-  std::string schema_;
+  std::unique_ptr<Dictionary> dictionary_;
 };
 
 class OracleStatement : public StatementBackend {
@@ -146,6 +156,8 @@ class OracleStatement : public StatementBackend {
     }
     bound_.clear();
     fieldDefs_.clear();
+    created_.reset();
+    dropped_.reset();
     if (block_ != Block::None) return;
     const std::string keyword = FirstKeyword(sql);
     if (keyword == "BEGIN" || keyword == "DECLARE") {
@@ -154,8 +166,17 @@ class OracleStatement : public StatementBackend {
           "switch blocks of the table transfer");
     }
     ddl_ = IsDdl(keyword);
+    const std::vector<Token> tokens = Tokenize(sql);
+    try {
+      created_ = ParseCreateTable(tokens);
+      dropped_ = ParseDropTable(tokens);
+    } catch (const std::invalid_argument& e) {
+      session_->fail(Format("ORA-00922: missing or invalid option (%s)", std::string(e.what())));
+    }
+    if (created_ || dropped_) return;
+    const std::string text = sqliteText(tokens);
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(session_->db(), sql.c_str(), static_cast<int>(sql.size()), &stmt_,
+    if (sqlite3_prepare_v2(session_->db(), text.c_str(), static_cast<int>(text.size()), &stmt_,
                            &tail) != SQLITE_OK) {
       session_->failFromDb();
     }
@@ -178,7 +199,16 @@ class OracleStatement : public StatementBackend {
     closeCursor();
     changes_ = 0;
     if (block_ != Block::None) {
-      session_->switchConstraints(block_ == Block::Enable);
+      const bool enable = block_ == Block::Enable;
+      session_->define([&](Dictionary& d) { d.switchConstraints(enable); });
+      return;
+    }
+    if (created_) {
+      session_->define([&](Dictionary& d) { d.createTable(*created_); });
+      return;
+    }
+    if (dropped_) {
+      session_->define([&](Dictionary& d) { d.dropTable(*dropped_); });
       return;
     }
     if (!stmt_) session_->fail("The statement is not prepared");
@@ -249,29 +279,80 @@ class OracleStatement : public StatementBackend {
 
   void describeColumns() {
     fieldDefs_.clear();
+    std::map<std::string, std::set<std::string>> required;
     const int count = sqlite3_column_count(stmt_);
     for (int i = 0; i < count; ++i) {
       FieldDef def;
-      def.name = sqlite3_column_name(stmt_, i);
+      def.name = DecodeName(sqlite3_column_name(stmt_, i));
       const char* declared = sqlite3_column_decltype(stmt_, i);
       def.type = DeclaredFieldType(declared ? declared : "", def.size);
       if (def.type == FieldType::Unknown) {
         def.type =
             pendingRow_ ? StorageFieldType(sqlite3_column_type(stmt_, i)) : FieldType::WideString;
       }
-      const char* database = sqlite3_column_database_name(stmt_, i);
       const char* table = sqlite3_column_table_name(stmt_, i);
       const char* column = sqlite3_column_origin_name(stmt_, i);
-      if (database && table && column) {
-        int notNull = 0;
-        int primaryKey = 0;
-        if (sqlite3_table_column_metadata(session_->db(), database, table, column, nullptr, nullptr,
-                                          &notNull, &primaryKey, nullptr) == SQLITE_OK) {
-          def.required = notNull != 0 || primaryKey != 0;
+      if (table && column) {
+        const std::string name = DecodeName(table);
+        auto known = required.find(name);
+        if (known == required.end()) {
+          known = required.emplace(name, session_->dictionary().requiredColumns(name)).first;
         }
+        def.required = known->second.count(DecodeName(column)) > 0;
       }
       fieldDefs_.push_back(std::move(def));
     }
+  }
+
+  // The statement for SQLite: names encoded, and each value written into
+  // a column passed through the column's own rules.
+  std::string sqliteText(const std::vector<Token>& tokens) {
+    std::optional<WriteTarget> target;
+    try {
+      target = ParseWrite(tokens);
+    } catch (const std::invalid_argument&) {
+      return ToSqlite(tokens);  // SQLite reports what it cannot read
+    }
+    if (!target) return ToSqlite(tokens);
+    std::vector<std::pair<std::string, std::string>> columns;
+    try {
+      columns = session_->dictionary().columns(target->table);
+    } catch (const OracleFailure& e) {
+      session_->fail(e.what());
+    }
+    std::map<size_t, std::pair<size_t, std::string>> wrapped;  // begin -> end, suffix
+    for (const ValueSlot& slot : target->slots) {
+      const std::pair<std::string, std::string>* column = nullptr;
+      if (slot.column.empty()) {
+        if (slot.position >= columns.size()) session_->fail("ORA-00913: too many values");
+        column = &columns[slot.position];
+      } else {
+        for (const auto& c : columns) {
+          if (c.first == slot.column) column = &c;
+        }
+        if (!column) session_->fail(Format("ORA-00904: \"%s\": invalid identifier", slot.column));
+      }
+      const std::string qualified = Format("\"%s\".\"%s\".\"%s\"", session_->dictionary().schema(),
+                                           target->table, column->first);
+      wrapped[slot.begin] = {
+          slot.end, ", " + SqlLiteral(column->second) + ", " + SqlLiteral(qualified) + ")"};
+    }
+    std::string sql;
+    for (size_t i = 0; i < tokens.size();) {
+      const auto slot = wrapped.find(i);
+      if (slot == wrapped.end()) {
+        sql += ToSqlite({tokens[i]});
+        ++i;
+        continue;
+      }
+      const size_t end = slot->second.first;
+      sql += "ORA_VALUE(" +
+             ToSqlite(std::vector<Token>(tokens.begin() + static_cast<long>(i),
+                                         tokens.begin() + static_cast<long>(end))) +
+             slot->second.second;
+      i = end;
+    }
+    return sql;
   }
 
   std::string columnText(int column) const {
@@ -387,6 +468,8 @@ class OracleStatement : public StatementBackend {
   std::shared_ptr<Session> session_;
   sqlite3_stmt* stmt_ = nullptr;
   Block block_ = Block::None;
+  std::optional<TableDef> created_;
+  std::optional<std::string> dropped_;
   bool ddl_ = false;
   bool pendingRow_ = false;
   bool done_ = true;
@@ -429,12 +512,13 @@ class OracleConnection : public ConnectionBackend {
 }  // namespace
 
 std::unique_ptr<ConnectionBackend> OpenOracle(const ConnectionParams& params) {
-  const std::string schema = params.catalog.empty() ? params.user : params.catalog;
+  const std::string schema = UpperCase(params.catalog.empty() ? params.user : params.catalog);
   std::error_code ec;
   if (params.database.empty() || !std::filesystem::is_regular_file(params.database, ec)) {
-    throw EDatabaseError(Format(
-        "Could not connect to Oracle: the TNS alias \"%s\" names no schema file (Oracle schema %s)",
-        params.database, schema));
+    throw EDatabaseError(
+        Format("ORA-12154: TNS:could not resolve the connect identifier specified: \"%s\" names no "
+               "schema file (Oracle schema %s)",
+               params.database, schema));
   }
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(params.database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
@@ -445,12 +529,39 @@ std::unique_ptr<ConnectionBackend> OpenOracle(const ConnectionParams& params) {
                                 params.database, message, schema),
                          rc);
   }
-  auto session = std::make_shared<Session>(db, schema);
+  auto session = std::make_shared<Session>(db);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
-  session->exec("PRAGMA foreign_keys = ON");
-  session->exec(kUserTablesView);
+  // A double-quoted name is never a text, as SQLite would otherwise take
+  // an unknown one to be.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  RegisterOracleFunctions(db);
+  session->exec("PRAGMA synchronous = OFF");  // a stand-in: its speed counts, not its durability
+  try {
+    session->logIn(params);
+  } catch (const OracleFailure& e) {
+    throw EDatabaseError(Format("%s (Oracle schema %s)", std::string(e.what()), schema));
+  }
+  session->exec(kDictionaryViews);
   return std::make_unique<OracleConnection>(std::move(session));
+}
+
+void CreateOracleSchema(const std::string& file, const std::string& schema,
+                        const std::vector<OracleLogin>& accounts) {
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> owned(db, &sqlite3_close_v2);
+  if (rc != SQLITE_OK) {
+    throw EDatabaseError(Format("Could not make the schema file \"%s\": %s", file,
+                                db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+  }
+  try {
+    CreateDictionary(db, schema, accounts);
+  } catch (const OracleFailure& e) {
+    throw EDatabaseError(e.what());
+  }
 }
 
 }  // namespace movrano::db

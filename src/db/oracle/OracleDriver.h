@@ -1,29 +1,34 @@
 #pragma once
 // The "oracle" driver. No Oracle client exists on this platform, so this
 // stand-in keeps an Oracle schema in a SQLite file and answers what the
-// program asks of Oracle, with Oracle's rules where they differ:
+// program asks of Oracle the way Oracle answers it, errors included
+// ("ORA-nnnnn: ..." followed by " (Oracle schema <name>)"):
 //
-// - the database (the TNS alias) names the SQLite file, which must exist
-//   (the schema is made before the server is installed into it); host,
-//   port, user and password are accepted as they come; the catalog names
-//   the schema in messages;
-// - "user_tables" lists the schema's tables (column "table_name");
+// - the database (the TNS alias) names the schema file, made with
+//   CreateOracleSchema; the user and password must be one of its accounts
+//   (ORA-01017), and the catalog (or, without one, the user) must name its
+//   schema; host and port are accepted as they come;
+// - names: unquoted ones fold to upper case, quoted ones keep their case
+//   and must match exactly (ORA-00942 for a table, ORA-00904 for a
+//   column);
+// - "user_tables" and "user_constraints" list the schema's tables and
+//   constraints; every constraint of CREATE TABLE (primary, unique,
+//   foreign, check, NOT NULL) is enforced with Oracle's errors while it is
+//   enabled;
 // - the two constraint switch blocks of the Oracle table transfer are
-//   recognised exactly: each commits the open transaction first (Oracle
-//   commits at every DDL statement), then switches foreign-key enforcement
-//   off or on; switching it on validates the rows and fails, leaving it
-//   off, when a row refers to a missing parent;
+//   recognised exactly and do what they do on Oracle (OracleCatalog.h),
+//   each switch committing first;
 // - a DDL statement (CREATE, ALTER, DROP...) commits the open transaction
 //   and is committed at once;
-// - an empty text or an empty byte string binds as NULL, as Oracle keeps
-//   the empty string as NULL;
+// - a value written into a column keeps the column's rules
+//   (OracleValues.h); the empty text and empty bytes are NULL;
 // - a column's field type comes from its declared Oracle type (VARCHAR2,
 //   CHAR: text with its size; CLOB: wide memo; BLOB, RAW: BLOB; NUMBER(p)
 //   by its precision; NUMBER(p,s), FLOAT, BINARY_DOUBLE: float; DATE,
 //   TIMESTAMP: date-time), NOT NULL and primary-key columns are required;
-// - double-quoted identifiers and "?" positions are SQLite's own.
+// - "?" positions are SQLite's own.
 //
-// Time stamps are kept as "yyyy-mm-dd hh:nn:ss[.zzz]" texts. Every failure
+// Time stamps are kept as "yyyy-mm-dd hh:nn:ss[.f]" texts. Every failure
 // raises EDatabaseError.
 #include "db/Driver.h"
 
@@ -32,5 +37,15 @@ namespace movrano::db {
 inline constexpr const char* kOracleProtocol = "oracle";
 
 std::unique_ptr<ConnectionBackend> OpenOracle(const ConnectionParams& params);
+
+struct OracleLogin {
+  std::string user;
+  std::string password;
+};
+
+// A new schema file: the empty schema a database administrator makes for
+// the server, owned by `schema`, with the accounts that may log in to it.
+void CreateOracleSchema(const std::string& file, const std::string& schema,
+                        const std::vector<OracleLogin>& accounts);
 
 }  // namespace movrano::db

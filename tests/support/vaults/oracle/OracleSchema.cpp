@@ -145,8 +145,8 @@ std::string RenamedTable(const OracleTable& table, const std::string& name) {
 }
 
 void CreateEmptyOracleSchema(const std::filesystem::path& file) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("Could not make the schema file " + file.string());
+  std::filesystem::remove(file);
+  db::CreateOracleSchema(file.string(), kOracleSchemaName, {{kOracleUser, kOraclePassword}});
 }
 
 std::unique_ptr<db::Connection> ConnectOracleSchema(const std::string& file) {
@@ -162,24 +162,37 @@ std::unique_ptr<db::Connection> ConnectOracleSchema(const std::string& file) {
   return c;
 }
 
+// The statement with the renamed tables written as the schema holds them.
+std::string WithRenamedTables(std::string statement,
+                              const std::map<std::string, std::string>& renamed) {
+  for (const auto& [from, to] : renamed) {
+    const std::regex table(R"(\b(INTO|UPDATE|FROM|REFERENCES)\s+)" + from + R"(\b)",
+                           std::regex::icase);
+    statement = std::regex_replace(statement, table, "$1 \"" + to + "\"");
+  }
+  return statement;
+}
+
 void InstallOracleServerSchema(const std::string& file, const OracleInstallOptions& options) {
   const auto c = ConnectOracleSchema(file);
   for (const OracleTable& table : OracleServerTables(options.catalog)) {
     if (Contains(options.omitted, table.name)) continue;
     const auto renamed = options.renamed.find(table.name);
-    c->executeDirect(renamed == options.renamed.end() ? table.createStatement
-                                                      : RenamedTable(table, renamed->second));
+    c->executeDirect(WithRenamedTables(renamed == options.renamed.end()
+                                           ? table.createStatement
+                                           : RenamedTable(table, renamed->second),
+                                       options.renamed));
   }
   if (options.installerRows) {
     c->startTransaction();
     for (const auto& statement :
          SplitScript(ReadFileBytes(VaultDataFolder() / "seed/install-server.sql"))) {
-      c->executeDirect(statement);
+      c->executeDirect(WithRenamedTables(statement, options.renamed));
     }
     c->commit();
   }
   for (const auto& statement : options.afterwards)
-    c->executeDirect(statement);
+    c->executeDirect(WithRenamedTables(statement, options.renamed));
 }
 
 }  // namespace movrano::testing
