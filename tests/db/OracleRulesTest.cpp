@@ -127,13 +127,17 @@ TEST_F(OracleRules, QuotedNamesKeepTheirCaseAndUnquotedOnesFoldToUpperCase) {
 TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
   conn_->executeDirect(
       "CREATE TABLE T (ID NUMBER(10), NAME VARCHAR2(4), NAMEC VARCHAR2(4 CHAR), CODE CHAR(3), "
-      "PRICE NUMBER(5,2), QTY NUMBER(3), AMOUNT NUMBER, DAY DATE, AT TIMESTAMP, DATA BLOB, "
-      "NOTE CLOB)");
+      "PRICE NUMBER(5,2), QTY NUMBER(3), AMOUNT NUMBER, QUANTITY NUMBER(18,4), DAY DATE, "
+      "AT TIMESTAMP, DATA BLOB, NOTE CLOB)");
   const Bytes binary = {0x00, 0xFF, 0x10};
   const std::string text4 =
       "\xC3\xA4"
       "bc";  // four bytes, three characters
   const DateTime fraction = DateTime::FromParts(2023, 2, 1, 8, 0, 5, 250);
+  const DateTime tick = DateTime::FromParts(2023, 3, 14, 15, 9, 26, 123, 4);
+  const auto decimal = [](int64_t unscaled, int scale) {
+    return [=](Param& p) { p.setValue(Variant(Decimal{unscaled, scale})); };
+  };
   const auto tooLarge = [](const char* column, int actual, int maximum) {
     return "ORA-12899: value too large for column \"MOVRANO\".\"T\".\"" + std::string(column) +
            "\" (actual: " + std::to_string(actual) + ", maximum: " + std::to_string(maximum) + ")";
@@ -153,7 +157,7 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
       {"NAMEC", [&](Param& p) { p.setText(text4 + "de"); }, tooLarge("NAMEC", 5, 4), ""},
       {"CODE", [](Param& p) { p.setText("a"); }, "", "a  "},
       {"PRICE", [](Param& p) { p.setText("12.345"); }, "", "12.35"},
-      {"PRICE", [](Param& p) { p.setDouble(-0.004); }, "", "0"},
+      {"PRICE", [](Param& p) { p.setDouble(-0.004); }, "", "0.00"},
       {"PRICE", [](Param& p) { p.setText(" 999.99 "); }, "", "999.99"},
       {"PRICE", [](Param& p) { p.setDouble(999.995); }, precision, ""},
       {"PRICE", [](Param& p) { p.setText("1234.5"); }, precision, ""},
@@ -163,7 +167,21 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
       {"QTY", [](Param& p) { p.setDouble(12.6); }, "", "13"},
       {"QTY", [](Param& p) { p.setInteger(1000); }, precision, ""},
       {"AMOUNT", [](Param& p) { p.setText("123456789.125"); }, "", "123456789.125"},
+      {"AMOUNT", decimal(-123456789012345678, 18), "", "-0.123456789012345678"},
+      {"AMOUNT", [](Param& p) { p.setText("-1.5E-3"); }, "", "-0.0015"},
+      // Every digit of a NUMBER(18,4), beyond the 15 a double keeps.
+      {"QUANTITY", decimal(123456789012345678, 4), "", "12345678901234.5678"},
+      {"QUANTITY", decimal(-1, 4), "", "-0.0001"},
+      {"QUANTITY", decimal(999999999999999999, 4), "", "99999999999999.9999"},
+      {"QUANTITY", decimal(-999999999999999999, 4), "", "-99999999999999.9999"},
+      {"QUANTITY", decimal(3, 0), "", "3.0000"},
+      {"QUANTITY", [](Param& p) { p.setText("12345678901234.56785"); }, "", "12345678901234.5679"},
+      {"QUANTITY", [](Param& p) { p.setText("99999999999999.99995"); }, precision, ""},
+      {"QUANTITY", decimal(123456789012345678, 3), precision, ""},
+      {"QUANTITY", [](Param& p) { p.setText("1.5e3"); }, "", "1500.0000"},
+      {"QUANTITY", [](Param& p) { p.setText("4 pcs"); }, "ORA-01722: invalid number", ""},
       {"DAY", [&](Param& p) { p.setDateTime(fraction); }, "", "2023-02-01 08:00:05"},
+      {"DAY", [&](Param& p) { p.setDateTime(tick); }, "", "2023-03-14 15:09:26"},
       {"DAY", [](Param& p) { p.setText("2023-02-29"); },
        "ORA-01847: day of month must be between 1 and last day of month", ""},
       {"DAY", [](Param& p) { p.setText("2024-02-29"); }, "", "2024-02-29 00:00:00"},
@@ -173,6 +191,9 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
       {"DAY", [](Param& p) { p.setText("yesterday"); },
        "ORA-01861: literal does not match format string", ""},
       {"AT", [&](Param& p) { p.setDateTime(fraction); }, "", "2023-02-01 08:00:05.250"},
+      {"AT", [&](Param& p) { p.setDateTime(tick); }, "", "2023-03-14 15:09:26.1234"},
+      {"AT", [](Param& p) { p.setText("2023-03-14 15:09:26.123456"); }, "",
+       "2023-03-14 15:09:26.1234"},
       {"DATA", [&](Param& p) { p.setBlob(binary); }, "", std::string("\x00\xFF\x10", 3)},
       {"DATA", [](Param& p) { p.setText("text"); },
        "ORA-00932: inconsistent datatypes: expected BLOB got CHAR", ""},

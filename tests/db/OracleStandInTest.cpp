@@ -359,5 +359,83 @@ TEST_F(OracleStandIn, TimeStampsWrittenAsTextReadAsDateTimes) {
                EDatabaseError);
 }
 
+TEST_F(OracleStandIn, DecimalsKeepEveryDigitAndMatchTheirParameters) {
+  conn_->executeDirect(
+      "CREATE TABLE LINKS (ID NUMBER(10), QUANTITY NUMBER(18,4), RATIO NUMBER(8,2), AMOUNT "
+      "NUMBER)");
+  const Decimal values[] = {
+      {123456789012345678, 4},  {-1, 4}, {999999999999999999, 4},
+      {-999999999999999999, 4}, {3, 0},  // a whole number, written to the column's four places
+  };
+  Query ins(*conn_);
+  ins.setSql("INSERT INTO LINKS VALUES (:ID, :QUANTITY, :RATIO, :AMOUNT)");
+  for (int i = 0; i < 5; ++i) {
+    ins.paramByName("ID").setInteger(i);
+    ins.paramByName("QUANTITY").setValue(Variant(values[i]));
+    ins.paramByName("RATIO").setValue(Variant(Decimal{125, 3}));  // rounded to 0.13
+    ins.paramByName("AMOUNT").setValue(Variant(values[i]));
+    ins.execSql();
+  }
+
+  auto other = open();
+  Query q(*other);
+  q.setSql("SELECT QUANTITY, RATIO, AMOUNT FROM LINKS WHERE ID = :ID");
+  Query match(*other);
+  match.setSql("SELECT ID FROM LINKS WHERE QUANTITY = :Q AND AMOUNT = :Q");
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(values[i].toString());
+    q.paramByName("ID").setInteger(i);
+    q.open();
+    ASSERT_FALSE(q.eof());
+    const Decimal* quantity = q.field(0).value().decimalIf();
+    ASSERT_NE(quantity, nullptr);
+    EXPECT_EQ(quantity->scale, 4);
+    EXPECT_EQ(*quantity, values[i]);
+    const Decimal* ratio = q.field(1).value().decimalIf();
+    ASSERT_NE(ratio, nullptr);
+    EXPECT_EQ(ratio->unscaled, 13);
+    EXPECT_EQ(ratio->scale, 2);
+    EXPECT_EQ(q.field(2).value(), Variant(values[i]));
+    q.close();
+    // A decimal parameter finds the row that holds its value.
+    match.paramByName("Q").setValue(Variant(values[i]));
+    match.open();
+    ASSERT_FALSE(match.eof());
+    EXPECT_EQ(match.field(0).asInteger(), i);
+    match.next();
+    EXPECT_TRUE(match.eof());
+    match.close();
+  }
+}
+
+TEST_F(OracleStandIn, TimeStampsKeepTheTenThousandthOfASecondAndDatesNoFraction) {
+  conn_->executeDirect("CREATE TABLE STAMPS (ID NUMBER(10), AT TIMESTAMP, DAY DATE)");
+  const DateTime times[] = {
+      DateTime::FromParts(2023, 3, 14, 15, 9, 26, 123, 4),
+      DateTime::FromParts(2023, 3, 14, 15, 9, 26, 999, 9),
+      DateTime::FromParts(1899, 12, 29, 23, 59, 59, 0, 1),  // before the day-number epoch
+  };
+  Query ins(*conn_);
+  ins.setSql("INSERT INTO STAMPS VALUES (:ID, :AT, :DAY)");
+  for (int i = 0; i < 3; ++i) {
+    ins.paramByName("ID").setInteger(i);
+    ins.paramByName("AT").setDateTime(times[i]);
+    ins.paramByName("DAY").setDateTime(times[i]);
+    ins.execSql();
+  }
+  Query q(*conn_);
+  q.setSql("SELECT AT, DAY FROM STAMPS ORDER BY ID");
+  q.open();
+  for (const DateTime& t : times) {
+    SCOPED_TRACE(t.toString());
+    ASSERT_FALSE(q.eof());
+    EXPECT_EQ(q.field(0).value().toDateTime(), t);
+    const DateTime::Parts p = t.parts();
+    EXPECT_EQ(q.field(1).value().toDateTime(),
+              DateTime::FromParts(p.year, p.month, p.day, p.hour, p.minute, p.second));
+    q.next();
+  }
+}
+
 }  // namespace
 }  // namespace movrano::db

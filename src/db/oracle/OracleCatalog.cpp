@@ -1,5 +1,6 @@
 #include "db/oracle/OracleCatalog.h"
 
+#include "db/oracle/OracleText.h"
 #include "db/oracle/OracleTriggers.h"
 #include "platform/Text.h"
 
@@ -29,10 +30,16 @@ std::vector<std::string> Split(const std::string& text) {
 
 // The declared type as SQLite reads it, with Oracle's meaning kept: the
 // length unit moves before the parenthesis ("VARCHAR2 CHAR(40)"), bytes
-// being the default.
+// being the default; a NUMBER that holds wide values gets a word that has
+// SQLite keep them as they are written ("NUMBER EXACT_BLOB(18,4)"), where
+// it would turn their text into a double of 15 digits.
 std::string SqliteType(const std::string& declared) {
   const size_t open = declared.find('(');
   const size_t close = declared.find(')', open);
+  if (HoldsWideNumbers(UpperCase(Trim(declared)))) {
+    if (open == std::string::npos) return Trim(declared) + " EXACT_BLOB";
+    return Trim(declared.substr(0, open)) + " EXACT_BLOB" + declared.substr(open);
+  }
   if (open == std::string::npos || close == std::string::npos) return declared;
   std::string inside = UpperCase(declared.substr(open + 1, close - open - 1));
   std::string unit;

@@ -4,11 +4,14 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <map>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <string_view>
 
 #include "db/oracle/OracleCatalog.h"
@@ -83,6 +86,9 @@ std::string OracleMessage(const std::string& message) {
 }
 
 constexpr int kBusyTimeoutMs = 10000;
+
+// A column that is no NUMBER; -1 is one without a precision.
+constexpr int kNoNumber = -2;
 
 // The SQLite connection and the schema's dictionary, shared by the
 // connection and its statements so that a statement outliving its
@@ -247,7 +253,7 @@ class OracleStatement : public StatementBackend {
     pendingRow_ = false;
     row.resize(fieldDefs_.size());
     for (size_t i = 0; i < fieldDefs_.size(); ++i)
-      row[i] = readColumn(static_cast<int>(i), fieldDefs_[i]);
+      row[i] = readColumn(static_cast<int>(i), fieldDefs_[i], numberScales_[i]);
     return true;
   }
 
@@ -279,6 +285,7 @@ class OracleStatement : public StatementBackend {
 
   void describeColumns() {
     fieldDefs_.clear();
+    numberScales_.clear();
     std::map<std::string, std::set<std::string>> required;
     const int count = sqlite3_column_count(stmt_);
     for (int i = 0; i < count; ++i) {
@@ -286,6 +293,8 @@ class OracleStatement : public StatementBackend {
       def.name = DecodeName(sqlite3_column_name(stmt_, i));
       const char* declared = sqlite3_column_decltype(stmt_, i);
       def.type = DeclaredFieldType(declared ? declared : "", def.size);
+      const std::string upper = UpperCase(Trim(declared ? declared : ""));
+      numberScales_.push_back(IsExactNumber(upper) ? NumberScale(upper) : kNoNumber);
       if (def.type == FieldType::Unknown) {
         def.type =
             pendingRow_ ? StorageFieldType(sqlite3_column_type(stmt_, i)) : FieldType::WideString;
@@ -362,9 +371,36 @@ class OracleStatement : public StatementBackend {
              : std::string();
   }
 
-  Variant readColumn(int column, const FieldDef& def) const {
+  // A NUMBER with a scale, or without a precision, as the exact decimal
+  // it holds: to the column's scale, or to the places the value has.
+  Variant readDecimal(int column, int scale, const FieldDef& def) const {
+    std::string plain;
+    try {
+      switch (sqlite3_column_type(stmt_, column)) {
+        case SQLITE_INTEGER:
+          plain = std::to_string(sqlite3_column_int64(stmt_, column));
+          break;
+        case SQLITE_FLOAT: {
+          char buf[64];
+          std::snprintf(buf, sizeof buf, "%.15g", sqlite3_column_double(stmt_, column));
+          plain = PlainNumber(buf);
+          break;
+        }
+        default:
+          plain = PlainNumber(Trim(columnText(column)));
+      }
+    } catch (const std::out_of_range&) {
+      session_->fail(
+          Format("The value \"%s\" of column %s is not a number", columnText(column), def.name));
+    }
+    if (const std::optional<Decimal> d = DecimalOf(plain, scale)) return Variant(*d);
+    return Variant(std::strtod(plain.c_str(), nullptr));  // beyond a decimal's 18 places
+  }
+
+  Variant readColumn(int column, const FieldDef& def, int numberScale) const {
     const int storage = sqlite3_column_type(stmt_, column);
     if (storage == SQLITE_NULL) return Variant::Null();
+    if (numberScale != kNoNumber && numberScale != 0) return readDecimal(column, numberScale, def);
     switch (def.type) {
       case FieldType::String:
       case FieldType::WideString:
@@ -444,7 +480,17 @@ class OracleStatement : public StatementBackend {
       }
       return;
     }
-    if (v.type() == VarType::Boolean) {
+    if (const Decimal* d = v.decimalIf()) {
+      // As a column keeps it, so that it also compares equal to one.
+      const StoredNumber n = ExactStorage(d->toString());
+      if (const auto* whole = std::get_if<int64_t>(&n)) {
+        checkBind(sqlite3_bind_int64(stmt_, position, *whole));
+      } else if (const auto* real = std::get_if<double>(&n)) {
+        checkBind(sqlite3_bind_double(stmt_, position, *real));
+      } else {
+        bindText(position, std::get<std::string>(n));
+      }
+    } else if (v.type() == VarType::Boolean) {
       checkBind(sqlite3_bind_int(stmt_, position, v.toBool() ? 1 : 0));
     } else if (IsIntegralType(v.type())) {
       checkBind(sqlite3_bind_int64(stmt_, position, v.toInt64()));
@@ -476,6 +522,7 @@ class OracleStatement : public StatementBackend {
   long changes_ = 0;
   std::vector<BoundValue> bound_;
   std::vector<FieldDef> fieldDefs_;
+  std::vector<int> numberScales_;  // per column: a NUMBER's scale, or kNoNumber
 };
 
 class OracleConnection : public ConnectionBackend {

@@ -26,9 +26,13 @@
 //   CHAR: text with its size; CLOB: wide memo; BLOB, RAW: BLOB; NUMBER(p)
 //   by its precision; NUMBER(p,s), FLOAT, BINARY_DOUBLE: float; DATE,
 //   TIMESTAMP: date-time), NOT NULL and primary-key columns are required;
+// - a NUMBER(p,s) value reads as the exact decimal of the column's scale,
+//   one of a NUMBER without precision as the decimal it is; a decimal
+//   parameter binds exactly;
 // - "?" positions are SQLite's own.
 //
-// Time stamps are kept as "yyyy-mm-dd hh:nn:ss[.f]" texts. Every failure
+// Time stamps are kept as "yyyy-mm-dd hh:nn:ss[.f]" texts and read to the
+// 1/10000 s. Every failure
 // raises EDatabaseError.
 #include "db/Driver.h"
 

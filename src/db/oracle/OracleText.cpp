@@ -2,9 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <limits>
+#include <stdexcept>
 
 #include "platform/Text.h"
 
@@ -132,21 +135,18 @@ bool ParseDateTime(std::string_view text, DateTime& result) {
     if (ec != std::errc()) return false;
     at = static_cast<size_t>(end - text.data());
     if (i == 6) {
-      // Fractions of a second: milliseconds from the first three digits.
-      const size_t digits = at - start;
-      int ms = parts[6];
-      for (size_t d = digits; d < 3; ++d)
-        ms *= 10;
-      for (size_t d = 3; d < digits; ++d)
-        ms /= 10;
-      parts[6] = ms;
+      // A fraction of a second: its first four digits, in 1/10000 s.
+      int ticks = 0;
+      for (size_t d = 0; d < 4; ++d)
+        ticks = ticks * 10 + (start + d < at ? text[start + d] - '0' : 0);
+      parts[6] = ticks;
     }
     count = i + 1;
   }
   if (count < 3 || at != text.size()) return false;
   try {
-    result =
-        DateTime::FromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+    result = DateTime::FromParts(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5],
+                                 parts[6] / 10, parts[6] % 10);
   } catch (const EConvertError&) {
     return false;
   }
@@ -155,6 +155,128 @@ bool ParseDateTime(std::string_view text, DateTime& result) {
 
 bool IsIntegralType(VarType t) {
   return IsSignedIntegerType(t) || t == VarType::UInt64;
+}
+
+std::string PlainNumber(std::string_view number) {
+  size_t i = 0;
+  const bool negative = !number.empty() && number[0] == '-';
+  if (!number.empty() && (number[0] == '-' || number[0] == '+')) ++i;
+  std::string digits;
+  long point = -1;
+  for (; i < number.size() &&
+         (std::isdigit(static_cast<unsigned char>(number[i])) || number[i] == '.');
+       ++i) {
+    if (number[i] == '.') {
+      point = static_cast<long>(digits.size());
+    } else {
+      digits += number[i];
+    }
+  }
+  if (point < 0) point = static_cast<long>(digits.size());
+  if (i < number.size()) {  // the exponent
+    const std::string_view exponent = number.substr(i + 1);
+    long shift = 0;
+    const size_t sign = !exponent.empty() && exponent[0] == '+' ? 1 : 0;
+    const auto [end, ec] =
+        std::from_chars(exponent.data() + sign, exponent.data() + exponent.size(), shift);
+    if (ec != std::errc() || shift > 1000 || shift < -1000) {
+      throw std::out_of_range("numeric overflow");
+    }
+    point += shift;
+  }
+  if (point <= 0) {
+    digits.insert(0, static_cast<size_t>(1 - point), '0');
+    point = 1;
+  }
+  if (static_cast<size_t>(point) > digits.size()) digits.append(point - digits.size(), '0');
+  std::string whole = digits.substr(0, static_cast<size_t>(point));
+  std::string fraction = digits.substr(static_cast<size_t>(point));
+  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
+  while (!fraction.empty() && fraction.back() == '0')
+    fraction.pop_back();
+  const bool zero = whole == "0" && fraction.empty();
+  return (negative && !zero ? "-" : "") + whole + (fraction.empty() ? "" : "." + fraction);
+}
+
+std::string RoundDecimal(const std::string& plain, int scale, int& wholeDigits) {
+  const bool negative = !plain.empty() && plain[0] == '-';
+  const std::string digits = negative ? plain.substr(1) : plain;
+  const size_t point = digits.find('.');
+  std::string whole = digits.substr(0, point);
+  std::string fraction = point == std::string::npos ? std::string() : digits.substr(point + 1);
+  if (whole.empty()) whole = "0";
+  const size_t places = static_cast<size_t>(std::max(scale, 0));
+  std::string kept = whole + fraction.substr(0, std::min(fraction.size(), places));
+  kept.append(places - std::min(fraction.size(), places), '0');
+  if (fraction.size() > places && fraction[places] >= '5') {
+    int i = static_cast<int>(kept.size()) - 1;
+    for (; i >= 0 && kept[i] == '9'; --i)
+      kept[i] = '0';
+    if (i >= 0) {
+      ++kept[i];
+    } else {
+      kept.insert(kept.begin(), '1');
+    }
+  }
+  std::string integer = kept.substr(0, kept.size() - places);
+  const std::string decimals = kept.substr(kept.size() - places);
+  integer.erase(0, std::min(integer.find_first_not_of('0'), integer.size()));
+  wholeDigits = static_cast<int>(integer.size());
+  if (integer.empty()) integer = "0";
+  // Rounded to nothing, the value has no sign.
+  const bool zero = kept.find_first_not_of('0') == std::string::npos;
+  return (negative && !zero ? "-" : "") + integer + (places > 0 ? "." + decimals : "");
+}
+
+std::optional<Decimal> DecimalOf(const std::string& plain, int scale) {
+  if (scale < 0) {
+    const size_t point = plain.find('.');
+    scale = point == std::string::npos ? 0 : static_cast<int>(plain.size() - point - 1);
+  }
+  if (scale > Decimal::kMaxScale) return std::nullopt;
+  int wholeDigits = 0;
+  std::string digits = RoundDecimal(plain, scale, wholeDigits);
+  digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+  Decimal d;
+  d.scale = scale;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), d.unscaled);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return d;
+}
+
+StoredNumber ExactStorage(const std::string& plain) {
+  const size_t point = plain.find('.');
+  const std::string integer = plain.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : plain.substr(point + 1);
+  if (fraction.find_first_not_of('0') == std::string::npos) {
+    int64_t whole = 0;
+    const auto [end, ec] = std::from_chars(integer.data(), integer.data() + integer.size(), whole);
+    if (ec == std::errc() && end == integer.data() + integer.size()) return whole;
+  }
+  std::string digits = integer + fraction;
+  digits.erase(0, std::min(digits.find_first_not_of("-0"), digits.size()));
+  while (!digits.empty() && digits.back() == '0')
+    digits.pop_back();
+  if (digits.size() <= 15) return std::strtod(plain.c_str(), nullptr);
+  return plain;
+}
+
+bool IsExactNumber(std::string_view declared) {
+  return StartsWith(declared, "NUMBER") || StartsWith(declared, "NUMERIC") ||
+         StartsWith(declared, "DECIMAL");
+}
+
+int NumberScale(std::string_view declared) {
+  const auto args = TypeArguments(declared);
+  if (args.empty()) return -1;
+  return args.size() > 1 ? args[1] : 0;
+}
+
+bool HoldsWideNumbers(std::string_view declared) {
+  if (!IsExactNumber(declared)) return false;
+  const auto args = TypeArguments(declared);
+  if (args.empty()) return true;
+  return NumberScale(declared) > 0 ? args[0] > 15 : args[0] > 18;
 }
 
 }  // namespace movrano::db::oracle_detail

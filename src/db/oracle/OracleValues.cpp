@@ -1,10 +1,12 @@
 #include "db/oracle/OracleValues.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -111,50 +113,35 @@ bool ParseNumber(const std::string& raw, double& value) {
   return true;
 }
 
-// The number in plain decimal digits: "-12.345".
-std::string DecimalText(sqlite3_value* v, const std::string& text) {
-  if (sqlite3_value_type(v) == SQLITE_INTEGER) return std::to_string(sqlite3_value_int64(v));
-  if (sqlite3_value_type(v) == SQLITE_TEXT && text.find_first_of("eE") == std::string::npos) {
-    std::string t = Trim(text);
-    if (!t.empty() && t[0] == '+') t.erase(0, 1);
-    return t;
+// The number in plain decimal digits: "-12.345". A double gives the 15
+// digits it keeps.
+std::string PlainDigits(sqlite3_value* v, const std::string& text) {
+  try {
+    switch (sqlite3_value_type(v)) {
+      case SQLITE_INTEGER:
+        return std::to_string(sqlite3_value_int64(v));
+      case SQLITE_TEXT:
+        return PlainNumber(Trim(text));
+      default: {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15g", sqlite3_value_double(v));
+        return PlainNumber(buf);
+      }
+    }
+  } catch (const std::out_of_range&) {
+    throw OracleError{"ORA-01426: numeric overflow"};
   }
-  const double value = sqlite3_value_type(v) == SQLITE_TEXT ? std::strtod(text.c_str(), nullptr)
-                                                            : sqlite3_value_double(v);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15g", value);
-  if (std::string(buf).find('e') != std::string::npos)
-    std::snprintf(buf, sizeof buf, "%.20f", value);
-  return buf;
 }
 
-// Rounded half away from zero to `scale` digits after the point; answers
-// the digits before the point (without leading zeros) in `wholeDigits`.
-std::string RoundDecimal(const std::string& text, int scale, int& wholeDigits) {
-  const bool negative = !text.empty() && text[0] == '-';
-  const std::string digits = negative ? text.substr(1) : text;
-  const size_t point = digits.find('.');
-  std::string whole = digits.substr(0, point);
-  std::string fraction = point == std::string::npos ? std::string() : digits.substr(point + 1);
-  if (whole.empty()) whole = "0";
-  std::string kept = whole + fraction.substr(0, std::min<size_t>(fraction.size(), scale));
-  kept.append(static_cast<size_t>(scale) - std::min<size_t>(fraction.size(), scale), '0');
-  if (fraction.size() > static_cast<size_t>(scale) && fraction[scale] >= '5') {
-    int i = static_cast<int>(kept.size()) - 1;
-    for (; i >= 0 && kept[i] == '9'; --i)
-      kept[i] = '0';
-    if (i >= 0) {
-      ++kept[i];
-    } else {
-      kept.insert(kept.begin(), '1');
-    }
+void SetExactNumber(sqlite3_context* ctx, const std::string& plain) {
+  const StoredNumber n = ExactStorage(plain);
+  if (const auto* whole = std::get_if<int64_t>(&n)) {
+    sqlite3_result_int64(ctx, *whole);
+  } else if (const auto* real = std::get_if<double>(&n)) {
+    sqlite3_result_double(ctx, *real);
+  } else {
+    SetText(ctx, std::get<std::string>(n));
   }
-  std::string integer = kept.substr(0, kept.size() - scale);
-  const std::string decimals = kept.substr(kept.size() - scale);
-  integer.erase(0, std::min(integer.find_first_not_of('0'), integer.size()));
-  wholeDigits = static_cast<int>(integer.size());
-  if (integer.empty()) integer = "0";
-  return (negative ? "-" : "") + integer + (scale > 0 ? "." + decimals : "");
 }
 
 void ToNumber(sqlite3_context* ctx, sqlite3_value* v, const std::string& declared) {
@@ -165,10 +152,7 @@ void ToNumber(sqlite3_context* ctx, sqlite3_value* v, const std::string& declare
   if (storage == SQLITE_TEXT && !ParseNumber(text, value)) {
     throw OracleError{"ORA-01722: invalid number"};
   }
-  const auto args = TypeArguments(declared);
-  const bool number = StartsWith(declared, "NUMBER") || StartsWith(declared, "NUMERIC") ||
-                      StartsWith(declared, "DECIMAL");
-  if (!number) {
+  if (!IsExactNumber(declared)) {
     if (storage == SQLITE_INTEGER) {
       sqlite3_result_int64(ctx, sqlite3_value_int64(v));
     } else {
@@ -176,28 +160,20 @@ void ToNumber(sqlite3_context* ctx, sqlite3_value* v, const std::string& declare
     }
     return;
   }
+  const std::string plain = PlainDigits(v, text);
+  const auto args = TypeArguments(declared);
   if (args.empty()) {
-    if (storage == SQLITE_INTEGER) {
-      sqlite3_result_int64(ctx, sqlite3_value_int64(v));
-    } else if (value == std::trunc(value) && std::fabs(value) < 9e15) {
-      sqlite3_result_int64(ctx, static_cast<int64_t>(value));
-    } else {
-      sqlite3_result_double(ctx, value);
-    }
+    SetExactNumber(ctx, plain);
     return;
   }
   const int precision = args[0];
-  const int scale = args.size() > 1 ? std::max(args[1], 0) : 0;
+  const int scale = std::max(NumberScale(declared), 0);
   int wholeDigits = 0;
-  const std::string rounded = RoundDecimal(DecimalText(v, text), scale, wholeDigits);
+  const std::string rounded = RoundDecimal(plain, scale, wholeDigits);
   if (wholeDigits > precision - scale) {
     throw OracleError{"ORA-01438: value larger than specified precision allowed for this column"};
   }
-  if (scale == 0) {
-    sqlite3_result_int64(ctx, std::stoll(rounded));
-  } else {
-    sqlite3_result_double(ctx, std::strtod(rounded.c_str(), nullptr));
-  }
+  SetExactNumber(ctx, rounded);
 }
 
 // "yyyy-mm-dd", optionally " hh:nn", ":ss" and ".f..." ("T" may stand
@@ -290,8 +266,7 @@ void OraValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
       ToText(ctx, v, declared, column);
     } else if (StartsWith(declared, "DATE") || StartsWith(declared, "TIMESTAMP")) {
       ToDate(ctx, v, declared);
-    } else if (StartsWith(declared, "NUMBER") || StartsWith(declared, "NUMERIC") ||
-               StartsWith(declared, "DECIMAL") || StartsWith(declared, "INT") ||
+    } else if (IsExactNumber(declared) || StartsWith(declared, "INT") ||
                StartsWith(declared, "SMALLINT") || StartsWith(declared, "FLOAT") ||
                StartsWith(declared, "BINARY_") || StartsWith(declared, "REAL") ||
                StartsWith(declared, "DOUBLE")) {
