@@ -105,7 +105,12 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
     const db::FieldType kind =
         def.type == db::FieldType::Blob ? db::FieldType::Blob : db::FieldType::WideMemo;
     p.setDataType(kind);
-    db::Bytes bytes = field.asBytes();
+    const db::Variant& value = field.value();
+    if (value.isBytes() && !value.bytes().empty()) {
+      p.setBlob(value.sharedBytes(), kind);  // the row's bytes, not a copy
+      return;
+    }
+    db::Bytes bytes = value.isBytes() ? db::Bytes() : field.asBytes();
     if (bytes.empty()) {
       p.setNull();
     } else {

@@ -68,6 +68,14 @@ const std::vector<std::string> kClearedTables = {
     "VCS_REPOSITORY",
 };
 
+// Item revision links with quantities at the limits of NUMERIC(18,4).
+const std::pair<std::string, db::Decimal> kEdgeQuantities[] = {
+    {"{EDGE-LINK-1}", {123456789012345678, 4}},
+    {"{EDGE-LINK-2}", {-1, 4}},
+    {"{EDGE-LINK-3}", {999999999999999999, 4}},
+    {"{EDGE-LINK-4}", {-999999999999999999, 4}},
+};
+
 bool IsVersionTable(const std::string& table) {
   return SameText(table, "TBL_VERSION") || SameText(table, "TBL_VERSION2");
 }
@@ -469,6 +477,19 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
         "VALUES ('{EMPTY-TEXT}', 'Tolerance', 'Tolerance', 'Number', :DESCRIPTION)");
     parameter.paramByName("DESCRIPTION").setBlob(db::Bytes{}, db::FieldType::WideMemo);
     parameter.execSql();
+    // Quantities at the limits of NUMERIC(18,4), times to the 1/10000 s.
+    for (const auto& [guid, quantity] : kEdgeQuantities) {
+      src->executeDirect(
+          "INSERT INTO TLU_ITEMREVISIONLINK (GUID, PARENTITEMREVISIONGUID, "
+          "CHILDITEMREVISIONGUID, LINKKIND, QUANTITY, CREATEDAT, CREATEDBYGUID, LASTMODIFIEDAT) "
+          "VALUES ('" +
+          guid +
+          "', '{010A0004-3C5E-4A7B-9D1F-2E4A6C8B0D1F}', "
+          "'{010A0001-3C5E-4A7B-9D1F-2E4A6C8B0D1F}', 'Uses', " +
+          quantity.toString() +
+          ", '2023-03-14 15:09:26.1234', 'a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f603', "
+          "'2023-03-14 15:09:26.9999')");
+    }
   }
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
@@ -510,6 +531,27 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
             std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10"));
   EXPECT_EQ(oracleCell("TLU_PARAMETERMETADATA", "DESCRIPTION", "{EMPTY-TEXT}"), std::nullopt);
   EXPECT_EQ(oracleCell("TLU_LANGUAGE", "NAME", "{01190003-3C5E-4A7B-9D1F-2E4A6C8B0D1F}"), "日本語");
+  {
+    const auto oracle = ConnectOracleSchema(schemaFile_);
+    db::Query link(*oracle);
+    link.setSql(
+        "SELECT QUANTITY, CREATEDAT, LASTMODIFIEDAT FROM TLU_ITEMREVISIONLINK WHERE GUID = :GUID");
+    for (const auto& [guid, quantity] : kEdgeQuantities) {
+      SCOPED_TRACE(guid);
+      link.paramByName("GUID").setText(guid);
+      link.open();
+      ASSERT_FALSE(link.eof());
+      const db::Decimal* kept = link.field(0).value().decimalIf();
+      ASSERT_NE(kept, nullptr);
+      EXPECT_EQ(kept->unscaled, quantity.unscaled);
+      EXPECT_EQ(kept->scale, 4);
+      EXPECT_EQ(link.field(1).value().toDateTime(),
+                db::DateTime::FromParts(2023, 3, 14, 15, 9, 26, 123, 4));
+      EXPECT_EQ(link.field(2).value().toDateTime(),
+                db::DateTime::FromParts(2023, 3, 14, 15, 9, 26, 999, 9));
+      link.close();
+    }
+  }
 
   // The new server was given the old storage folder: nothing to copy.
   EXPECT_EQ(run.lineStartingWith("Start FileStorage copying"), "");
