@@ -406,6 +406,11 @@ TEST_F(OracleStandIn, DecimalsKeepEveryDigitAndMatchTheirParameters) {
     EXPECT_TRUE(match.eof());
     match.close();
   }
+  // The same value with more places finds it too.
+  match.paramByName("Q").setValue(Variant(Decimal{1234567890123456780, 5}));
+  match.open();
+  ASSERT_FALSE(match.eof());
+  EXPECT_EQ(match.field(0).asInteger(), 0);
 }
 
 TEST_F(OracleStandIn, TimeStampsKeepTheTenThousandthOfASecondAndDatesNoFraction) {

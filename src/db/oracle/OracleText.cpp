@@ -258,7 +258,7 @@ StoredNumber ExactStorage(const std::string& plain) {
   while (!digits.empty() && digits.back() == '0')
     digits.pop_back();
   if (digits.size() <= 15) return std::strtod(plain.c_str(), nullptr);
-  return plain;
+  return PlainNumber(plain);  // one text for one value, whatever its places
 }
 
 bool IsExactNumber(std::string_view declared) {

@@ -49,8 +49,9 @@ std::optional<Decimal> DecimalOf(const std::string& plain, int scale);
 
 // An exact number as SQLite is to keep it: a whole one that fits 64 bits
 // as an integer, one of at most 15 significant digits as the double that
-// gives them back, any other as its plain digits (which only a column that
-// holds wide numbers is declared to leave as they are).
+// gives them back, any other as its plain digits without trailing zeros
+// (which only a column that holds wide numbers is declared to leave as
+// they are).
 using StoredNumber = std::variant<int64_t, double, std::string>;
 StoredNumber ExactStorage(const std::string& plain);
 
