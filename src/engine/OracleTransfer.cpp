@@ -106,11 +106,16 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
         def.type == db::FieldType::Blob ? db::FieldType::Blob : db::FieldType::WideMemo;
     p.setDataType(kind);
     const db::Variant& value = field.value();
-    if (value.isBytes() && !value.bytes().empty()) {
-      p.setBlob(value.sharedBytes(), kind);  // the row's bytes, not a copy
+    if (value.isBytes()) {
+      // The row's own bytes, shared rather than copied.
+      if (value.bytes().empty()) {
+        p.setNull();
+      } else {
+        p.setBlob(value.sharedBytes(), kind);
+      }
       return;
     }
-    db::Bytes bytes = value.isBytes() ? db::Bytes() : field.asBytes();
+    db::Bytes bytes = field.asBytes();  // a text's, or none for NULL
     if (bytes.empty()) {
       p.setNull();
     } else {

@@ -169,6 +169,7 @@ TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
       {"AMOUNT", [](Param& p) { p.setText("123456789.125"); }, "", "123456789.125"},
       {"AMOUNT", decimal(-123456789012345678, 18), "", "-0.123456789012345678"},
       {"AMOUNT", [](Param& p) { p.setText("-1.5E-3"); }, "", "-0.0015"},
+      {"AMOUNT", [](Param& p) { p.setText("1E126"); }, "ORA-01426: numeric overflow", ""},
       // Every digit of a NUMBER(18,4), beyond the 15 a double keeps.
       {"QUANTITY", decimal(123456789012345678, 4), "", "12345678901234.5678"},
       {"QUANTITY", decimal(-1, 4), "", "-0.0001"},

@@ -32,8 +32,7 @@
 // - "?" positions are SQLite's own.
 //
 // Time stamps are kept as "yyyy-mm-dd hh:nn:ss[.f]" texts and read to the
-// 1/10000 s. Every failure
-// raises EDatabaseError.
+// 1/10000 s. Every failure raises EDatabaseError.
 #include "db/Driver.h"
 
 namespace movrano::db {

@@ -1,6 +1,6 @@
 #pragma once
 // Text rules of the Oracle stand-in: statement keywords, declared column
-// types and the stored date-time form.
+// types, the stored date-time form and exact numbers as text.
 #include <optional>
 #include <string>
 #include <string_view>

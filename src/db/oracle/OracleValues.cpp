@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -163,6 +162,11 @@ void ToNumber(sqlite3_context* ctx, sqlite3_value* v, const std::string& declare
   const std::string plain = PlainDigits(v, text);
   const auto args = TypeArguments(declared);
   if (args.empty()) {
+    // Oracle's NUMBER ends below 10^126.
+    const size_t sign = plain[0] == '-' ? 1 : 0;
+    if (std::min(plain.find('.'), plain.size()) - sign > 126) {
+      throw OracleError{"ORA-01426: numeric overflow"};
+    }
     SetExactNumber(ctx, plain);
     return;
   }
