@@ -260,8 +260,8 @@ FormControls BuildFormControls(QWidget& form) {
   BuildPanels(c);
   BuildLog(c);
   BuildFooter(c);
-  for (int f = 0; f < kFormFieldCount; ++f) {
-    QLineEdit* edit = c.edit(static_cast<FormField>(f));
+  for (const FormField field : kFormFields) {
+    QLineEdit* edit = c.edit(field);
     edit->setValidator(new SingleLineValidator(edit));
   }
   auto* column = new QVBoxLayout(&form);

@@ -27,6 +27,13 @@ enum class FormField {
   TVSInstaller,
 };
 inline constexpr int kFormFieldCount = 12;
+// Every field, in the order above.
+inline constexpr FormField kFormFields[] = {
+    FormField::SourceVaultPath, FormField::SourceDatabaseFile, FormField::SourceFileRepositoryPath,
+    FormField::BackupFileName,  FormField::DestVaultPath,      FormField::UserName,
+    FormField::UserPass,        FormField::OraTNSName,         FormField::OraScheme,
+    FormField::OraUser,         FormField::OraPassword,        FormField::TVSInstaller};
+static_assert(std::size(kFormFields) == kFormFieldCount);
 
 // The user-name field's text before anything is read: the at-sign and the
 // maker's mail domain.

@@ -25,13 +25,6 @@ constexpr const char* kQuitQuestion =
     "Do you want to quit? This will lead to the cancellation of migration process?";
 constexpr const char* kFolderCaption = "Select Directory";
 
-constexpr FormField kAllFields[] = {
-    FormField::SourceVaultPath, FormField::SourceDatabaseFile, FormField::SourceFileRepositoryPath,
-    FormField::BackupFileName,  FormField::DestVaultPath,      FormField::UserName,
-    FormField::UserPass,        FormField::OraTNSName,         FormField::OraScheme,
-    FormField::OraUser,         FormField::OraPassword,        FormField::TVSInstaller};
-static_assert(std::size(kAllFields) == kFormFieldCount);
-
 QString ToQt(const std::string& text) {
   return QString::fromStdString(text);
 }
@@ -73,7 +66,7 @@ void TfrmMain::ConnectControls() {
           [this](bool ticked) { Guarded([&] { model_.setOfflineTicked(ticked); }); });
   // Every change of a field's text reaches the model, whatever made it:
   // typing, a paste, a completion, a choice from the destination list.
-  for (const FormField field : kAllFields) {
+  for (const FormField field : kFormFields) {
     connect(ui_.edit(field), &QLineEdit::textChanged, this, [this, field](const QString& text) {
       if (showingModel_) return;
       Guarded([&] { model_.setText(field, text.toStdString()); });
@@ -254,7 +247,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::ShowModel() {
   // The model already holds what the controls are given.
   const QScopedValueRollback showing(showingModel_, true);
-  for (const FormField field : kAllFields) {
+  for (const FormField field : kFormFields) {
     QLineEdit* edit = ui_.edit(field);
     const QString text = ToQt(model_.text(field));
     if (edit->text() != text) edit->setText(text);

@@ -53,9 +53,8 @@ TEST_F(SettingsFile, EveryValueSurvivesARestartWithThePasswordsProtected) {
   WriteSettings(file(), written);
 
   const FormModel model = read();
-  for (int i = 0; i < kFormFieldCount; ++i) {
-    const auto field = static_cast<FormField>(i);
-    EXPECT_EQ(model.text(field), written.text(field)) << i;
+  for (const FormField field : kFormFields) {
+    EXPECT_EQ(model.text(field), written.text(field)) << static_cast<int>(field);
   }
   EXPECT_EQ(model.itemIndex(), 3);
   EXPECT_EQ(stored("IDSPassword2"), EncryptText("correct horse", SettingsCryptKey));
