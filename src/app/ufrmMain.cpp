@@ -90,12 +90,9 @@ void TfrmMain::ConnectControls() {
 
 void TfrmMain::FormCreate() {
   ui_.Label_Version->setText(ToQt(Format("Version %s", GetOwnVersionString())));
-  MigrationThread = nullptr;
   Guarded([this] {
     SQLManager().LoadFromPath(IncludeTrailingPathDelimiter(programFolder_.string()));
     ReadSettings(GetSettingsFileName(programFolder_), model_);
-    InProcess = false;
-    CloseOnIdle = false;
     model_.ApplyMigrationMode();
   });
 }
