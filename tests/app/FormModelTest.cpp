@@ -45,9 +45,10 @@ class FormModelModes : public ::testing::Test {
 TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions) {
   struct Expected {
     TMigrationMode mode;
-    const InstalledVault* source;  // null: the source folder stays as it was
-    const InstalledVault* dest;    // null: the destination folder stays as it was
-    const InstalledVault* derived;
+    // The vault whose folder, database file and store fill the source
+    // fields; null: they stay as they were.
+    const InstalledVault* source;
+    const InstalledVault* dest;  // null: the destination folder stays as it was
     std::string sourceVersion;
     std::string destVersion;
     FormView view;
@@ -56,7 +57,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmOutpostToTVS,
        &vaults_.outpost,
        &vaults_.enterprise,
-       &vaults_.outpost,
        "",
        "XVS-3.0",
        {MigrationModeDescription(mmOutpostToTVS), true, true, false, false,
@@ -64,7 +64,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmOutpostToSVS,
        &vaults_.outpost,
        &vaults_.solo,
-       &vaults_.outpost,
        "",
        "SVS-1.5",
        {MigrationModeDescription(mmOutpostToSVS), true, true, false, false,
@@ -72,7 +71,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmSVSToTVS,
        &vaults_.solo,
        &vaults_.server,
-       &vaults_.solo,
        "SVS-1.5",
        "TVS-2.0",
        {MigrationModeDescription(mmSVSToTVS), true, true, false, true,
@@ -80,7 +78,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmSVSToTVSOffline,
        &vaults_.solo,
        &vaults_.server,
-       &vaults_.solo,
        "SVS-1.5",
        "TVS-2.0",
        {MigrationModeDescription(mmSVSToTVSOffline), true, true, false, true,
@@ -88,7 +85,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmUpdateTVSCatalog,
        nullptr,
        &vaults_.enterprise,
-       nullptr,
        "",
        "XVS-3.0",
        {MigrationModeDescription(mmUpdateTVSCatalog), false, true, false, false, "Source -  ",
@@ -96,7 +92,6 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
       {mmTVSFirebirdToTVSOracle,
        &vaults_.server,
        nullptr,
-       &vaults_.server,
        "TVS-2.0",
        "",
        {MigrationModeDescription(mmTVSFirebirdToTVSOracle), true, false, true, false,
@@ -117,9 +112,9 @@ TEST_F(FormModelModes, EachModeShowsItsGroupsAndFillsItsFoldersFilesAndVersions)
               c.source ? c.source->folder : "/typed/source/");
     EXPECT_EQ(model.text(FormField::DestVaultPath), c.dest ? c.dest->folder : "/typed/dest/");
     EXPECT_EQ(model.text(FormField::SourceDatabaseFile),
-              c.derived ? c.derived->databaseFile : "typed.fdb");
+              c.source ? c.source->databaseFile : "typed.fdb");
     EXPECT_EQ(model.text(FormField::SourceFileRepositoryPath),
-              c.derived ? c.derived->storage : "/typed/store/");
+              c.source ? c.source->storage : "/typed/store/");
     EXPECT_EQ(model.sourceVersion(), c.sourceVersion);
     EXPECT_EQ(model.destVersion(), c.destVersion);
     EXPECT_EQ(model.view(), c.view);
