@@ -4,6 +4,7 @@
 // switched off around the copy.
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "db/Query.h"
 #include "engine/VaultMigrationManager.h"
@@ -106,20 +107,12 @@ void BindColumn(const ColumnBinding& b, const db::Field& field) {
         def.type == db::FieldType::Blob ? db::FieldType::Blob : db::FieldType::WideMemo;
     p.setDataType(kind);
     const db::Variant& value = field.value();
-    if (value.isBytes()) {
-      // The row's own bytes, shared rather than copied.
-      if (value.bytes().empty()) {
-        p.setNull();
-      } else {
-        p.setBlob(value.sharedBytes(), kind);
-      }
-      return;
-    }
-    db::Bytes bytes = field.asBytes();  // a text's, or none for NULL
-    if (bytes.empty()) {
-      p.setNull();
+    if (value.isBytes() && !value.bytes().empty()) {
+      p.setBlob(value.sharedBytes(), kind);  // the row's own bytes, shared rather than copied
+    } else if (db::Bytes bytes = field.asBytes(); !bytes.empty()) {
+      p.setBlob(std::move(bytes), kind);  // a text's
     } else {
-      p.setBlob(std::move(bytes), kind);
+      p.setNull();
     }
     return;
   }
@@ -151,22 +144,18 @@ void TVaultMigrationManager::CopyAllTablesToOracle() {
   WriteLog("Start Tavrin Vault database copying");
   auto source = std::make_unique<db::Query>(*FSourceDatabase);
   auto dest = std::make_unique<db::Query>(*FDestDatabase);
-  std::vector<std::string> tables;
   DisableOracleConstraints();
   // The constraints come back whatever happens; a failure of that is the
   // one that is reported.
   const auto release = [&] {
     source.reset();
     dest.reset();
-    tables.clear();
     EnableOracleConstraints();
   };
   try {
     const std::vector<std::string> sourceTables = FSourceDatabase->tableNames();
-    tables = FDestDatabase->tableNames();
-    for (size_t i = tables.size(); i-- > 0;) {
-      if (!Copied(tables[i], sourceTables)) tables.erase(tables.begin() + static_cast<long>(i));
-    }
+    std::vector<std::string> tables = FDestDatabase->tableNames();
+    std::erase_if(tables, [&](const std::string& t) { return !Copied(t, sourceTables); });
     ClearOracleTables();
     for (const std::string& table : tables) {
       WriteLogFmt("Start Tavrin Vault database table \"%s\" copying", table);

@@ -654,9 +654,9 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
+  const auto oracle = ConnectOracleSchema(schemaFile_);
   for (const auto& table : kClearedTables) {
     SCOPED_TRACE(table);
-    const auto oracle = ConnectOracleSchema(schemaFile_);
     db::Query q(*oracle);
     q.setSql("SELECT Count(*) FROM " + table + " WHERE " +
              (table == "ACLDATA"          ? "OBJECTGUID"

@@ -1,5 +1,8 @@
 #include "db/oracle/OracleCatalog.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "db/oracle/OracleText.h"
 #include "db/oracle/OracleTriggers.h"
 #include "platform/Text.h"
@@ -129,6 +132,22 @@ bool Dictionary::anyRow(const std::string& sql) const {
   return rc == SQLITE_ROW;
 }
 
+bool Dictionary::hasTable(const std::string& table) const {
+  return anyRow("SELECT 1 FROM sqlite_master WHERE name = " + SqlLiteral(EncodeName(table)));
+}
+
+template <typename Action>
+void Dictionary::atomically(Action action) {
+  exec("BEGIN");
+  try {
+    action();
+    exec("COMMIT");
+  } catch (const OracleFailure&) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
 std::vector<std::pair<std::string, std::string>> Dictionary::columns(
     const std::string& table) const {
   std::vector<std::pair<std::string, std::string>> result;
@@ -194,82 +213,26 @@ std::string Dictionary::qualified(const Constraint& c) const {
 
 void Dictionary::createTable(const TableDef& table) {
   std::vector<std::string> columnSql;
-  std::vector<std::string> names;
   for (const ColumnDef& column : table.columns) {
     std::string sql = QuotedStoredName(column.name) + " " + SqliteType(column.type);
     if (!column.defaultText.empty()) sql += " DEFAULT " + ToSqlite(Tokenize(column.defaultText));
     columnSql.push_back(sql);
-    names.push_back(column.name);
   }
-  exec("BEGIN");
   try {
-    if (anyRow("SELECT 1 FROM sqlite_master WHERE name = " + SqlLiteral(EncodeName(table.name)))) {
-      throw OracleFailure("ORA-00955: name is already used by an existing object");
-    }
-    exec("CREATE TABLE " + QuotedStoredName(table.name) + " (" + JoinTexts(columnSql, ", ") + ")");
-    // Keys first, so that a foreign key of the table may refer to them.
-    std::vector<ConstraintDef> ordered;
-    for (const char* pass : {"PUC", "R"}) {
-      for (const ConstraintDef& def : table.constraints) {
-        if (std::string(pass).find(def.type) != std::string::npos) ordered.push_back(def);
+    atomically([&] {
+      if (hasTable(table.name)) {
+        throw OracleFailure("ORA-00955: name is already used by an existing object");
       }
-    }
-    for (ConstraintDef def : ordered) {
-      for (const auto& column : def.columns) {
-        bool known = false;
-        for (const auto& n : names)
-          known = known || n == column;
-        if (!known) throw OracleFailure(Format("ORA-00904: \"%s\": invalid identifier", column));
-      }
-      Constraint c;
-      c.seq = 0;
-      c.type = def.type;
-      c.table = table.name;
-      c.columns = def.columns;
-      c.notNull = def.notNull;
-      c.condition = def.notNull ? "\"" + def.columns[0] + "\" IS NOT NULL" : def.condition;
-      if (def.type == 'R') {
-        const std::string parentTable = def.refTable;
-        std::vector<Constraint> keys =
-            load("TABLE_NAME = " + SqlLiteral(parentTable) + " AND TYPE IN ('P', 'U')");
-        if (keys.empty() && parentTable != table.name &&
-            !anyRow("SELECT 1 FROM sqlite_master WHERE name = " +
-                    SqlLiteral(EncodeName(parentTable)))) {
-          throw OracleFailure("ORA-00942: table or view does not exist");
+      exec("CREATE TABLE " + QuotedStoredName(table.name) + " (" + JoinTexts(columnSql, ", ") +
+           ")");
+      // Keys first, so that a foreign key of the table may refer to them.
+      for (const std::string_view pass : {"PUC", "R"}) {
+        for (const ConstraintDef& def : table.constraints) {
+          if (pass.find(def.type) != std::string_view::npos) addConstraint(table, def);
         }
-        const Constraint* key = nullptr;
-        for (const Constraint& k : keys) {
-          if (def.refColumns.empty() ? k.type == 'P' : k.columns == def.refColumns) key = &k;
-        }
-        if (!key) {
-          throw OracleFailure("ORA-02270: no matching unique or primary key for this column-list");
-        }
-        c.refName = key->name;
-        c.refTable = key->table;
-        c.refColumns = key->columns;
       }
-      exec(Format(
-          "INSERT INTO \"ORA$CONSTRAINTS\" (NAME, TYPE, TABLE_NAME, COLUMNS, REF_NAME, REF_TABLE, "
-          "REF_COLUMNS, CONDITION, NOT_NULL, STATUS) VALUES (%s, %s, %s, %s, %s, %s, %s, %s, %d, "
-          "'ENABLED')",
-          def.name.empty() ? std::string("'#'") : SqlLiteral(def.name),
-          SqlLiteral(std::string(1, c.type)), SqlLiteral(c.table),
-          SqlLiteral(JoinTexts(c.columns, "\n")), SqlLiteral(c.refName), SqlLiteral(c.refTable),
-          SqlLiteral(JoinTexts(c.refColumns, "\n")), SqlLiteral(c.condition), c.notNull ? 1 : 0));
-      c.seq = sqlite3_last_insert_rowid(db_);
-      // Unnamed constraints get the system's name.
-      c.name = def.name;
-      if (def.name.empty()) {
-        const std::string number = std::to_string(c.seq);
-        c.name = "SYS_C" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
-        exec(Format("UPDATE \"ORA$CONSTRAINTS\" SET NAME = %s WHERE SEQ = %d", SqlLiteral(c.name),
-                    c.seq));
-      }
-      makeTriggers(c);
-    }
-    exec("COMMIT");
+    });
   } catch (const OracleFailure& e) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     const std::string message = e.what();
     if (message.find("UNIQUE constraint failed: ORA$CONSTRAINTS.NAME") != std::string::npos) {
       throw OracleFailure("ORA-02264: name already used by an existing constraint");
@@ -278,18 +241,65 @@ void Dictionary::createTable(const TableDef& table) {
   }
 }
 
+void Dictionary::addConstraint(const TableDef& table, const ConstraintDef& def) {
+  for (const auto& column : def.columns) {
+    if (std::none_of(table.columns.begin(), table.columns.end(),
+                     [&](const ColumnDef& c) { return c.name == column; })) {
+      throw OracleFailure(Format("ORA-00904: \"%s\": invalid identifier", column));
+    }
+  }
+  Constraint c;
+  c.seq = 0;
+  c.type = def.type;
+  c.table = table.name;
+  c.columns = def.columns;
+  c.notNull = def.notNull;
+  c.condition = def.notNull ? "\"" + def.columns[0] + "\" IS NOT NULL" : def.condition;
+  if (def.type == 'R') {
+    const std::string parentTable = def.refTable;
+    std::vector<Constraint> keys =
+        load("TABLE_NAME = " + SqlLiteral(parentTable) + " AND TYPE IN ('P', 'U')");
+    if (keys.empty() && parentTable != table.name && !hasTable(parentTable)) {
+      throw OracleFailure("ORA-00942: table or view does not exist");
+    }
+    const Constraint* key = nullptr;
+    for (const Constraint& k : keys) {
+      if (def.refColumns.empty() ? k.type == 'P' : k.columns == def.refColumns) key = &k;
+    }
+    if (!key) {
+      throw OracleFailure("ORA-02270: no matching unique or primary key for this column-list");
+    }
+    c.refName = key->name;
+    c.refTable = key->table;
+    c.refColumns = key->columns;
+  }
+  exec(Format(
+      "INSERT INTO \"ORA$CONSTRAINTS\" (NAME, TYPE, TABLE_NAME, COLUMNS, REF_NAME, REF_TABLE, "
+      "REF_COLUMNS, CONDITION, NOT_NULL, STATUS) VALUES (%s, %s, %s, %s, %s, %s, %s, %s, %d, "
+      "'ENABLED')",
+      def.name.empty() ? std::string("'#'") : SqlLiteral(def.name),
+      SqlLiteral(std::string(1, c.type)), SqlLiteral(c.table),
+      SqlLiteral(JoinTexts(c.columns, "\n")), SqlLiteral(c.refName), SqlLiteral(c.refTable),
+      SqlLiteral(JoinTexts(c.refColumns, "\n")), SqlLiteral(c.condition), c.notNull ? 1 : 0));
+  c.seq = sqlite3_last_insert_rowid(db_);
+  // Unnamed constraints get the system's name.
+  c.name = def.name;
+  if (def.name.empty()) {
+    const std::string number = std::to_string(c.seq);
+    c.name = "SYS_C" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
+    exec(Format("UPDATE \"ORA$CONSTRAINTS\" SET NAME = %s WHERE SEQ = %d", SqlLiteral(c.name),
+                c.seq));
+  }
+  makeTriggers(c);
+}
+
 void Dictionary::dropTable(const std::string& table) {
-  exec("BEGIN");
-  try {
+  atomically([&] {
     for (const Constraint& c : load("TABLE_NAME = " + SqlLiteral(table)))
       dropTriggers(c);
     exec("DELETE FROM \"ORA$CONSTRAINTS\" WHERE TABLE_NAME = " + SqlLiteral(table));
     exec("DROP TABLE " + QuotedStoredName(table));
-    exec("COMMIT");
-  } catch (const OracleFailure&) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw;
-  }
+  });
 }
 
 void Dictionary::switchConstraints(bool enable) {
@@ -297,18 +307,13 @@ void Dictionary::switchConstraints(bool enable) {
       load(std::string("STATUS = ") + (enable ? "'DISABLED'" : "'ENABLED'") + " ORDER BY TYPE" +
            (enable ? "" : " DESC") + ", SEQ");
   for (const Constraint& c : all) {
-    exec("BEGIN");
-    try {
+    atomically([&] {
       if (enable) {
         this->enable(c);
       } else {
         disable(c);
       }
-      exec("COMMIT");
-    } catch (const OracleFailure&) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
-    }
+    });
   }
 }
 

@@ -64,8 +64,13 @@ class Dictionary {
   void disable(const Constraint& c);
   void makeTriggers(const Constraint& c);
   void dropTriggers(const Constraint& c);
+  void addConstraint(const TableDef& table, const ConstraintDef& def);
   void exec(const std::string& sql) const;
   bool anyRow(const std::string& sql) const;
+  bool hasTable(const std::string& table) const;
+  // Runs `action` in a transaction of its own, rolled back on a failure.
+  template <typename Action>
+  void atomically(Action action);
   std::string qualified(const Constraint& c) const;
 
   sqlite3* db_;

@@ -291,9 +291,10 @@ class OracleStatement : public StatementBackend {
     for (int i = 0; i < count; ++i) {
       FieldDef def;
       def.name = DecodeName(sqlite3_column_name(stmt_, i));
-      const char* declared = sqlite3_column_decltype(stmt_, i);
-      def.type = DeclaredFieldType(declared ? declared : "", def.size);
-      const std::string upper = UpperCase(Trim(declared ? declared : ""));
+      const char* declaredOrNull = sqlite3_column_decltype(stmt_, i);
+      const std::string_view declared = declaredOrNull ? declaredOrNull : "";
+      def.type = DeclaredFieldType(declared, def.size);
+      const std::string upper = UpperCase(Trim(declared));
       numberScales_.push_back(IsExactNumber(upper) ? NumberScale(upper) : kNoNumber);
       if (def.type == FieldType::Unknown) {
         def.type =
@@ -460,6 +461,13 @@ class OracleStatement : public StatementBackend {
     if (rc != SQLITE_OK) session_->failFromDb();
   }
 
+  // Oracle keeps empty bytes as NULL too.
+  void bindBytes(int position, const void* data, size_t size) {
+    checkBind(size == 0 ? sqlite3_bind_null(stmt_, position)
+                        : sqlite3_bind_blob(stmt_, position, data, static_cast<int>(size),
+                                            SQLITE_TRANSIENT));
+  }
+
   void bindOne(int position, const BoundValue& b) {
     const Variant& v = b.value;
     if (v.isNullOrEmpty()) {
@@ -468,15 +476,12 @@ class OracleStatement : public StatementBackend {
     }
     if (v.isBytes()) {
       const Bytes& bytes = v.bytes();
-      if (bytes.empty()) {
-        checkBind(sqlite3_bind_null(stmt_, position));
-      } else if (b.type == FieldType::Memo || b.type == FieldType::WideMemo || IsTextType(b.type)) {
+      if (b.type == FieldType::Memo || b.type == FieldType::WideMemo || IsTextType(b.type)) {
         // A memo's bytes are its text, as a CLOB receives them.
         bindText(position,
                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
       } else {
-        checkBind(sqlite3_bind_blob(stmt_, position, bytes.data(), static_cast<int>(bytes.size()),
-                                    SQLITE_TRANSIENT));
+        bindBytes(position, bytes.data(), bytes.size());
       }
       return;
     }
@@ -500,12 +505,7 @@ class OracleStatement : public StatementBackend {
       bindText(position, v.toDateTime().toString());
     } else if (b.type == FieldType::Blob) {
       const std::string text = v.toString();
-      if (text.empty()) {
-        checkBind(sqlite3_bind_null(stmt_, position));
-      } else {
-        checkBind(sqlite3_bind_blob(stmt_, position, text.data(), static_cast<int>(text.size()),
-                                    SQLITE_TRANSIENT));
-      }
+      bindBytes(position, text.data(), text.size());
     } else {
       bindText(position, v.toString());
     }

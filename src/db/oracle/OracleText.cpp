@@ -82,8 +82,7 @@ FieldType DeclaredFieldType(std::string_view declaredText, int& size) {
     if (!args.empty()) size = args[0];
     return FieldType::WideString;
   }
-  if (StartsWith(declared, "NUMBER") || StartsWith(declared, "NUMERIC") ||
-      StartsWith(declared, "DECIMAL")) {
+  if (IsExactNumber(declared)) {
     const auto args = TypeArguments(declared);
     if (args.empty() || (args.size() > 1 && args[1] != 0)) return FieldType::Float;
     if (args[0] <= 4) return FieldType::SmallInt;
