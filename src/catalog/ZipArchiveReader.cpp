@@ -130,7 +130,7 @@ void TZipArchiveReader::ReadItem(int64_t index,
   const auto at = static_cast<zip_uint64_t>(index);
   zip_stat_t stat;
   if (zip_stat_index(archive_, at, 0, &stat) == 0 && DecodedByLiblzma(stat)) {
-    ReadLzmaItem(index, sink);
+    ReadLzmaItem(index, stat, sink);
     return;
   }
   ZipFile file(zip_fopen_index(archive_, at, 0));
@@ -148,12 +148,9 @@ void TZipArchiveReader::ReadItem(int64_t index,
 
 // libzip hands over the entry's compressed bytes; liblzma decodes them, and
 // the size and CRC-32 of the entry's directory record are checked here.
-void TZipArchiveReader::ReadLzmaItem(int64_t index,
+void TZipArchiveReader::ReadLzmaItem(int64_t index, const struct zip_stat& stat,
                                      const std::function<void(std::string_view)>& sink) const {
-  const auto at = static_cast<zip_uint64_t>(index);
-  zip_stat_t stat;
-  if (zip_stat_index(archive_, at, 0, &stat) != 0) RaiseReadError(index, zip_strerror(archive_));
-  ZipFile file(zip_fopen_index(archive_, at, ZIP_FL_COMPRESSED));
+  ZipFile file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), ZIP_FL_COMPRESSED));
   if (!file) RaiseReadError(index, zip_strerror(archive_));
   std::vector<uint8_t> input(kPieceSize);
   const auto readCompressed = [&](size_t wanted) {

@@ -15,6 +15,7 @@
 #include <string_view>
 
 struct zip;
+struct zip_stat;
 
 namespace movrano {
 
@@ -40,7 +41,9 @@ class TZipArchiveReader {
 
  private:
   [[noreturn]] void RaiseReadError(int64_t index, const std::string& reason) const;
-  void ReadLzmaItem(int64_t index, const std::function<void(std::string_view)>& sink) const;
+  // `stat` is the entry's directory record.
+  void ReadLzmaItem(int64_t index, const struct zip_stat& stat,
+                    const std::function<void(std::string_view)>& sink) const;
 
   std::string path_;
   struct zip* archive_ = nullptr;

@@ -18,19 +18,12 @@ constexpr std::array<std::string_view, 2> kTavrinVaultKeys = {
 constexpr std::string_view kUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// Default folders below the program folder.
-struct DefaultFolder {
-  std::string_view testedFile;
-  std::string_view folder;
-};
-
-constexpr std::array<DefaultFolder, 2> kXvsDefaults = {{
-    {"Tavrin Enterprise Kelm Server/Vault/../LocalVault.ini",
-     "Tavrin Enterprise Kelm Server/Vault/"},
-    {"Tavrin/Kelm Apps Server/Vault/../LocalVault.ini", "Tavrin/Kelm Apps Server/Vault/"},
-}};
-constexpr DefaultFolder kSoloDefault = {"Tavrin/Solo Vault/Vault/../LocalVault.ini",
-                                        "Tavrin/Solo Vault/Vault/"};
+// Default vault folders below the program folder; one is installed when
+// the LocalVault.ini of its parent exists.
+constexpr std::array<std::string_view, 2> kXvsDefaults = {"Tavrin Enterprise Kelm Server/Vault/",
+                                                          "Tavrin/Kelm Apps Server/Vault/"};
+constexpr std::string_view kSoloDefault = "Tavrin/Solo Vault/Vault/";
+constexpr std::string_view kInstalledMark = "../LocalVault.ini";
 
 std::optional<RegistryKey> OpenKey(RegistryRoot root, std::string_view path) {
   return CurrentPlatform().registry->openKeyReadOnly(root, path);
@@ -55,11 +48,10 @@ std::string ServiceFolder(std::string_view service) {
   return key ? ImagePathFolder(key->readString("ImagePath")) : std::string();
 }
 
-std::string InstalledDefault(const DefaultFolder& candidate) {
-  const std::string programs = DefaultProgramFolder() + "/";
-  return FileExists(ExpandEnvVars(programs + std::string(candidate.testedFile)))
-             ? ExpandEnvVars(programs + std::string(candidate.folder))
-             : std::string();
+std::string InstalledDefault(std::string_view folder) {
+  const std::string path = DefaultProgramFolder() + "/" + std::string(folder);
+  return FileExists(ExpandEnvVars(path + std::string(kInstalledMark))) ? ExpandEnvVars(path)
+                                                                       : std::string();
 }
 
 }  // namespace
@@ -93,7 +85,7 @@ std::string TVaultPathFinder::GetInstalledTavrinVaultFolder() {
 }
 
 std::string TVaultPathFinder::GetInstalledXVSFolder() {
-  for (const auto& candidate : kXvsDefaults) {
+  for (const auto candidate : kXvsDefaults) {
     if (auto folder = InstalledDefault(candidate); !folder.empty()) return folder;
   }
   return {};

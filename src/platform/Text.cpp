@@ -1,7 +1,5 @@
 #include "platform/Text.h"
 
-#include <algorithm>
-
 #include "platform/Exceptions.h"
 
 namespace movrano {
@@ -105,36 +103,48 @@ bool StartsText(std::string_view prefix, std::string_view s) {
   return s.size() >= prefix.size() && SameText(prefix, s.substr(0, prefix.size()));
 }
 
+namespace {
+// The length of the well-formed sequence at s[i] (valid), else that of its
+// longest well-formed start, at least one byte (not valid).
+struct Utf8Sequence {
+  size_t length;
+  bool valid;
+};
+Utf8Sequence NextUtf8Sequence(std::string_view s, size_t i) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) return {1, true};
+  // The sequence's length and the range its second byte must fall in
+  // (which rules out overlong forms, surrogates and code points above
+  // U+10FFFF).
+  size_t len = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  }
+  if (len == 0) return {1, false};
+  size_t valid = 1;
+  while (valid < len && i + valid < s.size()) {
+    const auto cc = static_cast<unsigned char>(s[i + valid]);
+    if (valid == 1 ? (cc < low || cc > high) : (cc & 0xC0) != 0x80) break;
+    ++valid;
+  }
+  return {valid, valid == len};
+}
+}  // namespace
+
 bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t len;
-    uint32_t cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k) {
-      const auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static const uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
+  for (size_t i = 0; i < s.size();) {
+    const Utf8Sequence next = NextUtf8Sequence(s, i);
+    if (!next.valid) return false;
+    i += next.length;
   }
   return true;
 }
@@ -227,42 +237,14 @@ std::string Windows1252ToUtf8(std::string_view s) {
 std::string ReplaceInvalidUtf8(std::string_view s) {
   std::string out;
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    // The sequence's length and the range its second byte must fall in
-    // (which rules out overlong forms, surrogates and code points above
-    // U+10FFFF).
-    size_t len = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      if (c == 0xE0) low = 0xA0;
-      if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      if (c == 0xF0) low = 0x90;
-      if (c == 0xF4) high = 0x8F;
-    }
-    size_t valid = len == 0 ? 0 : 1;
-    while (valid < len && i + valid < s.size()) {
-      const auto cc = static_cast<unsigned char>(s[i + valid]);
-      if (valid == 1 ? (cc < low || cc > high) : (cc & 0xC0) != 0x80) break;
-      ++valid;
-    }
-    if (len != 0 && valid == len) {
-      out.append(s.substr(i, len));
-      i += len;
+  for (size_t i = 0; i < s.size();) {
+    const Utf8Sequence next = NextUtf8Sequence(s, i);
+    if (next.valid) {
+      out.append(s.substr(i, next.length));
     } else {
       AppendUtf8(out, 0xFFFD);
-      i += std::max<size_t>(valid, 1);
     }
+    i += next.length;
   }
   return out;
 }
