@@ -93,6 +93,12 @@ void TVaultMigrationManager::CopyTable(const std::string& sourceStatement,
     }
     bindings.push_back({param, std::move(columnConvert), def.type});
   }
+  // Let go of a row's BLOBs before the next row is read, so that one large
+  // BLOB is held at a time.
+  std::vector<db::Param*> blobParams;
+  for (const ColumnBinding& b : bindings) {
+    if (b.type == db::FieldType::Blob) blobParams.push_back(b.param);
+  }
 
   const std::string progressCaption = "Copying data from " + caption;
   while (!source->eof()) {
@@ -105,11 +111,8 @@ void TVaultMigrationManager::CopyTable(const std::string& sourceStatement,
       WriteLogFmt("Error inserting %s", DescribeRow(*source));
       throw;
     }
-    // Let go of this row's BLOBs before the next row is read, so that one
-    // large BLOB is held at a time.
-    for (const ColumnBinding& b : bindings) {
-      if (b.type == db::FieldType::Blob) b.param->clear();
-    }
+    for (db::Param* p : blobParams)
+      p->clear();
     source->next();
     ++FCopiedItems;
     if (FCopiedItems % kProgressEveryRows == 0) {

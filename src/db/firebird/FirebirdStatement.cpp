@@ -436,7 +436,8 @@ class FirebirdStatement : public StatementBackend {
 
   void buildInput(ThrowStatusWrapper* st, ITransaction* tra) {
     const unsigned count = static_cast<unsigned>(bound_.size());
-    std::vector<InputShape> shapes(count);
+    std::vector<InputShape>& shapes = nextShapes_;
+    shapes.resize(count);
     for (unsigned i = 0; i < count; ++i)
       shapes[i] = shapeFor(i, bound_[i]);
     if (!inMeta_ || shapes != shapes_) {
@@ -550,6 +551,7 @@ class FirebirdStatement : public StatementBackend {
   std::vector<BoundValue> bound_;
   std::vector<InputShape> described_;
   std::vector<InputShape> shapes_;
+  std::vector<InputShape> nextShapes_;  // kept to spare an allocation per execution
   std::vector<std::pair<unsigned, unsigned>> offsets_;
   std::vector<unsigned char> input_;
   std::vector<unsigned char> output_;
