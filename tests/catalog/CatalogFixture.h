@@ -20,6 +20,7 @@ inline constexpr const char* kCatalogSession = "SESSION-C";
 // The class name and message of what the call raised, "" when nothing.
 std::string Raised(const std::function<void()>& call);
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
+
 // The author of the sample catalog's records.
 inline constexpr const char* kCatalogAuthor = "f0e1d2c3-b4a5-4968-8776-655443322101";
 // The part GUIDs the sample vault's component archives list, in their order.

@@ -9,12 +9,14 @@
 namespace movrano::soap {
 namespace {
 
-bool ValidParts(const XSDateTime::Parts& p) {
+std::chrono::year_month_day DateOf(const XSDateTime::Parts& p) {
   using namespace std::chrono;
-  const year_month_day ymd{year{p.year}, month{static_cast<unsigned>(p.month)},
-                           day{static_cast<unsigned>(p.day)}};
-  return p.year >= 1 && p.year <= 9999 && ymd.ok() && p.hour >= 0 && p.hour < 24 && p.minute >= 0 &&
-         p.minute < 60 && p.second >= 0 && p.second < 60 && p.millisecond >= 0 &&
+  return {year{p.year}, month{static_cast<unsigned>(p.month)}, day{static_cast<unsigned>(p.day)}};
+}
+
+bool ValidParts(const XSDateTime::Parts& p) {
+  return p.year >= 1 && p.year <= 9999 && DateOf(p).ok() && p.hour >= 0 && p.hour < 24 &&
+         p.minute >= 0 && p.minute < 60 && p.second >= 0 && p.second < 60 && p.millisecond >= 0 &&
          p.millisecond < 1000;
 }
 
@@ -94,17 +96,11 @@ XSDateTime XSDateTime::Parse(std::string_view text) {
   // "24:00:00" is the first moment of the next day.
   if (p.hour == 24 && p.minute == 0 && p.second == 0 && p.millisecond == 0) {
     using namespace std::chrono;
-    const year_month_day ymd{year{p.year}, month{static_cast<unsigned>(p.month)},
-                             day{static_cast<unsigned>(p.day)}};
-    if (!ymd.ok()) BadText(text);
-    const year_month_day next{sys_days{ymd} + days{1}};
-    p = Parts{static_cast<int>(next.year()),
-              static_cast<int>(unsigned{next.month()}),
-              static_cast<int>(unsigned{next.day()}),
-              0,
-              0,
-              0,
-              0};
+    const year_month_day date = DateOf(p);
+    if (!date.ok()) BadText(text);
+    const year_month_day next{sys_days{date} + days{1}};
+    p = Parts{static_cast<int>(next.year()), static_cast<int>(unsigned{next.month()}),
+              static_cast<int>(unsigned{next.day()})};
   }
   if (!ValidParts(p)) BadText(text);
   return XSDateTime(p, offset);
