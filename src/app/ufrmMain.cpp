@@ -234,11 +234,15 @@ void TfrmMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (placed_) return;
   placed_ = true;
-  const QRect screen = this->screen()->availableGeometry();
-  QRect frame = frameGeometry();
-  frame.moveCenter(screen.center());
+  const QRect area = this->screen()->availableGeometry();
+  const QSize frame = frameGeometry().size() - size();
+  // No larger than the screen's free area (a laptop's 768 pixels, a large
+  // screen at 200 %), never below what the controls need.
+  resize(size().boundedTo(area.size() - frame).expandedTo(minimumSize()));
+  QRect outer(QPoint(0, 0), size() + frame);
+  outer.moveCenter(area.center());
   // A window larger than the screen keeps its title bar on it.
-  move(std::max(frame.left(), screen.left()), std::max(frame.top(), screen.top()));
+  move(std::max(outer.left(), area.left()), std::max(outer.top(), area.top()));
 }
 
 void TfrmMain::ShowModel() {
@@ -256,7 +260,7 @@ void TfrmMain::ShowModel() {
   ui_.Check_Offline->setVisible(view.offlineVisible);
   ui_.pnlSourceVault->setVisible(view.sourceVisible);
   ui_.pnlSourceVault->setTitle(ToQt(view.sourceCaption));
-  ui_.pnlSourceVault->setMinimumHeight(view.sourceHeight);
+  ui_.pnlSourceVault->setLeastHeight(view.sourceHeight);
   ui_.BackupFileRow->setVisible(view.oracleVisible);
   ui_.GroupBox_DestinationOra->setVisible(view.oracleVisible);
   ui_.pnlDestVault->setVisible(view.destVisible);
