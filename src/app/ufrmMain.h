@@ -31,6 +31,10 @@ class TfrmMain final : public QWidget {
   // are served until its idle notice.
   void StopRunAndWait();
 
+  // The worker's log callback: appends one line, with the time of day, to
+  // the log pane.
+  void AddLogLine(const std::string& AText);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   // Centres the window on its screen the first time it is shown.
@@ -45,7 +49,6 @@ class TfrmMain final : public QWidget {
 
   void btnImportClick();
   void SetInProcess(bool aInProcess);
-  void AddLogLine(const std::string& AText);
   void btnCopyLogClick();
   void btnSaveLogClick();
 

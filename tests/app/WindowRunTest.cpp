@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <chrono>
 #include <regex>
 
 #include "app/LogText.h"
@@ -140,6 +142,44 @@ TEST_F(WindowTest, SaveLogCancelledWritesNothingAndAFailureIsReported) {
   click("btnSaveLog");
   EXPECT_EQ(prompter_.errors.size(), 1u);
   EXPECT_EQ(paneLines(), before);
+}
+
+// A service's fault text is logged as it came, of any length: the pane
+// shows its start at once and says how much of it was left out, and the
+// window goes on answering. Copy log and Save log give what is shown.
+TEST_F(WindowTest, ALogLineOfAnyLengthShowsAtOnceWithItsStartAndWhatWasLeftOut) {
+  open();
+  const std::regex shortened(R"((Fault: x+)\.\.\. \[(\d+) characters left out\])");
+  for (const size_t length : {size_t{1} << 20, size_t{10} << 20}) {
+    const std::string fault = "Fault: " + std::string(length, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    window().AddLogLine(fault);
+    QCoreApplication::processEvents();
+    window().resize(window().width() - 40, window().height());
+    window().AddLogLine("next line");
+    QCoreApplication::processEvents();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(5)) << length << " characters";
+
+    const auto texts = paneTexts();
+    ASSERT_GE(texts.size(), 2u);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(texts[texts.size() - 2], parts, shortened))
+        << texts[texts.size() - 2].substr(0, 80);
+    EXPECT_EQ(parts[1].length() + std::stoul(parts[2]), fault.size());
+    EXPECT_EQ(texts.back(), "next line");
+  }
+
+  click("btnCopyLog");
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            ClipboardText(control<QPlainTextEdit>("mmLog")->toPlainText().toStdString()));
+  const auto file = programFolder_.path() / "MovranoLog.txt";
+  dialogs_.answer = file.string();
+  click("btnSaveLog");
+  std::string saved;
+  for (const auto& line : paneLines())
+    saved += line + "\r\n";
+  EXPECT_EQ(ReadFileBytes(file), saved);
 }
 
 TEST_F(WindowTest, ClosingWhileIdleClosesAndWritesTheSettings) {
