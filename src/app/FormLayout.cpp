@@ -205,6 +205,9 @@ void BuildLog(FormControls& c) {
   c.mmLog->setFont(font);
   c.mmLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   c.mmLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Editable, but Tab moves on as from every other control: a tab typed
+  // into the log would go into Copy log and Save log.
+  c.mmLog->setTabChangesFocus(true);
 }
 
 void BuildFooter(FormControls& c) {

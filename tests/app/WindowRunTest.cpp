@@ -1,10 +1,12 @@
 // Run from the window, the log pane with copy and save, and closing before,
 // during and after a run. The runs are real workers that fail early (no
 // destination), so each ends with its error lines.
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <chrono>
 #include <regex>
 
@@ -180,6 +182,37 @@ TEST_F(WindowTest, ALogLineOfAnyLengthShowsAtOnceWithItsStartAndWhatWasLeftOut) 
   for (const auto& line : paneLines())
     saved += line + "\r\n";
   EXPECT_EQ(ReadFileBytes(file), saved);
+}
+
+// The pane is edited as text, but Tab and Shift+Tab move on as from every
+// other control, so the buttons below it are reachable forwards.
+TEST_F(WindowTest, TabAndShiftTabLeaveTheLogPaneWhichStaysEditable) {
+  open();
+  window().AddLogLine("Start migration");
+  auto* pane = control<QPlainTextEdit>("mmLog");
+  const std::string before = pane->toPlainText().toStdString();
+  QApplication::setActiveWindow(&window());
+  const auto focused = [] {
+    QWidget* widget = QApplication::focusWidget();
+    return widget ? widget->objectName().toStdString() : std::string("(none)");
+  };
+
+  pane->setFocus();
+  QTest::keyClick(pane, Qt::Key_Tab);
+  EXPECT_EQ(focused(), "btnCopyLog");
+  for (const char* next : {"btnSaveLog", "btnImport", "Button1"}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), next);
+  }
+  pane->setFocus();
+  QTest::keyClick(pane, Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_NE(focused(), "mmLog");
+  EXPECT_EQ(pane->toPlainText().toStdString(), before);
+
+  pane->setFocus();
+  pane->moveCursor(QTextCursor::End);
+  QTest::keyClicks(pane, " noted");
+  EXPECT_EQ(pane->toPlainText().toStdString(), before + " noted");
 }
 
 TEST_F(WindowTest, ClosingWhileIdleClosesAndWritesTheSettings) {
