@@ -124,6 +124,25 @@ TEST(Pickers, TheDestinationIsTheVaultFolderOfAPickedServerInstallation) {
   EXPECT_EQ(DestinationVaultFolder(base + "VaultOnly/"), base + "VaultOnly/");
 }
 
+TEST(Pickers, ATypedNameGetsTheDefaultSuffixOnlyWhenItDoesNotExistAsTyped) {
+  TempDir root;
+  root.write("setup", "");
+  root.write("Setup.EXE", "");
+  root.mkdir("folder");
+  const std::string base = root.folder();
+  const std::pair<std::string, std::string> cases[] = {
+      {base + "setup", base + "setup"},
+      {base + "Setup", base + "Setup.EXE"},
+      {base + "folder", base + "folder"},
+      {base + "missing", base + "missing.EXE"},
+      {base + "setup.v2", base + "setup.v2"},
+      {base + "folder.d/setup", base + "folder.d/setup.EXE"},
+  };
+  for (const auto& [typed, taken] : cases)
+    EXPECT_EQ(TypedExistingFileName(typed, "EXE"), taken) << typed;
+  EXPECT_EQ(TypedExistingFileName(base + "missing", ""), base + "missing");
+}
+
 TEST(Pickers, OnlyTheInstallerPickerRequiresAnExistingFile) {
   const FileDialogRequest backup = BackupFileRequest("/b/tvs.zip");
   EXPECT_EQ(backup.title, "Select Tavrin Vault backup file");
