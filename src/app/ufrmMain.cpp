@@ -257,14 +257,21 @@ void TfrmMain::ShowModel() {
   ui_.Check_Offline->setChecked(model_.offlineTicked());
   const FormView& view = model_.view();
   ui_.lblMigrationModeSescription->setText(ToQt(view.description));
-  ui_.Check_Offline->setVisible(view.offlineVisible);
-  ui_.pnlSourceVault->setVisible(view.sourceVisible);
   ui_.pnlSourceVault->setTitle(ToQt(view.sourceCaption));
   ui_.pnlSourceVault->setLeastHeight(view.sourceHeight);
-  ui_.BackupFileRow->setVisible(view.oracleVisible);
-  ui_.GroupBox_DestinationOra->setVisible(view.oracleVisible);
-  ui_.pnlDestVault->setVisible(view.destVisible);
   ui_.pnlDestVault->setTitle(ToQt(view.destCaption));
+  const std::pair<QWidget*, bool> shown[] = {
+      {ui_.Check_Offline, view.offlineVisible}, {ui_.pnlSourceVault, view.sourceVisible},
+      {ui_.BackupFileRow, view.oracleVisible},  {ui_.GroupBox_DestinationOra, view.oracleVisible},
+      {ui_.pnlDestVault, view.destVisible},
+  };
+  // What goes is hidden before what comes is shown: a moment with both
+  // target groups shown would raise the least size and grow the window
+  // past the screen's edge, where it would stay.
+  for (const auto& [widget, visible] : shown)
+    if (!visible) widget->setVisible(false);
+  for (const auto& [widget, visible] : shown)
+    if (visible) widget->setVisible(true);
 }
 
 void TfrmMain::ShowSelectedItem() {

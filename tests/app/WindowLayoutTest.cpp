@@ -83,11 +83,12 @@ class WindowLayout : public WindowTest, public ::testing::WithParamInterface<int
   }
 
   // With MOVRANO_WINDOW_SHOTS naming a folder, each mode's look goes there.
-  void keepShot(int item) {
+  void keepShot(int item, const char* size) {
     const QString folder = qEnvironmentVariable("MOVRANO_WINDOW_SHOTS");
     if (folder.isEmpty()) return;
     QDir().mkpath(folder);
-    const QString name = QString("%1/mode-%2-font-%3").arg(folder).arg(item).arg(GetParam());
+    const QString name =
+        QString("%1/mode-%2-font-%3-%4").arg(folder).arg(item).arg(GetParam()).arg(size);
     window().grab().save(name + ".png");
     // The whole screen shows where the window stands once the display has
     // drawn it.
@@ -103,12 +104,17 @@ class WindowLayout : public WindowTest, public ::testing::WithParamInterface<int
 
 TEST_P(WindowLayout, NothingOverlapsOrIsCutOffInAnyMode) {
   open();
+  // 917 by 850 where the screen has room (the test screen has), and that
+  // size in every mode.
+  const QSize opened =
+      QSize(917, 850).boundedTo(window().screen()->availableGeometry().size() -
+                                (window().frameGeometry().size() - window().size()));
   for (int item = 0; item <= kLastModeItem; ++item) {
     selectItem(item);
     settle();
-    EXPECT_EQ(window().size(), QSize(917, 850)) << "mode item " << item;
+    EXPECT_EQ(window().size(), opened) << "mode item " << item;
     EXPECT_EQ(LayoutFaults(window()), std::vector<std::string>{}) << "mode item " << item;
-    keepShot(item);
+    keepShot(item, "opened");
   }
   // The offline mode shows one control more, on the Solo Vault line.
   selectItem(2);
@@ -127,6 +133,7 @@ TEST_P(WindowLayout, AtItsLeastSizeEachModeShowsAllItsControls) {
     window().resize(window().minimumSize());
     settle();
     EXPECT_EQ(LayoutFaults(window()), std::vector<std::string>{}) << "mode item " << item;
+    keepShot(item, "least");
     for (QLineEdit* edit : window().findChildren<QLineEdit*>()) {
       if (!edit->isVisible()) continue;
       EXPECT_EQ(edit->visibleRegion(), QRegion(edit->rect()))
@@ -186,6 +193,18 @@ TEST_P(WindowOnScreen, OpensWithinTheAvailableAreaCentredAndNeverBelowItsLeastSi
               std::abs(offset.y()) <= 1)
       << Describe(frame) << ", expected " << Describe(expected) << " on the screen's area "
       << Describe(area) << ", least size " << least.width() << "x" << least.height();
+
+  // A mode's least size that fits keeps the window on the screen: the
+  // window does not grow on its way from one mode to the next.
+  for (const int item : {4, 0, 3, 4, 2}) {
+    selectItem(item);
+    QApplication::sendPostedEvents();
+    const QSize modeLeast = window().minimumSize() + extra;
+    if (modeLeast.width() > area.width() || modeLeast.height() > area.height()) continue;
+    EXPECT_TRUE(area.contains(window().frameGeometry()))
+        << Describe(window().frameGeometry()) << " in mode item " << item << " on the area "
+        << Describe(area);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, WindowOnScreen,
