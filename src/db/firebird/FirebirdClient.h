@@ -98,6 +98,18 @@ class Session {
     });
   }
 
+  // From another thread, while a call of this attachment runs: ends it
+  // with "operation was cancelled". The server answers "nothing to cancel"
+  // when no call runs; that is no failure.
+  void cancel() {
+    if (!attachment_) return;
+    Status st;
+    try {
+      attachment_->cancelOperation(&st, fb_cancel_raise);
+    } catch (const FbException&) {
+    }
+  }
+
   void detach() {
     if (!attachment_) return;
     Status st;

@@ -49,6 +49,7 @@ class FirebirdConnection : public ConnectionBackend {
   void commitRetaining() override { session_->commit(true); }
   void rollback() override { session_->rollback(); }
   bool hasTransaction() const override { return session_->hasTransaction(); }
+  void cancelOperation() override { session_->cancel(); }
 
   std::unique_ptr<StatementBackend> makeStatement() override {
     return MakeFirebirdStatement(session_);
