@@ -17,6 +17,20 @@ inline IMaster* Master() {
   return fb_get_master_interface();
 }
 
+// The client's entry for attaching and creating databases. Each one is a
+// new object of the client's, released with its holder.
+class Dispatcher {
+ public:
+  Dispatcher() : provider_(Master()->getDispatcher()) {}
+  ~Dispatcher() { provider_->release(); }
+  Dispatcher(const Dispatcher&) = delete;
+  Dispatcher& operator=(const Dispatcher&) = delete;
+  IProvider* operator->() const { return provider_; }
+
+ private:
+  IProvider* provider_;
+};
+
 // One status object per call site, released with it.
 class Status {
  public:

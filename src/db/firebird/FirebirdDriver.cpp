@@ -79,8 +79,8 @@ std::unique_ptr<ConnectionBackend> OpenFirebird(const ConnectionParams& params) 
   const std::vector<unsigned char> dpb = BuildDpb(params, 0);
   Status st;
   IAttachment* attachment = Guarded([&] {
-    return Master()->getDispatcher()->attachDatabase(&st, AttachName(params).c_str(),
-                                                     static_cast<unsigned>(dpb.size()), dpb.data());
+    return Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
+                                        static_cast<unsigned>(dpb.size()), dpb.data());
   });
   return std::make_unique<FirebirdConnection>(std::make_shared<Session>(attachment));
 }
@@ -89,8 +89,8 @@ void CreateFirebirdDatabase(const ConnectionParams& params, int pageSize) {
   const std::vector<unsigned char> dpb = BuildDpb(params, pageSize);
   Status st;
   Guarded([&] {
-    IAttachment* a = Master()->getDispatcher()->createDatabase(
-        &st, AttachName(params).c_str(), static_cast<unsigned>(dpb.size()), dpb.data());
+    IAttachment* a = Dispatcher()->createDatabase(&st, AttachName(params).c_str(),
+                                                  static_cast<unsigned>(dpb.size()), dpb.data());
     a->detach(&st);
   });
 }
@@ -99,8 +99,8 @@ void DropFirebirdDatabase(const ConnectionParams& params) {
   const std::vector<unsigned char> dpb = BuildDpb(params, 0);
   Status st;
   Guarded([&] {
-    IAttachment* a = Master()->getDispatcher()->attachDatabase(
-        &st, AttachName(params).c_str(), static_cast<unsigned>(dpb.size()), dpb.data());
+    IAttachment* a = Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
+                                                  static_cast<unsigned>(dpb.size()), dpb.data());
     a->dropDatabase(&st);
   });
 }
