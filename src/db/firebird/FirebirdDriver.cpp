@@ -22,18 +22,23 @@ std::string AttachName(const ConnectionParams& p) {
 
 std::vector<unsigned char> BuildDpb(const ConnectionParams& p, int pageSize) {
   Status st;
-  IXpbBuilder* dpb = Master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-  std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(dpb,
-                                                             [](IXpbBuilder* b) { b->dispose(); });
-  dpb->insertString(&st, isc_dpb_user_name, p.user.c_str());
-  dpb->insertString(&st, isc_dpb_password, p.password.c_str());
-  if (!p.clientCodePage.empty()) dpb->insertString(&st, isc_dpb_lc_ctype, p.clientCodePage.c_str());
-  if (pageSize > 0) {
-    dpb->insertInt(&st, isc_dpb_page_size, pageSize);
-    dpb->insertString(&st, isc_dpb_set_db_charset, "UTF8");
-  }
-  const unsigned char* buffer = dpb->getBuffer(&st);
-  return std::vector<unsigned char>(buffer, buffer + dpb->getBufferLength(&st));
+  return Guarded([&] {
+    IXpbBuilder* dpb =
+        Master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(
+        dpb, [](IXpbBuilder* b) { b->dispose(); });
+    dpb->insertString(&st, isc_dpb_user_name, p.user.c_str());
+    dpb->insertString(&st, isc_dpb_password, p.password.c_str());
+    if (!p.clientCodePage.empty()) {
+      dpb->insertString(&st, isc_dpb_lc_ctype, p.clientCodePage.c_str());
+    }
+    if (pageSize > 0) {
+      dpb->insertInt(&st, isc_dpb_page_size, pageSize);
+      dpb->insertString(&st, isc_dpb_set_db_charset, "UTF8");
+    }
+    const unsigned char* buffer = dpb->getBuffer(&st);
+    return std::vector<unsigned char>(buffer, buffer + dpb->getBufferLength(&st));
+  });
 }
 
 class FirebirdConnection : public ConnectionBackend {
