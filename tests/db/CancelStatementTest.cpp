@@ -9,10 +9,12 @@
 #include "db/Cancellation.h"
 #include "db/Query.h"
 #include "support/db/FirebirdFixture.h"
+#include "support/db/PendingChange.h"
 
 namespace movrano::db {
 namespace {
 
+using testing::StatementRunsElsewhere;
 using testing::TempFirebirdDatabase;
 using namespace std::chrono_literals;
 
@@ -42,20 +44,9 @@ class CancelStatement : public ::testing::Test {
            });
   }
 
-  // Whether another attachment is inside a statement on table T.
-  bool waiting() {
-    auto c = db_.connect();
-    Query q(*c);
-    q.setSql(
-        "select count(*) from MON$STATEMENTS where MON$STATE = 1 and "
-        "MON$ATTACHMENT_ID <> CURRENT_CONNECTION and MON$SQL_TEXT containing 'update T'");
-    q.open();
-    return q.field(0).asInteger() > 0;
-  }
-
   void waitUntilWaiting() {
     const auto until = std::chrono::steady_clock::now() + 30s;
-    while (!waiting()) {
+    while (!StatementRunsElsewhere(db_.path(), "update T")) {
       ASSERT_LT(std::chrono::steady_clock::now(), until) << "the statement never started";
       std::this_thread::sleep_for(20ms);
     }

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "db/Query.h"
 #include "engine/EngineHarness.h"
 #include "services/IDS.h"
+#include "support/db/PendingChange.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 
@@ -18,54 +16,6 @@ namespace movrano::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Whether another attachment runs (or waits in) a statement whose text
-// contains `text`. A fresh connection each time: the monitoring tables
-// are a snapshot per transaction.
-bool StatementRunning(const SampleVault& vault, const std::string& text) {
-  auto connection = vault.connect();
-  db::Query q(*connection);
-  q.setSql(
-      "select count(*) from MON$STATEMENTS where MON$STATE = 1 "
-      "and MON$ATTACHMENT_ID <> CURRENT_CONNECTION and MON$SQL_TEXT containing :TEXT");
-  q.paramByName("TEXT").setText(text);
-  q.open();
-  return q.field(0).asInteger() > 0;
-}
-
-// A change another session makes in the destination and neither commits
-// nor rolls back while the run goes on; it is rolled back at the latest
-// after `limit`, so that a run that cannot be cancelled still ends.
-class PendingChange {
- public:
-  PendingChange(const SampleVault& vault, const std::string& sql, std::chrono::seconds limit)
-      : connection_(vault.connect()) {
-    connection_->startTransaction();
-    connection_->executeDirect(sql);
-    guard_ = std::thread([this, limit] {
-      std::unique_lock lock(mutex_);
-      done_.wait_for(lock, limit, [this] { return released_; });
-      connection_->rollback();
-    });
-  }
-  ~PendingChange() {
-    {
-      std::lock_guard lock(mutex_);
-      released_ = true;
-    }
-    done_.notify_all();
-    guard_.join();
-  }
-  PendingChange(const PendingChange&) = delete;
-  PendingChange& operator=(const PendingChange&) = delete;
-
- private:
-  std::unique_ptr<db::Connection> connection_;
-  std::mutex mutex_;
-  std::condition_variable done_;
-  bool released_ = false;
-  std::thread guard_;
-};
 
 class CancelWait : public ::testing::Test {
  protected:
@@ -118,10 +68,10 @@ TEST_F(CancelWait, ACancellationEndsAStatementThatWaitsForALock) {
     RunResult run;
     Clock::time_point asked{};
     {
-      const PendingChange pending(dest_, c.pendingChange, std::chrono::seconds(30));
+      const PendingChange pending(dest_.databaseFile(), c.pendingChange);
       RunRequest r = request();
       r.terminateWhen = [&] {
-        if (!StatementRunning(dest_, c.waitingStatement)) return false;
+        if (!StatementRunsElsewhere(dest_.databaseFile(), c.waitingStatement)) return false;
         asked = Clock::now();
         return true;
       };
