@@ -7,8 +7,10 @@
 
 #include "db/Query.h"
 #include "engine/EngineHarness.h"
+#include "engine/VaultMigrationManager.h"
 #include "services/IDS.h"
 #include "support/db/PendingChange.h"
+#include "support/services/FakeIdentityService.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 
@@ -85,6 +87,39 @@ TEST_F(CancelWait, ACancellationEndsAStatementThatWaitsForALock) {
     EXPECT_EQ(run.events.back(), "idle");
     EXPECT_EQ(DumpTables(*dest_.connect()), before);
   }
+}
+
+TEST(CancelWaitOutpost, TheServiceIsStartedAgainAfterACancelledWait) {
+  RegisterIDSTypes();
+  TestPlatform platform;
+  platform.services->addService(kOutpostServiceName, {ServiceState::Running});
+  const DeployedStatements statements;
+  FakeIdentityService identity;
+  identity.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-5", "ACC-5", "U-5"});
+  const SampleVault source(VaultEdition::Outpost);
+  const SampleVault dest(VaultEdition::Server, FreshInstall());
+  const DatabaseRows before = DumpTables(*dest.connect());
+  RunResult run;
+  {
+    const PendingChange pending(dest.databaseFile(), "update TLU_VAULT set HRID = HRID");
+    RunRequest r;
+    r.mode = TMigrationMode::mmOutpostToTVS;
+    r.sourceDatabaseFile = source.databaseFile();
+    r.sourceStoragePath = source.fileStorageFolder();
+    r.destVaultPath = dest.vaultFolder();
+    r.identity = GetIDSPort(false, identity.Url());
+    r.terminateWhen = [&] {
+      return StatementRunsElsewhere(dest.databaseFile(), "UPDATE TLU_VAULT");
+    };
+    run = RunMigration(r);
+  }
+  ASSERT_GE(run.lines.size(), 3u);
+  EXPECT_EQ(run.lines[run.lines.size() - 3], "Start updating Vault parameters");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "Outpost Vault service started TavrinOutpostVaultService");
+  EXPECT_EQ(run.lines.back(), "ERROR - EMovrano Abort") << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(platform.services->state(kOutpostServiceName), ServiceState::Running);
+  EXPECT_EQ(DumpTables(*dest.connect()), before);
 }
 
 }  // namespace
