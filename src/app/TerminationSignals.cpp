@@ -69,7 +69,8 @@ void TerminationSignals::endProcessIfReceived() const {
 int ExecMainWindow(TfrmMain& window, const TerminationSignals& termination) {
   const QMetaObject::Connection connection =
       QObject::connect(&termination, &TerminationSignals::arrived, &window, &TfrmMain::EndOnSignal);
-  const int result = QApplication::exec();
+  // One that came while the window was being made ends the program now.
+  const int result = termination.received() ? 0 : QApplication::exec();
   window.StopRunAndWait();
   QObject::disconnect(connection);
   return result;
