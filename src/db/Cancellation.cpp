@@ -39,8 +39,8 @@ bool StatementCanceller::cancelled() const {
 void StatementCanceller::watch() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    // Under the lock: a connection leaves the list before its statement
-    // ends, so it is connected while it is cancelled.
+    // Under the lock: a connection leaves the list under it too, once its
+    // statement has returned, so it stays connected while it is cancelled.
     for (Connection* connection : running_)
       connection->cancelOperation();
     wake_.wait_for(lock, kRepeatEvery, [this] { return stopping_; });

@@ -113,8 +113,8 @@ class Session {
   }
 
   // From another thread, while a call of this attachment runs: ends it
-  // with "operation was cancelled". The server answers "nothing to cancel"
-  // when no call runs; that is no failure.
+  // with "operation was cancelled". The client's "nothing to cancel", when
+  // no call runs, is no failure.
   void cancel() {
     if (!attachment_) return;
     Status st;
