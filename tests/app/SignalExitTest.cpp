@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -43,8 +44,15 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"};
+    for (char** e = environ; *e; ++e) {
+      if (std::string_view(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env)
+      envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (rc != 0) {
