@@ -46,6 +46,28 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_;
 };
 
+// The child's signal mask: this thread's without SIGINT and SIGTERM, which
+// the program keeps blocked for itself (a mask outlives exec).
+class SpawnAttributes {
+ public:
+  SpawnAttributes() {
+    posix_spawnattr_init(&attributes_);
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    sigdelset(&mask, SIGINT);
+    sigdelset(&mask, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes_, &mask);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK);
+  }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  const posix_spawnattr_t* get() const { return &attributes_; }
+
+ private:
+  posix_spawnattr_t attributes_;
+};
+
 // A started child; the destructor ends and reaps one that was not waited for.
 class Child {
  public:
@@ -55,7 +77,8 @@ class Child {
     for (const auto& a : argv)
       args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    const int rc = posix_spawnp(&pid_, args[0], actions, nullptr, args.data(), environ);
+    const SpawnAttributes attributes;
+    const int rc = posix_spawnp(&pid_, args[0], actions, attributes.get(), args.data(), environ);
     if (rc != 0) throw MakeOSError(rc);
   }
   ~Child() {
