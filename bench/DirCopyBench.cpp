@@ -88,7 +88,9 @@ double TimeOurs(const fs::path& from, const fs::path& to) {
   const auto skipped = movrano::CopyDirectory(from, to);
   const auto took = Clock::now() - start;
   if (!skipped.empty()) {
-    std::fprintf(stderr, "%zu entries skipped\n", skipped.size());
+    std::fprintf(stderr, "%zu entries not copied, the first %s: %s\n",
+                 movrano::EntriesNotCopied(skipped), skipped.front().path.c_str(),
+                 skipped.front().reason.c_str());
     std::exit(1);
   }
   return Seconds(took);
