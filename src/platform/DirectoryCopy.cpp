@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -117,13 +118,46 @@ Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, in
   return fd;
 }
 
-// The source's owner, group and mode on the open copy, as `cp -a` run as
-// root keeps them. A setuid or setgid bit on a copy whose owner could not
-// be given would let it run as the copier: those bits go then.
-void TakeOverOwnerAndMode(int fd, const struct stat& source) {
+// A POSIX access list of an open file; nothing where it has none, or its
+// file system keeps none.
+std::optional<std::string> AccessListOf(int fd, const char* name) {
+  char small[256];
+  ssize_t size = ::fgetxattr(fd, name, small, sizeof small);
+  if (size >= 0) return std::string(small, static_cast<size_t>(size));
+  while (errno == ERANGE) {
+    size = ::fgetxattr(fd, name, nullptr, 0);
+    if (size < 0) break;
+    std::string value(static_cast<size_t>(size), '\0');
+    size = ::fgetxattr(fd, name, value.data(), value.size());
+    if (size >= 0) return value.substr(0, static_cast<size_t>(size));
+  }
+  return std::nullopt;
+}
+
+// The source's access lists on the copy, or none where it has none (a copy
+// made in a folder with a default list inherits one): the group bits of a
+// mode with a list show the list's mask, so the mode alone could give the
+// file's group more than the list did.
+void TakeOverAccessLists(int in, int out, bool folder) {
+  static const char* const kLists[] = {"system.posix_acl_access", "system.posix_acl_default"};
+  for (size_t i = 0; i < (folder ? 2u : 1u); ++i) {
+    const std::optional<std::string> wanted = AccessListOf(in, kLists[i]);
+    if (wanted == AccessListOf(out, kLists[i])) continue;
+    const int done = wanted ? ::fsetxattr(out, kLists[i], wanted->data(), wanted->size(), 0)
+                            : ::fremovexattr(out, kLists[i]);
+    if (done != 0) throw NotCopied(errno);
+  }
+}
+
+// The source's owner, group, access lists and mode on the open copy, as
+// `cp -a` run as root keeps them. A setuid or setgid bit on a copy whose
+// owner could not be given would let it run as the copier: those bits go
+// then.
+void TakeOverOwnerAndMode(int in, int out, const struct stat& source) {
   mode_t mode = source.st_mode & 07777;
-  if (::fchown(fd, source.st_uid, source.st_gid) != 0) mode &= ~(S_ISUID | S_ISGID);
-  if (::fchmod(fd, mode) != 0) throw NotCopied(errno);
+  if (::fchown(out, source.st_uid, source.st_gid) != 0) mode &= ~(S_ISUID | S_ISGID);
+  TakeOverAccessLists(in, out, S_ISDIR(source.st_mode));
+  if (::fchmod(out, mode) != 0) throw NotCopied(errno);
 }
 
 bool TakeOverTimes(int fd, const struct stat& source) {
@@ -170,7 +204,7 @@ void CopyContents(int in, int out) {
 void CopyFileContents(int in, int out, const struct stat& source) {
   CopyContents(in, out);
   ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
-  TakeOverOwnerAndMode(out, source);
+  TakeOverOwnerAndMode(in, out, source);
   if (!TakeOverTimes(out, source)) throw NotCopied(errno);
 }
 
@@ -394,21 +428,23 @@ class TreeCopy {
     } catch (const NotCopied& e) {
       skip(source, e.what());  // its listing failed: what it holds is unknown
     }
-    TakeOverFolder(out.get(), now);
+    TakeOverFolder(in.get(), out.get(), now);
   }
 
  public:
-  // A folder's owner and mode as the source's (left alone where they are
-  // already, as on a read-only mount), and its times once its content is in
-  // place, since every entry written into it changes them. A folder whose
-  // times cannot be set still holds its copy.
-  static void TakeOverFolder(int fd, const struct stat& source) {
+  // A folder's owner, access lists and mode as the source's (left alone
+  // where they are already, as on a read-only mount), and its times once its
+  // content is in place, since every entry written into it changes them. A
+  // folder whose times cannot be set still holds its copy.
+  static void TakeOverFolder(int in, int out, const struct stat& source) {
     struct stat current;
-    if (::fstat(fd, &current) != 0 || current.st_uid != source.st_uid ||
+    if (::fstat(out, &current) != 0 || current.st_uid != source.st_uid ||
         current.st_gid != source.st_gid || (current.st_mode & 07777) != (source.st_mode & 07777)) {
-      TakeOverOwnerAndMode(fd, source);
+      TakeOverOwnerAndMode(in, out, source);
+    } else {
+      TakeOverAccessLists(in, out, true);
     }
-    TakeOverTimes(fd, source);
+    TakeOverTimes(out, source);
   }
 
  private:
@@ -472,7 +508,7 @@ std::vector<SkippedEntry> CopyInto(int from, const struct stat& source, const fs
   }
   if (made) {
     try {
-      TreeCopy::TakeOverFolder(to, source);
+      TreeCopy::TakeOverFolder(from, to, source);
     } catch (const NotCopied& e) {
       copy.skip(sourcePath, e.what());
     }

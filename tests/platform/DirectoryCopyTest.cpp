@@ -7,10 +7,12 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -350,6 +352,59 @@ TEST_F(PlatformDirectoryCopy, KeepsOwnersGroupsAndModesAsCpDoesAsRootWhateverThe
   // Missing parents are made as mkdir -p makes them, not wide open.
   EXPECT_EQ(LStat(dir.path() / "new").st_mode & 07777, 0755u);
   EXPECT_EQ(LStat(dir.path() / "new" / "parents").st_mode & 07777, 0755u);
+}
+
+// A POSIX access list in the kernel's form: entries of tag, permissions
+// and id, in the kernel's order.
+std::string AccessList(const std::vector<std::tuple<uint16_t, uint16_t, uint32_t>>& entries) {
+  std::string list;
+  const auto put = [&](auto value) {
+    list.append(reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  put(uint32_t{2});
+  for (const auto& [tag, permissions, id] : entries) {
+    put(tag);
+    put(permissions);
+    put(id);
+  }
+  return list;
+}
+
+std::optional<std::string> AccessListOf(const fs::path& p, const char* name) {
+  std::string value(1024, '\0');
+  const ssize_t size = ::getxattr(p.c_str(), name, value.data(), value.size());
+  if (size < 0) return std::nullopt;
+  value.resize(static_cast<size_t>(size));
+  return value;
+}
+
+TEST_F(PlatformDirectoryCopy, KeepsAccessListsAndGivesNoneWhereTheSourceHasNone) {
+  constexpr uint32_t kNoId = 0xFFFFFFFF;
+  constexpr const char* kAccess = "system.posix_acl_access";
+  constexpr const char* kDefault = "system.posix_acl_default";
+  // The group of the file may not read it; one named user may: the mode
+  // shows the list's mask (0640) where its group bits would let the group in.
+  const fs::path listed = dir.write("src/listed", "for one user");
+  const std::string list = AccessList(
+      {{0x01, 6, kNoId}, {0x02, 4, 1234}, {0x04, 0, kNoId}, {0x10, 4, kNoId}, {0x20, 0, kNoId}});
+  if (::setxattr(listed.c_str(), kAccess, list.data(), list.size(), 0) != 0) {
+    GTEST_SKIP() << "no access lists here";
+  }
+  ASSERT_EQ(LStat(listed).st_mode & 07777, 0640u);
+  // A destination folder whose default list would be inherited.
+  dir.write("src/inherits/plain", "plain");
+  const fs::path inherits = dir.mkdir("dst/inherits");
+  const std::string inherited = AccessList(
+      {{0x01, 7, kNoId}, {0x02, 7, 4321}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 5, kNoId}});
+  ASSERT_EQ(::setxattr(inherits.c_str(), kDefault, inherited.data(), inherited.size(), 0), 0);
+
+  EXPECT_TRUE(CopyDirectory(source, dest).empty());
+  EXPECT_EQ(AccessListOf(dest / "listed", kAccess), list);
+  EXPECT_EQ(LStat(dest / "listed").st_mode & 07777, 0640u);
+  EXPECT_EQ(AccessListOf(dest / "inherits/plain", kAccess), std::nullopt);
+  EXPECT_EQ(LStat(dest / "inherits/plain").st_mode & 07777,
+            LStat(source / "inherits/plain").st_mode & 07777);
+  EXPECT_EQ(AccessListOf(dest / "inherits", kDefault), std::nullopt);
 }
 
 TEST_F(PlatformDirectoryCopy, ASetuidFileWhoseOwnerCannotBeKeptLosesTheBits) {
