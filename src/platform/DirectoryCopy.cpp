@@ -1,19 +1,15 @@
 #include "platform/DirectoryCopy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <stdexcept>
 #include <system_error>
 #include <utility>
 
+#include "platform/EntryCopy.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -22,278 +18,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A file descriptor, closed with its owner.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  // Closes now, where a failure still counts (a delayed write error).
-  int close() { return ::close(std::exchange(fd_, -1)); }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
-// Why an entry could not be copied; `error` is the errno where there is one.
-class NotCopied : public std::runtime_error {
- public:
-  explicit NotCopied(int code)
-      : std::runtime_error(std::system_category().message(code)), error(code) {}
-  explicit NotCopied(const std::string& reason) : std::runtime_error(reason), error(0) {}
-  int error;
-};
-
-NotCopied Changed() {
-  return NotCopied("it changed while the copy ran");
-}
+using namespace copying;
 
 std::string Quoted(const fs::path& path) {
   return "\"" + path.string() + "\"";
 }
 
-const char* KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return "named pipe";
-  if (S_ISSOCK(mode)) return "socket";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "device";
-  return "special file";
-}
-
-// The names in a folder, read at once, so that no listing stays open while
-// the copy goes deeper.
-std::vector<std::string> NamesIn(int folder) {
-  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) throw NotCopied(errno);
-  DIR* listing = ::fdopendir(fd);
-  if (!listing) {
-    const int error = errno;
-    ::close(fd);
-    throw NotCopied(error);
+// A folder's owner, access lists and mode as the source's (left alone
+// where they are already, as on a read-only mount), and its times once its
+// content is in place, since every entry written into it changes them. A
+// folder whose times cannot be set still holds its copy.
+void TakeOverFolder(int in, int out, const struct stat& source) {
+  struct stat current;
+  if (::fstat(out, &current) != 0 || current.st_uid != source.st_uid ||
+      current.st_gid != source.st_gid || (current.st_mode & 07777) != (source.st_mode & 07777)) {
+    TakeOverOwnerAndMode(in, out, source);
+  } else {
+    TakeOverAccessLists(in, out, true);
   }
-  std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(listing);
-    if (!entry) break;
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
-  }
-  const int error = errno;
-  ::closedir(listing);
-  if (error != 0) throw NotCopied(error);
-  return names;
-}
-
-struct stat StatAt(int folder, const std::string& name) {
-  struct stat st;
-  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) throw NotCopied(errno);
-  return st;
-}
-
-// Opens a source entry without following a link and without waiting (a
-// pipe swapped in for a file), and only when it is still the entry the
-// listing saw. `now` receives what it is now.
-Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
-                struct stat& now) {
-  Fd fd(::openat(folder, name.c_str(),
-                 flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd) {
-    if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT) throw Changed();
-    throw NotCopied(errno);
-  }
-  if (::fstat(fd.get(), &now) != 0) throw NotCopied(errno);
-  if (now.st_dev != seen.st_dev || now.st_ino != seen.st_ino ||
-      (now.st_mode & S_IFMT) != (seen.st_mode & S_IFMT)) {
-    throw Changed();
-  }
-  return fd;
-}
-
-// A POSIX access list of an open file; nothing where it has none, or its
-// file system keeps none.
-std::optional<std::string> AccessListOf(int fd, const char* name) {
-  char small[256];
-  ssize_t size = ::fgetxattr(fd, name, small, sizeof small);
-  if (size >= 0) return std::string(small, static_cast<size_t>(size));
-  while (errno == ERANGE) {
-    size = ::fgetxattr(fd, name, nullptr, 0);
-    if (size < 0) break;
-    std::string value(static_cast<size_t>(size), '\0');
-    size = ::fgetxattr(fd, name, value.data(), value.size());
-    if (size >= 0) return value.substr(0, static_cast<size_t>(size));
-  }
-  return std::nullopt;
-}
-
-// The source's access lists on the copy, or none where it has none (a copy
-// made in a folder with a default list inherits one): the group bits of a
-// mode with a list show the list's mask, so the mode alone could give the
-// file's group more than the list did.
-void TakeOverAccessLists(int in, int out, bool folder) {
-  static const char* const kLists[] = {"system.posix_acl_access", "system.posix_acl_default"};
-  for (size_t i = 0; i < (folder ? 2u : 1u); ++i) {
-    const std::optional<std::string> wanted = AccessListOf(in, kLists[i]);
-    if (wanted == AccessListOf(out, kLists[i])) continue;
-    const int done = wanted ? ::fsetxattr(out, kLists[i], wanted->data(), wanted->size(), 0)
-                            : ::fremovexattr(out, kLists[i]);
-    if (done != 0) throw NotCopied(errno);
-  }
-}
-
-// The source's owner, group, access lists and mode on the open copy, as
-// `cp -a` run as root keeps them. A setuid or setgid bit on a copy whose
-// owner could not be given would let it run as the copier: those bits go
-// then.
-void TakeOverOwnerAndMode(int in, int out, const struct stat& source) {
-  mode_t mode = source.st_mode & 07777;
-  if (::fchown(out, source.st_uid, source.st_gid) != 0) mode &= ~(S_ISUID | S_ISGID);
-  TakeOverAccessLists(in, out, S_ISDIR(source.st_mode));
-  if (::fchmod(out, mode) != 0) throw NotCopied(errno);
-}
-
-bool TakeOverTimes(int fd, const struct stat& source) {
-  const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  return ::futimens(fd, times) == 0;
-}
-
-// Errors that only say the kernel cannot copy between these two files.
-bool KernelCopyUnsupported(int error) {
-  return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
-         error == EBADF;
-}
-
-// Copies the rest of `in` to `out`: in the kernel where it can, else
-// through a buffer.
-void CopyContents(int in, int out) {
-  for (;;) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
-    if (n == 0) return;
-    if (n > 0) continue;
-    if (errno == EINTR) continue;
-    if (KernelCopyUnsupported(errno)) break;
-    throw NotCopied(errno);
-  }
-  std::vector<char> buffer(size_t{1} << 20);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n == 0) return;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw NotCopied(errno);
-    }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno != EINTR) throw NotCopied(errno);
-      if (w > 0) done += w;
-    }
-  }
-}
-
-// A file's contents with its owner, mode and times, on their way to disk:
-// the writing starts now, so the one sync at the end of a large copy waits
-// for little.
-void CopyFileContents(int in, int out, const struct stat& source) {
-  CopyContents(in, out);
-  ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
-  TakeOverOwnerAndMode(in, out, source);
-  if (!TakeOverTimes(out, source)) throw NotCopied(errno);
-}
-
-constexpr std::string_view kTempPrefix = ".movrano-";
-constexpr std::string_view kTempSuffix = ".part";
-
-// A temporary entry in a folder, removed unless it took its final name.
-// Its name is short whatever the final one, so that a name as long as the
-// file system allows can still be replaced, and names the process, so that
-// a later copy can tell one that a killed copy left.
-class TempEntry {
- public:
-  // `create` makes the entry under the name it is given, answering false
-  // (errno set) when it cannot.
-  template <typename Create>
-  TempEntry(int folder, Create create) : folder_(folder) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = std::string(kTempPrefix) + std::to_string(::getpid()) + "-" +
-              std::to_string(counter++) + std::string(kTempSuffix);
-      if (create(name_)) return;
-      if (errno != EEXIST) break;
-    }
-    const int error = errno;
-    name_.clear();
-    throw NotCopied(error);
-  }
-  ~TempEntry() {
-    if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
-  }
-  TempEntry(const TempEntry&) = delete;
-  TempEntry& operator=(const TempEntry&) = delete;
-
-  const std::string& name() const { return name_; }
-  void renameTo(const std::string& name) {
-    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) throw NotCopied(errno);
-    name_.clear();
-  }
-
- private:
-  int folder_;
-  std::string name_;
-};
-
-// A temporary entry of ours whose process has ended: a copy was killed.
-bool IsLeftOver(const std::string& name) {
-  if (name.size() <= kTempPrefix.size() + kTempSuffix.size() || !name.starts_with(kTempPrefix) ||
-      !name.ends_with(kTempSuffix)) {
-    return false;
-  }
-  const std::string middle =
-      name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempSuffix.size());
-  const size_t dash = middle.find('-');
-  if (dash == 0 || dash == std::string::npos || dash > 9 ||
-      middle.find_first_not_of("0123456789-") != std::string::npos ||
-      middle.find('-', dash + 1) != std::string::npos || dash + 1 == middle.size()) {
-    return false;
-  }
-  const pid_t pid = static_cast<pid_t>(std::stol(middle.substr(0, dash)));
-  // Our own process copies into one folder at a time, after this cleanup.
-  return pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
-}
-
-void RemoveLeftOvers(int folder) {
-  try {
-    for (const std::string& name : NamesIn(folder)) {
-      if (IsLeftOver(name)) ::unlinkat(folder, name.c_str(), 0);
-    }
-  } catch (const NotCopied&) {
-    // a folder that cannot be listed fails its copy on its own
-  }
-}
-
-// The entry and, for a folder, everything below it.
-size_t EntriesAt(int folder, const std::string& name) {
-  struct stat st;
-  if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) {
-    return 1;
-  }
-  const Fd below(
-      ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  size_t entries = 1;
-  if (!below) return entries;
-  try {
-    for (const std::string& inner : NamesIn(below.get()))
-      entries += EntriesAt(below.get(), inner);
-  } catch (const NotCopied&) {
-  }
-  return entries;
+  TakeOverTimes(out, source);
 }
 
 // Walks the source tree through open folders, so that no path that
@@ -431,22 +174,6 @@ class TreeCopy {
     TakeOverFolder(in.get(), out.get(), now);
   }
 
- public:
-  // A folder's owner, access lists and mode as the source's (left alone
-  // where they are already, as on a read-only mount), and its times once its
-  // content is in place, since every entry written into it changes them. A
-  // folder whose times cannot be set still holds its copy.
-  static void TakeOverFolder(int in, int out, const struct stat& source) {
-    struct stat current;
-    if (::fstat(out, &current) != 0 || current.st_uid != source.st_uid ||
-        current.st_gid != source.st_gid || (current.st_mode & 07777) != (source.st_mode & 07777)) {
-      TakeOverOwnerAndMode(in, out, source);
-    } else {
-      TakeOverAccessLists(in, out, true);
-    }
-    TakeOverTimes(out, source);
-  }
-
  private:
   const BeforeFileOpen& beforeFileOpen_;
   std::vector<SkippedEntry> skipped_;
@@ -508,7 +235,7 @@ std::vector<SkippedEntry> CopyInto(int from, const struct stat& source, const fs
   }
   if (made) {
     try {
-      TreeCopy::TakeOverFolder(from, to, source);
+      TakeOverFolder(from, to, source);
     } catch (const NotCopied& e) {
       copy.skip(sourcePath, e.what());
     }
