@@ -373,7 +373,7 @@ TEST_P(Outpost, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
   const std::filesystem::path store =
       std::filesystem::path(dest().fileStorageFolder()).parent_path();
-  const auto readOnly = ScopedMount::ReadOnly(store);
+  const auto readOnly = MountReadOnly(store);
   if (!readOnly) GTEST_SKIP() << "cannot mount read-only";
   const DatabaseRows before = DumpTables(*dest().connect());
   const auto entries =

@@ -28,9 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FileSizeLimit;
+using testing::MakeImmutable;
+using testing::MountReadOnly;
+using testing::MountTmpfs;
 using testing::ReadFileBytes;
-using testing::ScopedImmutable;
-using testing::ScopedMount;
 using testing::TempDir;
 
 #define REQUIRE_ROOT() \
@@ -253,7 +254,7 @@ TEST_F(PlatformDirectoryCopy, AFileThatFailsHalfWayLeavesNothingHalfWritten) {
 TEST_F(PlatformDirectoryCopy, AFullDiskIsReportedAlsoForOneLargeFile) {
   REQUIRE_ROOT();
   dir.write("src/large.bin", std::string(10 << 20, 'L'));
-  auto disk = ScopedMount::Tmpfs(dest, 8 << 20);
+  auto disk = MountTmpfs(dest, 8 << 20);
   if (!disk) GTEST_SKIP() << "cannot mount a tmpfs";
   const auto skipped = CopyDirectory(source, dest);
   EXPECT_EQ(Sorted(skipped), Sorted({{source / "large.bin", "No space left on device", 1}}));
@@ -266,7 +267,7 @@ TEST_F(PlatformDirectoryCopy, AReadOnlyDestinationOrSubFolderReportsEveryEntry) 
   REQUIRE_ROOT();
   {
     dir.mkdir("dst");
-    auto readOnly = ScopedMount::ReadOnly(dest);
+    auto readOnly = MountReadOnly(dest);
     if (!readOnly) GTEST_SKIP() << "cannot mount read-only";
     const auto skipped = CopyDirectory(source, dest);
     EXPECT_EQ(EntriesNotCopied(skipped), kSourceEntries);
@@ -274,7 +275,7 @@ TEST_F(PlatformDirectoryCopy, AReadOnlyDestinationOrSubFolderReportsEveryEntry) 
     EXPECT_EQ(skipped.front().reason, "Read-only file system");
   }
   dir.mkdir("dst/.cache/deep");
-  auto readOnly = ScopedMount::ReadOnly(dest / ".cache");
+  auto readOnly = MountReadOnly(dest / ".cache");
   ASSERT_TRUE(readOnly);
   EXPECT_EQ(Sorted(CopyDirectory(source, dest)),
             Sorted({{source / ".cache/deep/b.bin", "Read-only file system", 1}}));
@@ -284,7 +285,7 @@ TEST_F(PlatformDirectoryCopy, AReadOnlyDestinationOrSubFolderReportsEveryEntry) 
 TEST_F(PlatformDirectoryCopy, AnImmutableFileOfTheSameNameIsReportedAndKeepsItsContent) {
   REQUIRE_ROOT();
   const fs::path old = dir.write("dst/a.txt", "old a");
-  auto immutable = ScopedImmutable::Make(old);
+  auto immutable = MakeImmutable(old);
   if (!immutable) GTEST_SKIP() << "cannot make a file immutable";
   EXPECT_EQ(Sorted(CopyDirectory(source, dest)),
             Sorted({{source / "a.txt", "Operation not permitted", 1}}));

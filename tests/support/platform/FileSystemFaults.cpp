@@ -8,37 +8,16 @@
 
 #include <csignal>
 #include <string>
-#include <utility>
 
 namespace movrano::testing {
 
 namespace fs = std::filesystem;
 
-std::optional<ScopedMount> ScopedMount::Tmpfs(const fs::path& folder, size_t bytes) {
-  fs::create_directories(folder);
-  const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
-  if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
-    return std::nullopt;
-  }
-  return ScopedMount(folder);
-}
-
-std::optional<ScopedMount> ScopedMount::ReadOnly(const fs::path& folder) {
-  if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) return std::nullopt;
-  ScopedMount mount(folder);
-  if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
-    return std::nullopt;
-  }
-  return mount;
-}
-
-ScopedMount::ScopedMount(ScopedMount&& other) noexcept : at_(std::exchange(other.at_, {})) {}
-
-ScopedMount::~ScopedMount() {
-  if (!at_.empty()) ::umount2(at_.c_str(), MNT_DETACH);
-}
-
 namespace {
+
+ScopedChange Unmounting(const fs::path& at) {
+  return ScopedChange([at] { ::umount2(at.c_str(), MNT_DETACH); });
+}
 
 bool SetImmutable(const fs::path& file, bool on) {
   const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
@@ -55,16 +34,27 @@ bool SetImmutable(const fs::path& file, bool on) {
 
 }  // namespace
 
-std::optional<ScopedImmutable> ScopedImmutable::Make(const fs::path& file) {
-  if (!SetImmutable(file, true)) return std::nullopt;
-  return ScopedImmutable(file);
+std::optional<ScopedChange> MountTmpfs(const fs::path& folder, size_t bytes) {
+  fs::create_directories(folder);
+  const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+  if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+    return std::nullopt;
+  }
+  return Unmounting(folder);
 }
 
-ScopedImmutable::ScopedImmutable(ScopedImmutable&& other) noexcept
-    : file_(std::exchange(other.file_, {})) {}
+std::optional<ScopedChange> MountReadOnly(const fs::path& folder) {
+  if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) return std::nullopt;
+  ScopedChange mount = Unmounting(folder);
+  if (::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+    return std::nullopt;
+  }
+  return mount;
+}
 
-ScopedImmutable::~ScopedImmutable() {
-  if (!file_.empty()) SetImmutable(file_, false);
+std::optional<ScopedChange> MakeImmutable(const fs::path& file) {
+  if (!SetImmutable(file, true)) return std::nullopt;
+  return ScopedChange([file] { SetImmutable(file, false); });
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {

@@ -6,41 +6,32 @@
 #include <sys/resource.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
-#include <string>
+#include <utility>
 
 namespace movrano::testing {
 
-// A file system mounted for the object's lifetime.
-class ScopedMount {
+// A change a test made to the file system, undone with the object.
+class ScopedChange {
  public:
-  // An empty tmpfs of `bytes` at `folder` (made if missing).
-  static std::optional<ScopedMount> Tmpfs(const std::filesystem::path& folder, size_t bytes);
-  // `folder` itself, again at the same place, read-only.
-  static std::optional<ScopedMount> ReadOnly(const std::filesystem::path& folder);
-
-  ScopedMount(ScopedMount&& other) noexcept;
-  ScopedMount& operator=(ScopedMount&&) = delete;
-  ~ScopedMount();
+  explicit ScopedChange(std::function<void()> undo) : undo_(std::move(undo)) {}
+  ScopedChange(ScopedChange&& other) noexcept : undo_(std::exchange(other.undo_, {})) {}
+  ScopedChange& operator=(ScopedChange&&) = delete;
+  ~ScopedChange() {
+    if (undo_) undo_();
+  }
 
  private:
-  explicit ScopedMount(std::filesystem::path at) : at_(std::move(at)) {}
-  std::filesystem::path at_;
+  std::function<void()> undo_;
 };
 
+// An empty tmpfs of `bytes` mounted at `folder` (made if missing).
+std::optional<ScopedChange> MountTmpfs(const std::filesystem::path& folder, size_t bytes);
+// `folder` itself mounted again at the same place, read-only.
+std::optional<ScopedChange> MountReadOnly(const std::filesystem::path& folder);
 // A file that cannot be changed, renamed or replaced ("chattr +i").
-class ScopedImmutable {
- public:
-  static std::optional<ScopedImmutable> Make(const std::filesystem::path& file);
-
-  ScopedImmutable(ScopedImmutable&& other) noexcept;
-  ScopedImmutable& operator=(ScopedImmutable&&) = delete;
-  ~ScopedImmutable();
-
- private:
-  explicit ScopedImmutable(std::filesystem::path file) : file_(std::move(file)) {}
-  std::filesystem::path file_;
-};
+std::optional<ScopedChange> MakeImmutable(const std::filesystem::path& file);
 
 // Files the process writes stop growing at `bytes`: writes beyond fail
 // with EFBIG (SIGXFSZ is ignored meanwhile).
