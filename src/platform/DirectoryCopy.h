@@ -55,18 +55,18 @@ using BeforeFileOpen = std::function<void(const std::filesystem::path&)>;
 // Copies every entry below `source` (hidden ones included) to the same
 // place below `destination`, creating it and its missing parents (mode
 // 0755 within the umask) and replacing files of the same name. Files and
-// folders keep owner, group, mode and times; a setuid or setgid file whose
-// owner cannot be kept loses those bits; links are copied as links. A file
-// reaches its name only whole, through a short-named temporary file, and
-// temporary files that an earlier, killed copy left are removed. An entry
-// that cannot be copied is skipped and the copy goes on: a special file
-// (never opened), a file that is no longer what the listing saw when it is
-// opened, a link in the destination where the source has a file or folder
-// (never followed, never removed), a full disk, a read-only or immutable
-// destination. Synced to disk before it returns. Raises
-// EDirectoryNotFoundException for a missing source, EInOutError when the
-// destination is the source itself or lies inside it, and EOSError when
-// the destination cannot be made or synced.
+// folders keep owner, group, mode, access lists and times; a setuid or
+// setgid file whose owner cannot be kept loses those bits; links are
+// copied as links. A file reaches its name only whole, through a
+// short-named temporary file, and temporary files that an earlier, killed
+// copy left are removed. An entry that cannot be copied is skipped and the
+// copy goes on: a special file (never opened), a file that is no longer
+// what the listing saw when it is opened, a link in the destination where
+// the source has a file or folder (never followed, never removed), a full
+// disk, a read-only or immutable destination. Synced to disk before it
+// returns. Raises EDirectoryNotFoundException for a missing source,
+// EInOutError when the destination is the source itself or lies inside
+// it, and EOSError when the destination cannot be made or synced.
 // Returns the skipped entries in the order met.
 std::vector<SkippedEntry> CopyDirectory(const std::filesystem::path& source,
                                         const std::filesystem::path& destination,
