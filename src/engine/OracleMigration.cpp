@@ -2,7 +2,6 @@
 // the old server uninstalled with its data kept, the new server installed
 // on the Oracle schema, every table copied into that schema, and the file
 // storage brought to the new installation.
-
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
