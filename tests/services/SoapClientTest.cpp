@@ -204,6 +204,25 @@ TEST_F(SoapClient, AStalledAnswerTimesOutAsATransportError) {
   ids.Server().Stop();  // releases the stalled answers
 }
 
+TEST_F(SoapClient, ATrickleTimesOutAsASilenceWould) {
+  const auto setter = TSoapOptionSetter::Create(*client);
+  setter->SoapReceiveTimeoutMS = 3000;
+  // A byte every 2 s never leaves the line silent for 3 s, yet stays below
+  // a byte a second; the server gives up by itself after 20 s.
+  ids.Server().FailNext("Login", Failure::Trickle(2s, 20s));
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    Login();
+    ADD_FAILURE() << "the trickle was read to its end";
+  } catch (const soap::ESOAPHTTPException& e) {
+    EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+  // A brisk answer within the same limit still arrives.
+  EXPECT_EQ(Login()->SessionId, "session-1");
+  ids.Server().Stop();
+}
+
 TEST_F(SoapClient, ATimeOutOfZeroMeansTheFiniteDefault) {
   Login();
   EXPECT_TRUE(client->HTTPWebNode().LastRequestOptions().empty());

@@ -16,7 +16,9 @@ namespace movrano::soap {
 enum class HttpOption : uint32_t { ConnectTimeout = 2, SendTimeout = 5, ReceiveTimeout = 6 };
 
 // The limits a request runs under, in milliseconds: connecting, then the
-// longest pause while the body goes out, then while the answer comes in.
+// longest pause while the body goes out, then while the answer comes in. A
+// phase that moves slower than about one byte a second over its whole
+// limit times out too, as a silent one does.
 struct HttpTimeouts {
   uint32_t connect = 0, send = 0, receive = 0;
   friend bool operator==(const HttpTimeouts&, const HttpTimeouts&) = default;

@@ -17,6 +17,19 @@ LoopbackSoapServer::LoopbackSoapServer(Handler handler)
     const Answer a = handle(req.target, req.get_header_value("SOAPAction"),
                             req.get_header_value("Content-Type"), req.body);
     res.status = a.status;
+    if (a.trickle.count() > 0) {
+      const auto end = std::chrono::steady_clock::now() + a.trickleLasting;
+      return res.set_content_provider(
+          a.body.size(), "text/xml; charset=utf-8",
+          [this, a, end](size_t offset, size_t, httplib::DataSink& sink) {
+            std::unique_lock lock(mutex_);
+            if (stopped_.wait_for(lock, a.trickle, [this] { return stopping_; }) ||
+                std::chrono::steady_clock::now() >= end)
+              return false;
+            lock.unlock();
+            return sink.write(a.body.data() + offset, 1);
+          });
+    }
     if (a.stallHalfWay.count() == 0) return res.set_content(a.body, "text/xml; charset=utf-8");
     res.set_content_provider(a.body.size(), "text/xml; charset=utf-8",
                              [this, a](size_t, size_t, httplib::DataSink& sink) {
@@ -139,12 +152,14 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
         break;
       }
       case Failure::Kind::StallHalfWay:
+      case Failure::Kind::Trickle:
         break;
     }
   }
   try {
     Answer a{200, AnswerEnvelope([&](soap::XmlWriter& w) { handler_(r, body, w); })};
     if (f && f->kind == Failure::Kind::StallHalfWay) a.stallHalfWay = f->stall;
+    if (f && f->kind == Failure::Kind::Trickle) a.trickle = f->stall, a.trickleLasting = f->lasting;
     return a;
   } catch (const SoapFault& fault) {
     return {500, FaultEnvelope(fault)};
