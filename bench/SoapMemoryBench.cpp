@@ -36,8 +36,8 @@ std::string Envelope(const std::string& response) {
 
 // A Login answer whose result holds `filler` after its session ID.
 std::string LoginAnswer(const std::function<void(std::string&)>& filler) {
-  std::string result = "<LoginResponse xmlns='" + std::string(kNs) +
-                       "'><return><SessionId>s-1</SessionId><Filler>";
+  std::string result =
+      "<LoginResponse xmlns='" + std::string(kNs) + "'><return><SessionId>s-1</SessionId><Filler>";
   filler(result);
   result += "</Filler></return></LoginResponse>";
   return Envelope(result);
@@ -73,7 +73,8 @@ std::string Answer(const std::string& shape, size_t bytes) {
     // reader reads: each is looked up while reading it.
     std::string a = "<LoginResponse xmlns='" + std::string(kNs) + "'><return";
     for (int i = 0; i < 30000; ++i)
-      a += " xmlns:p" + std::to_string(i) + "='urn:movrano-bench:prefix:p" + std::to_string(i) + "'";
+      a +=
+          " xmlns:p" + std::to_string(i) + "='urn:movrano-bench:prefix:p" + std::to_string(i) + "'";
     for (int i = 0; i < 30000; ++i)
       a += " p" + std::to_string(i) + ":nil='false'";
     a += "><SessionId>s-1</SessionId></return></LoginResponse>";
@@ -159,8 +160,7 @@ int main(int argc, char** argv) {
     std::string outcome = line.substr(static_cast<size_t>(used));
     if (!outcome.empty() && outcome.back() == '\n') outcome.pop_back();
     std::printf("%-18s %10.1f %8.2f %8.2f  %s\n", shape.c_str(), peakMb,
-                peakMb * 1048576.0 / static_cast<double>(answer.size()), seconds,
-                outcome.c_str());
+                peakMb * 1048576.0 / static_cast<double>(answer.size()), seconds, outcome.c_str());
     std::fflush(stdout);
   }
   return 0;

@@ -15,7 +15,11 @@ namespace movrano::soap {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr size_t kMaxResponseBytes = size_t{512} << 20;
+// The largest answer taken. Reading one takes a few times its size (see
+// XmlReader.h and Serializer.h), so this keeps a hostile or broken answer
+// to about a gigabyte or two; the largest the program asks for, one page of
+// the users its rows refer to, is far smaller.
+constexpr size_t kMaxResponseBytes = size_t{128} << 20;
 // How often a waiting request looks at its limits and the cancellation.
 constexpr int kPollMs = 100;
 

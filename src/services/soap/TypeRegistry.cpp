@@ -25,6 +25,7 @@ void RemotableTypeRegistry::RegisterClass(ClassDescription d, std::string ns, st
   }
   entry->type = d.type;
   entry->create = std::move(d.create);
+  entry->objectSize = d.objectSize;
   entry->chain = std::move(d.chain);
   entry->properties = std::move(d.properties);
   entry->xmlNamespace = std::move(ns);

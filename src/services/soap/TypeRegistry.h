@@ -43,6 +43,7 @@ struct ClassEntry {
   bool isScalar = false;
   MultiRefOption multiRef = MultiRefOption::ocDefault;
   std::function<std::unique_ptr<Remotable>()> create;
+  size_t objectSize = 0;                             // what one object takes
   std::vector<std::type_index> chain;                // the class first, then its bases
   PropertyList properties;                           // the root base's first
   std::map<std::string, std::string> externalNames;  // declared by this class
@@ -58,6 +59,7 @@ struct ArrayEntry {
 struct ClassDescription {
   std::type_index type{typeid(void)};
   std::function<std::unique_ptr<Remotable>()> create;
+  size_t objectSize = 0;
   std::vector<std::type_index> chain;
   PropertyList properties;
 };
@@ -67,6 +69,7 @@ ClassDescription Describe() {
   ClassDescription d;
   d.type = typeid(C);
   d.create = [] { return std::unique_ptr<Remotable>(new C()); };
+  d.objectSize = sizeof(C);
   // Walk up through SoapBase to the first class declared without one.
   auto walk = [&d]<class K>(auto& self) -> void {
     if constexpr (requires { typename K::SoapBase; }) {

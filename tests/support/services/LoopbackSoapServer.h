@@ -78,7 +78,7 @@ class LoopbackSoapServer {
   // Writes the content of the response body for a request whose body
   // element is given; may throw SoapFault.
   using Handler =
-      std::function<void(const ReceivedRequest&, pugi::xml_node body, soap::XmlWriter& out)>;
+      std::function<void(const ReceivedRequest&, soap::XmlNode body, soap::XmlWriter& out)>;
 
   explicit LoopbackSoapServer(Handler handler);
   ~LoopbackSoapServer();
@@ -127,7 +127,7 @@ std::string AnswerEnvelope(const std::function<void(soap::XmlWriter&)>& writeBod
 std::string FaultEnvelope(const SoapFault& fault);
 
 // Child element texts and lists of a parsed request.
-std::string ChildText(pugi::xml_node parent, const char* name);
-std::vector<std::string> ChildTexts(pugi::xml_node list);
+std::string ChildText(soap::XmlNode parent, const char* name);
+std::vector<std::string> ChildTexts(soap::XmlNode list);
 
 }  // namespace movrano::testing
