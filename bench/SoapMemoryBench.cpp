@@ -80,17 +80,39 @@ std::string Answer(const std::string& shape, size_t bytes) {
     a += "><SessionId>s-1</SessionId></return></LoginResponse>";
     return Envelope(a);
   }
-  // Empty records: each becomes an object of its class.
+  // Records: each becomes an object of its class. Empty ones cost most;
+  // full ones are what a service sends.
   std::string users = "<QueryUsersDetailsResponse xmlns='" + std::string(kNs) +
                       "'><return><Done>true</Done><Records>";
-  while (users.size() < bytes)
-    users += "<IDS_User/>";
+  for (int i = 0; users.size() < bytes; ++i) {
+    if (shape == "empty records") {
+      users += "<IDS_User/>";
+      continue;
+    }
+    const std::string n = std::to_string(100000000000 + i);
+    users += "<IDS_User><UserId>{6F9619FF-8B86-D011-B42D-" + n +
+             "}</UserId><AccountId>{6F9619FF-8B86-D011-B42D-00C04FC964FF}</AccountId>"
+             "<UserName>user" +
+             n +
+             "</UserName><FirstName>First</FirstName>"
+             "<LastName>Last" +
+             n + "</LastName><FullName>First Last" + n + "</FullName><Email>user" + n +
+             "@example.com</Email>"
+             "<Organisation>Example Ltd</Organisation>"
+             "<PrimaryAdministrator>false</PrimaryAdministrator>"
+             "<LastLoginDate>2024-05-01T10:00:00Z</LastLoginDate>"
+             "<LastModifiedDate>2024-04-01T10:00:00Z</LastModifiedDate>"
+             "<Parameters><Records><IDS_Parameter><Name>Phone</Name><Value>+49 30 1234</Value>"
+             "</IDS_Parameter></Records></Parameters><Groups><Records><IDS_Parameters><Records>"
+             "<IDS_Parameter><Name>GroupId</Name><Value>{G-1}</Value></IDS_Parameter>"
+             "</Records></IDS_Parameters></Records></Groups></IDS_User>";
+  }
   users += "</Records></return></QueryUsersDetailsResponse>";
   return Envelope(users);
 }
 
-const std::vector<std::string> kShapes = {"empty elements", "deep text", "many attributes",
-                                          "empty records", "60,000 attributes"};
+const std::vector<std::string> kShapes = {"empty elements", "deep text",    "many attributes",
+                                          "empty records",  "full records", "60,000 attributes"};
 
 // The child: one call, then its figures on one line.
 int Client(const std::string& url, const std::string& shape) {
@@ -101,7 +123,7 @@ int Client(const std::string& url, const std::string& shape) {
   std::string outcome = "read";
   try {
     const auto port = GetIDSPort(false, url);
-    if (shape == "empty records")
+    if (shape.find("records") != std::string::npos)
       outcome = "read " + std::to_string(port->QueryUsersDetails(nullptr, 1, "")->Records.size()) +
                 " records";
     else
