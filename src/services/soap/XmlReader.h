@@ -28,9 +28,6 @@ class XmlNode {
  public:
   XmlNode() = default;
   explicit operator bool() const { return tree_ != nullptr; }
-  friend bool operator==(const XmlNode& a, const XmlNode& b) {
-    return a.tree_ == b.tree_ && (!a.tree_ || a.index_ == b.index_);
-  }
 
   // The name as written, with its prefix.
   std::string_view Name() const;
