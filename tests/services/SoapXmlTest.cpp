@@ -91,6 +91,19 @@ TEST(SoapXml, RefusesAnEncodingItCannotDecodeNamingIt) {
   EXPECT_THROW(XmlDocument::Parse(Declared("windows-1252", "\x81")), ESOAPMessageError);
 }
 
+TEST(SoapXml, TheNullNodeHasNothing) {
+  const XmlDocument doc = XmlDocument::Parse("<a x='1'><b/></a>");
+  const XmlNode none = ChildNamed(doc.Root(), "missing");
+  EXPECT_FALSE(none);
+  EXPECT_EQ(LocalName(none), "");
+  EXPECT_EQ(none.Attribute("x"), std::nullopt);
+  EXPECT_FALSE(FirstChildElement(none));
+  EXPECT_FALSE(NextElement(none));
+  EXPECT_EQ(TextOf(none), "");
+  EXPECT_FALSE(IsNil(none));
+  EXPECT_FALSE(Is(none, "", ""));
+}
+
 TEST(SoapXml, EmptyElementsAreSelfClosed) {
   XmlWriter w;
   w.Start("a");

@@ -30,12 +30,12 @@ class ResponseEnvelope {
   // Throws ESOAPMessageError for a text that is not a SOAP 1.1 envelope.
   // Takes the bytes over.
   explicit ResponseEnvelope(std::string bytes);
+  ResponseEnvelope(const ResponseEnvelope&) = delete;
+  ResponseEnvelope& operator=(const ResponseEnvelope&) = delete;
 
   const std::optional<Fault>& fault() const { return fault_; }
   // The body's first element (a null node for an empty body).
   XmlNode BodyElement() const { return body_; }
-  ResponseEnvelope(const ResponseEnvelope&) = delete;
-  ResponseEnvelope& operator=(const ResponseEnvelope&) = delete;
 
  private:
   XmlDocument doc_;

@@ -440,10 +440,12 @@ uint32_t XmlTree::attributesEnd(uint32_t element) const {
 }
 
 std::string_view XmlNode::Name() const {
+  if (!tree_) return {};
   return tree_->view(tree_->elements_[index_].name);
 }
 
 std::string_view XmlNode::Namespace() const {
+  if (!tree_) return {};
   return tree_->namespaceAt(tree_->elements_[index_].ns);
 }
 
@@ -454,6 +456,7 @@ std::optional<std::string_view> XmlNode::Attribute(std::string_view name) const 
 }
 
 size_t XmlNode::AttributeCount() const {
+  if (!tree_) return 0;
   return tree_->attributesEnd(index_) - tree_->elements_[index_].firstAttribute;
 }
 
@@ -470,17 +473,20 @@ std::string_view XmlNode::AttributeValue(size_t n) const {
 }
 
 XmlNode XmlNode::FirstChild() const {
+  if (!tree_) return {};
   const uint32_t end = tree_->elements_[index_].end;
   return end > index_ + 1 ? XmlNode(tree_, index_ + 1, end) : XmlNode();
 }
 
 XmlNode XmlNode::NextSibling() const {
+  if (!tree_) return {};
   const uint32_t end = tree_->elements_[index_].end;
   return end < limit_ ? XmlNode(tree_, end, limit_) : XmlNode();
 }
 
 std::string XmlNode::Text() const {
   std::string text;
+  if (!tree_) return text;
   for (uint32_t c = tree_->elements_[index_].firstText; c != 0; c = tree_->texts_[c - 1].next)
     text += tree_->view(tree_->texts_[c - 1].text);
   return text;

@@ -22,8 +22,8 @@ inline constexpr const char* kXmlSchemaInstanceNamespace =
 
 class XmlTree;
 
-// One element of a document, or the null node (false). Valid while its
-// document lives.
+// One element of a document, or the null node (false), which has no name,
+// attributes, children or text. Valid while its document lives.
 class XmlNode {
  public:
   XmlNode() = default;
