@@ -55,7 +55,8 @@ class HttpTransport {
   uint32_t ReceiveTimeout = 0;
 
   // Throws ESOAPHTTPException when no HTTP answer arrives (refused, lost,
-  // timed out). Any HTTP status is returned; judging it is the caller's.
+  // timed out) or when the answer passes 128 MiB ("too large"). Any HTTP
+  // status is returned; judging it is the caller's.
   // The calling thread's cancellation check (Cancellation.h) runs while
   // the request waits; what it raises ends the request.
   HttpResponse Post(const std::string& url, const std::string& soapAction, const std::string& body);
