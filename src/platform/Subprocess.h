@@ -13,7 +13,9 @@ struct CapturedRun {
 };
 
 // Runs argv[0] (looked up on PATH when it holds no "/") with the other
-// items as its arguments, sharing this process's standard streams, and
+// items as its arguments, sharing this process's standard streams and no
+// other descriptor (every one above standard error is closed in the
+// child), and
 // returns its exit code (128 + the signal number when a signal ended it).
 // A program that cannot be started raises EOSError with its errno.
 uint32_t SpawnAndWait(const std::vector<std::string>& argv);

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Exceptions.h"
 #include "platform/Processes.h"
+#include "platform/Subprocess.h"
 #include "support/platform/TempDir.h"
 #include "support/platform/TestPlatform.h"
 
@@ -147,6 +149,33 @@ TEST_F(PlatformRunProcess, AProgramThatCannotStartRaisesTheSystemError) {
       EXPECT_STREQ(e.className(), "EOSError");
     }
   }
+}
+
+// Descriptors this process holds, as a library or the database client
+// opens them: without close-on-exec, and a socket.
+class OpenDescriptors {
+ public:
+  OpenDescriptors() {
+    fds_[0] = ::open("/dev/null", O_RDONLY);
+    fds_[1] = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::pipe(&fds_[2]) != 0) fds_[2] = fds_[3] = -1;
+  }
+  ~OpenDescriptors() {
+    for (const int fd : fds_)
+      if (fd >= 0) ::close(fd);
+  }
+  OpenDescriptors(const OpenDescriptors&) = delete;
+  OpenDescriptors& operator=(const OpenDescriptors&) = delete;
+
+ private:
+  int fds_[4] = {-1, -1, -1, -1};
+};
+
+TEST_F(PlatformRunProcess, AStartedProgramInheritsOnlyTheStandardStreams) {
+  const OpenDescriptors held;
+  EXPECT_EQ(run(helper() + " --fds"), "<0>\n<1>\n<2>\n");
+  // The way systemctl is run: standard output a pipe, the others /dev/null.
+  EXPECT_EQ(SpawnAndCapture({helper(), "--fds"}).output, "<0>\n<1>\n<2>\n");
 }
 
 TEST(PlatformRunProcessDouble, TheLauncherReceivesTheTrimmedLine) {
