@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 
 namespace movrano {
 
@@ -19,25 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file descriptor, closed with its owner.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now, where a failure still counts (a delayed write error).
-  void close() {
-    if (::close(std::exchange(fd_, -1)) != 0) throw MakeOSError(errno);
-  }
-
- private:
-  int fd_;
-};
+using Descriptor = FileDescriptor;
 
 fs::path FolderOf(const fs::path& file) {
   return file.parent_path().empty() ? fs::path(".") : file.parent_path();
@@ -156,16 +140,43 @@ void TakeOver(int fd, const struct stat& source) {
   }
 }
 
-}  // namespace
+// The mode a new file gets: 0666 less the process's umask, which only
+// /proc tells without changing it.
+mode_t NewFileMode() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      return 0666 & ~static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+  }
+  return 0644;
+}
 
-void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
-  TempFile temp(file, 0666);
+// The bytes in a temporary file of mode 0600, which gets `mode` once
+// written and then takes the file's place.
+void ReplaceWith(const fs::path& file, std::string_view bytes, mode_t mode) {
+  TempFile temp(file, 0600);
+  // Exactly 0600 whatever the umask, before the first byte.
+  if (::fchmod(temp.fd(), 0600) != 0) throw MakeOSError(errno);
   WriteAll(temp.fd(), bytes);
-  struct stat old;
-  if (::stat(file.c_str(), &old) == 0) ::fchmod(temp.fd(), old.st_mode & 07777);
+  if (mode != 0600 && ::fchmod(temp.fd(), mode) != 0) throw MakeOSError(errno);
   if (::fsync(temp.fd()) != 0) throw MakeOSError(errno);
   temp.close();
   temp.commit(file);
+}
+
+}  // namespace
+
+void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
+  // What the name itself holds: a link's target keeps its own mode.
+  struct stat old;
+  const bool regular = ::lstat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  ReplaceWith(file, bytes, regular ? old.st_mode & 07777 : NewFileMode());
+}
+
+void ReplacePrivateFileContents(const fs::path& file, std::string_view bytes) {
+  ReplaceWith(file, bytes, 0600);
 }
 
 void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
