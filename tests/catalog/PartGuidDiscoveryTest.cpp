@@ -12,6 +12,7 @@
 #include "catalog/ZipFixture.h"
 #include "engine/EngineHarness.h"
 #include "platform/Exceptions.h"
+#include "services/soap/Cancellation.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 
@@ -156,12 +157,59 @@ TEST_F(Discovery, EntriesOfEveryMethodAndOfAnySizeAreRead) {
   }
 }
 
-TEST_F(Discovery, AListedGuidLongerThanALineEndsTheDiscovery) {
-  const std::string longGuid(TPartGuidListReader::kLineLimit, 'F');
-  WriteZip(archive("CMP-0001"), {{"Revision.ini", PartGuidListIni({"{A}", longGuid})}});
+// Values of 60 KB, thousands of them, once took gigabytes and went to the
+// catalog service: the first one ends the discovery.
+TEST_F(Discovery, AListedValueTooLongForAGuidEndsTheDiscovery) {
+  const std::string longValue(60 * 1024, 'F');
+  WriteZip(archive("CMP-0001"),
+           {{"Revision.ini", PartGuidListIni({"{A}", longValue, longValue, longValue})}});
   EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
             "Exception Revision.ini in " + archive("CMP-0001") +
-                ": PartGuid1 is longer than 65536 characters");
+                ": PartGuid1 is longer than 256 bytes, which no part GUID is");
+}
+
+TEST_F(Discovery, AnArchiveListingMorePartGuidsThanAnyItemEndsTheDiscovery) {
+  Guids half;
+  for (int i = 0; i <= TPartGuidListReader::kDefaultListLimit / 2; ++i)
+    half.push_back("{" + std::to_string(i) + "}");
+  WriteZip(archive("CMP-0001"),
+           {{"Revision.ini", PartGuidListIni(half)}, {"Copy.ini", PartGuidListIni(half)}});
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "EMovrano " + archive("CMP-0001") +
+                " lists more than 100000 part GUIDs, which no item's archive does");
+}
+
+// 163 KB of records pointing at one 50 MB entry once decoded for hours.
+TEST_F(Discovery, AnArchiveWhoseEntriesShareDataEndsTheDiscovery) {
+  RawZipEntry revision = RawZipEntry::Stored("Revision.ini", PartGuidListIni({"{A}"}));
+  std::vector<RawZipEntry> records(50, revision);
+  for (size_t i = 1; i < records.size(); ++i)
+    records[i].recordAt = 0;
+  WriteRawZip(archive("CMP-0001"), records);
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "Exception Can not open file " + archive("CMP-0001") +
+                " as a ZIP archive: Zip archive inconsistent: entries overlap");
+}
+
+// The worker's termination reaches the discovery inside an entry: the
+// reading ends at the next piece, with what the check raised.
+TEST_F(Discovery, ATerminationEndsTheReadingOfAnEntry) {
+  std::string model(4 << 20, '\0');
+  for (size_t i = 0; i < model.size(); ++i)
+    model[i] = static_cast<char>((i * 7919) % 251);
+  WriteZip(archive("CMP-0001"), {{"CMP-0001/Model.bin", model}}, ZipMethod::Store);
+  int checks = 0;
+  int checksWhenAsked = 0;
+  const soap::CancellationScope cancellation([&] {
+    if (++checks == 5) {
+      checksWhenAsked = checks;
+      RaiseMigrationError("Abort");
+    }
+  });
+  auto manager = bench.Manager();
+  EXPECT_EQ(Raised([&] { manager->GetPCLGUIDs(); }), "EMovrano Abort");
+  EXPECT_EQ(checks, checksWhenAsked);
+  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{});
 }
 
 TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
