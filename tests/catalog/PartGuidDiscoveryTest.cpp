@@ -8,7 +8,6 @@
 
 #include "catalog/ArchiveIniText.h"
 #include "catalog/CatalogFixture.h"
-#include "catalog/CatalogProbe.h"
 #include "catalog/ZipFixture.h"
 #include "engine/EngineHarness.h"
 #include "platform/Exceptions.h"
@@ -91,7 +90,7 @@ TEST_F(Discovery, AStatementTheFilesLackFailsAtTheDatabase) {
 TEST_F(Discovery, FindsTheGuidsOfTheComponentArchivesInTheirOrder) {
   auto manager = bench.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
+  EXPECT_EQ(manager->PCLGUIDs(), SamplePartGuids());
   EXPECT_EQ(bench.log, Guids{"Get manufacturer's items"});
 }
 
@@ -99,7 +98,7 @@ TEST_F(Discovery, AVaultWithoutComponentsFindsNothingAndCopiesNothing) {
   CatalogBench fresh(FreshInstall());
   auto manager = fresh.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_TRUE(TPCLMigrationManagerProbe(*manager).guids().empty());
+  EXPECT_TRUE(manager->PCLGUIDs().empty());
   manager->CopyPCLData();
   EXPECT_EQ(fresh.log, Guids{"Get manufacturer's items"});
   EXPECT_TRUE(fresh.service.Server().Requests().empty());
@@ -115,14 +114,14 @@ TEST_F(Discovery, AMissingArchiveIsLoggedAndTheNextRowIsRead) {
   EXPECT_EQ(bench.log,
             (Guids{"Get manufacturer's items", archive("CMP-0000") + " - does not exist!",
                    archive("CMP-0001") + " - does not exist!"}));
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{SamplePartGuids()[2]});
 }
 
 TEST_F(Discovery, WithoutALogCallbackTheSameGuidsAreFound) {
   fs::remove(archive("CMP-0001"));
   auto manager = bench.Manager(false);
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{SamplePartGuids()[2]});
   EXPECT_TRUE(bench.log.empty());
 }
 
@@ -134,8 +133,7 @@ TEST_F(Discovery, EveryFileEntryCountsInOrderAndDuplicatesStay) {
   WriteZip(archive("CMP-0002"), {{"Revision.ini", PartGuidListIni({"{B}"})}});
   auto manager = bench.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
-            (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
+  EXPECT_EQ(manager->PCLGUIDs(), (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
 }
 
 // A revision archive as the vault product may write it: a large part model
@@ -152,8 +150,7 @@ TEST_F(Discovery, EntriesOfEveryMethodAndOfAnySizeAreRead) {
         method);
     auto manager = bench.Manager();
     manager->GetPCLGUIDs();
-    EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
-              (Guids{"{A}", "{B}", SamplePartGuids()[2]}));
+    EXPECT_EQ(manager->PCLGUIDs(), (Guids{"{A}", "{B}", SamplePartGuids()[2]}));
   }
 }
 
@@ -209,7 +206,7 @@ TEST_F(Discovery, ATerminationEndsTheReadingOfAnEntry) {
   auto manager = bench.Manager();
   EXPECT_EQ(Raised([&] { manager->GetPCLGUIDs(); }), "EMovrano Abort");
   EXPECT_EQ(checks, checksWhenAsked);
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{});
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{});
 }
 
 TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
@@ -218,7 +215,7 @@ TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
   manager->GetPCLGUIDs();
   Guids twice = SamplePartGuids();
   twice.insert(twice.end(), SamplePartGuids().begin(), SamplePartGuids().end());
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), twice);
+  EXPECT_EQ(manager->PCLGUIDs(), twice);
 }
 
 TEST_F(Discovery, AFileThatIsNoZipArchiveEndsTheDiscovery) {
@@ -241,11 +238,11 @@ TEST_F(Discovery, TheStorageRootGetsOneTrailingDelimiter) {
   std::string root = bench.vault.fileStorageFolder();
   root.pop_back();
   auto manager = bench.ManagerFor(root);
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).storageRoot(), root + "/");
+  EXPECT_EQ(manager->DestFileStoragePath(), root + "/");
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
-  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor(root + "/")).storageRoot(), root + "/");
-  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor("")).storageRoot(), "/");
+  EXPECT_EQ(manager->PCLGUIDs(), SamplePartGuids());
+  EXPECT_EQ(bench.ManagerFor(root + "/")->DestFileStoragePath(), root + "/");
+  EXPECT_EQ(bench.ManagerFor("")->DestFileStoragePath(), "/");
 }
 
 }  // namespace
