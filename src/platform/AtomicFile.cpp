@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -146,9 +147,10 @@ mode_t NewFileMode() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) {
-      return 0666 & ~static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    }
+    if (line.rfind("Umask:", 0) != 0) continue;
+    char* end = nullptr;
+    const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+    if (end != line.c_str() + 6) return 0666 & ~static_cast<mode_t>(mask);
   }
   return 0644;
 }
