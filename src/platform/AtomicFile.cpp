@@ -22,8 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Descriptor = FileDescriptor;
-
 fs::path FolderOf(const fs::path& file) {
   return file.parent_path().empty() ? fs::path(".") : file.parent_path();
 }
@@ -64,7 +62,7 @@ class TempFile {
 
  private:
   fs::path path_;
-  std::optional<Descriptor> fd_;
+  std::optional<FileDescriptor> fd_;
   bool committed_ = false;
 };
 
@@ -86,7 +84,7 @@ class NewFile {
 
  private:
   fs::path path_;
-  Descriptor fd_;
+  FileDescriptor fd_;
   bool kept_ = false;
 };
 
@@ -182,7 +180,7 @@ void ReplacePrivateFileContents(const fs::path& file, std::string_view bytes) {
 }
 
 void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
-  const Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw MakeOSError(errno);
   struct stat st;
   if (::fstat(in.get(), &st) != 0) throw MakeOSError(errno);
@@ -205,7 +203,7 @@ void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
 }
 
 void SyncFileSystem(const fs::path& path) {
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0 || ::syncfs(fd.get()) != 0) throw MakeOSError(errno);
 }
 

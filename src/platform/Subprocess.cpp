@@ -17,8 +17,6 @@ namespace movrano {
 
 namespace {
 
-using Fd = FileDescriptor;
-
 // What the child does before the program runs. Its last step closes every
 // descriptor above standard error: whatever this process holds open, a
 // library's socket or a database connection too, stays here however it
@@ -92,8 +90,8 @@ uint32_t SpawnAndWait(const std::vector<std::string>& argv) {
 CapturedRun SpawnAndCapture(const std::vector<std::string>& argv) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw MakeOSError(errno);
-  Fd readEnd(fds[0]);
-  Fd writeEnd(fds[1]);
+  FileDescriptor readEnd(fds[0]);
+  FileDescriptor writeEnd(fds[1]);
   SpawnActions actions;
   posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO);
