@@ -43,7 +43,9 @@ class Child {
       args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     int rc = posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
-    if (rc == 0) rc = posix_spawnp(&pid_, args[0], actions.get(), nullptr, args.data(), environ);
+    // A path, never a name looked up on PATH: the program runs as root, and
+    // it is the file its caller found that runs.
+    if (rc == 0) rc = posix_spawn(&pid_, args[0], actions.get(), nullptr, args.data(), environ);
     if (rc != 0) throw MakeOSError(rc);
   }
   ~Child() {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -170,6 +172,30 @@ class OpenDescriptors {
  private:
   int fds_[4] = {-1, -1, -1, -1};
 };
+
+// The engine tests that the program's file exists before it starts it: a
+// bare name is that file in the current folder, not one found on PATH.
+TEST_F(PlatformRunProcess, ABareProgramNameIsAFileOfTheCurrentFolderNeverOneOnPath) {
+  const auto onPath = dir.mkdir("bin") / "print-args";
+  std::filesystem::copy_file(helper(), onPath);
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  ::setenv("PATH", (onPath.parent_path().string() + ":" + saved).c_str(), 1);
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.mkdir("work"));
+  std::string printed;
+  try {
+    run("print-args from-path");
+    ADD_FAILURE() << "a program on PATH ran";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.errorCode(), ENOENT);
+  }
+  std::filesystem::copy_file(helper(), dir.path() / "work" / "print-args");
+  printed = run("print-args here");
+  std::filesystem::current_path(cwd);
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(printed, "<here>\n");
+}
 
 TEST_F(PlatformRunProcess, AStartedProgramInheritsOnlyTheStandardStreams) {
   const OpenDescriptors held;
