@@ -6,38 +6,21 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 
 namespace movrano {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A file descriptor, closed with its owner.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now, where a failure still counts (a delayed write error).
-  void close() {
-    if (::close(std::exchange(fd_, -1)) != 0) throw MakeOSError(errno);
-  }
-
- private:
-  int fd_;
-};
 
 fs::path FolderOf(const fs::path& file) {
   return file.parent_path().empty() ? fs::path(".") : file.parent_path();
@@ -79,7 +62,7 @@ class TempFile {
 
  private:
   fs::path path_;
-  std::optional<Descriptor> fd_;
+  std::optional<FileDescriptor> fd_;
   bool committed_ = false;
 };
 
@@ -101,7 +84,7 @@ class NewFile {
 
  private:
   fs::path path_;
-  Descriptor fd_;
+  FileDescriptor fd_;
   bool kept_ = false;
 };
 
@@ -156,20 +139,48 @@ void TakeOver(int fd, const struct stat& source) {
   }
 }
 
-}  // namespace
+// The mode a new file gets: 0666 less the process's umask, which only
+// /proc tells without changing it.
+mode_t NewFileMode() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) != 0) continue;
+    char* end = nullptr;
+    const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+    if (end != line.c_str() + 6) return 0666 & ~static_cast<mode_t>(mask);
+  }
+  return 0644;
+}
 
-void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
-  TempFile temp(file, 0666);
+// The bytes in a temporary file of mode 0600, which gets `mode` once
+// written and then takes the file's place.
+void ReplaceWith(const fs::path& file, std::string_view bytes, mode_t mode) {
+  TempFile temp(file, 0600);
+  // Exactly 0600 whatever the umask, before the first byte.
+  if (::fchmod(temp.fd(), 0600) != 0) throw MakeOSError(errno);
   WriteAll(temp.fd(), bytes);
-  struct stat old;
-  if (::stat(file.c_str(), &old) == 0) ::fchmod(temp.fd(), old.st_mode & 07777);
+  if (mode != 0600 && ::fchmod(temp.fd(), mode) != 0) throw MakeOSError(errno);
   if (::fsync(temp.fd()) != 0) throw MakeOSError(errno);
   temp.close();
   temp.commit(file);
 }
 
+}  // namespace
+
+void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
+  // What the name itself holds: a link's target keeps its own mode.
+  struct stat old;
+  const bool regular = ::lstat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  ReplaceWith(file, bytes, regular ? old.st_mode & 07777 : NewFileMode());
+}
+
+void ReplacePrivateFileContents(const fs::path& file, std::string_view bytes) {
+  ReplaceWith(file, bytes, 0600);
+}
+
 void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
-  const Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) throw MakeOSError(errno);
   struct stat st;
   if (::fstat(in.get(), &st) != 0) throw MakeOSError(errno);
@@ -192,7 +203,7 @@ void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
 }
 
 void SyncFileSystem(const fs::path& path) {
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0 || ::syncfs(fd.get()) != 0) throw MakeOSError(errno);
 }
 
