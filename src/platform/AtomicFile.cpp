@@ -10,8 +10,6 @@
 #include <fstream>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/Exceptions.h"
 #include "platform/FileDescriptor.h"
@@ -66,28 +64,6 @@ class TempFile {
   bool committed_ = false;
 };
 
-// A file this call created under its final name: removed again unless kept.
-class NewFile {
- public:
-  NewFile(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~NewFile() {
-    if (!kept_) ::unlink(path_.c_str());
-  }
-  NewFile(const NewFile&) = delete;
-  NewFile& operator=(const NewFile&) = delete;
-
-  int fd() const { return fd_.get(); }
-  void keep() {
-    fd_.close();
-    kept_ = true;
-  }
-
- private:
-  fs::path path_;
-  FileDescriptor fd_;
-  bool kept_ = false;
-};
-
 void WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -96,46 +72,6 @@ void WriteAll(int fd, std::string_view bytes) {
       throw MakeOSError(errno);
     }
     bytes.remove_prefix(static_cast<size_t>(n));
-  }
-}
-
-// Errors that only say the kernel cannot copy between these two files.
-bool KernelCopyUnsupported(int error) {
-  return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
-         error == EBADF;
-}
-
-// Copies from the current offset of `in` to that of `out`: in the kernel
-// where it can, else through a buffer.
-void CopyContents(int in, int out) {
-  for (;;) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
-    if (n == 0) return;
-    if (n > 0) continue;
-    if (errno == EINTR) continue;
-    if (KernelCopyUnsupported(errno)) break;
-    throw MakeOSError(errno);
-  }
-  std::vector<char> buffer(size_t{1} << 20);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n == 0) return;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw MakeOSError(errno);
-    }
-    WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)));
-  }
-}
-
-// The source's permissions and times on the copy, and its bytes on their
-// way to disk: the writing starts now, so the one sync at the end of a
-// large copy waits for little.
-void TakeOver(int fd, const struct stat& source) {
-  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-  const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  if (::fchmod(fd, source.st_mode & 07777) != 0 || ::futimens(fd, times) != 0) {
-    throw MakeOSError(errno);
   }
 }
 
@@ -177,29 +113,6 @@ void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
 
 void ReplacePrivateFileContents(const fs::path& file, std::string_view bytes) {
   ReplaceWith(file, bytes, 0600);
-}
-
-void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
-  const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) throw MakeOSError(errno);
-  struct stat st;
-  if (::fstat(in.get(), &st) != 0) throw MakeOSError(errno);
-
-  // A new name needs no temporary file: nothing is there to protect.
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    NewFile out(file, fd);
-    CopyContents(in.get(), out.fd());
-    TakeOver(out.fd(), st);
-    out.keep();
-    return;
-  }
-  if (errno != EEXIST) throw MakeOSError(errno);
-  TempFile temp(file, 0600);
-  CopyContents(in.get(), temp.fd());
-  TakeOver(temp.fd(), st);
-  temp.close();
-  temp.commit(file);
 }
 
 void SyncFileSystem(const fs::path& path) {

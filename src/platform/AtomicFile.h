@@ -19,13 +19,6 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
 // any byte is written, whatever was at the name.
 void ReplacePrivateFileContents(const std::filesystem::path& file, std::string_view bytes);
 
-// Copies another file's contents, permissions and times into `file`. A new
-// file is written under its own name and removed again when the copy
-// fails; an existing one is replaced only by a complete copy. Not synced:
-// a caller that copies many files syncs once with SyncFileSystem. Raises
-// EOSError.
-void ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source);
-
 // Writes everything cached for the file system that holds `path` to disk.
 // Raises EOSError.
 void SyncFileSystem(const std::filesystem::path& path);
