@@ -29,8 +29,8 @@ TEST(SpawnSignals, AChildGetsTheSignalsThisProcessBlocks) {
     SCOPED_TRACE(signal);
     const std::string script = std::string("kill -") + signal + " $$; exit 7";
     const uint32_t expected = 128u + (std::string(signal) == "INT" ? SIGINT : SIGTERM);
-    EXPECT_EQ(SpawnAndWait({"sh", "-c", script}), expected);
-    EXPECT_EQ(SpawnAndCapture({"sh", "-c", script}).exitCode, expected);
+    EXPECT_EQ(SpawnAndWait({"/bin/sh", "-c", script}), expected);
+    EXPECT_EQ(SpawnAndCapture({"/bin/sh", "-c", script}).exitCode, expected);
   }
 }
 
