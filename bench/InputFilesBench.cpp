@@ -1,7 +1,12 @@
 // Files the user points at, at the sizes they reach in the field: the part
 // GUID discovery's reading of an archive entry of a gigabyte (peak memory)
 // and lookups in a registry export of some sixty megabytes (time per
-// lookup). Usage: input_files_bench [entry MiB] [registry MiB]
+// lookup); and files of hostile shape at two sizes each, so that the cost
+// shows whether it grows linearly: a registry export of one deep key path
+// and one of many "[-key]" lines, and statement files of many statements
+// (time and peak memory).
+// Usage: input_files_bench [entry MiB] [registry MiB] [scale]
+#include <malloc.h>
 #include <sys/resource.h>
 #include <zip.h>
 
@@ -11,9 +16,11 @@
 #include <fstream>
 #include <string>
 
+#include "BenchRounds.h"
 #include "catalog/ArchiveIniText.h"
 #include "catalog/ZipArchiveReader.h"
 #include "platform/Registry.h"
+#include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 
 namespace {
@@ -92,11 +99,83 @@ void LookUpInLargeRegistry(size_t mib) {
   }
 }
 
+// Times `load` and prints it with the peak memory it took.
+template <typename Load>
+void Measure(const char* what, size_t size, const Load& load) {
+  // Freed memory goes back first, so that what the load takes shows.
+  malloc_trim(0);
+  movrano::bench::ResetPeak();
+  const long before = movrano::bench::ReadMemory().rssKb;
+  const auto start = Clock::now();
+  const std::string outcome = load();
+  const double ms = MillisecondsSince(start);
+  const long peak = movrano::bench::ReadMemory().peakKb;
+  std::printf("%-34s %8zu: %8.0f ms, peak %6ld MiB above the start (%s)\n", what, size, ms,
+              (peak - before) / 1024, outcome.c_str());
+}
+
+std::string ParseRegistry(const std::string& text) {
+  try {
+    const auto content = movrano::RegistryContent::Parse(text);
+    return content.openKeyReadOnly(movrano::RegistryRoot::LocalMachine, "SOFTWARE") ? "key found"
+                                                                                    : "no key";
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+constexpr const char* kRegHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
+
+// One key whose path is `bytes` long, made of one-letter names.
+void DeepKeyPath(size_t bytes) {
+  std::string text = std::string(kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+  while (text.size() < bytes)
+    text += "\\k";
+  text += "]\r\n\"Path\"=\"/opt\"\r\n";
+  Measure("registry, one deep key path (bytes)", text.size(), [&] { return ParseRegistry(text); });
+}
+
+// Keys, each deleted again by a "[-key]" line.
+void DeletedKeys(size_t count) {
+  std::string text = std::string(kRegHeader) + "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n";
+  for (size_t i = 0; i < count; ++i)
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product" + std::to_string(i) + "]\r\n";
+  for (size_t i = 0; i < count; ++i)
+    text += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor\\Product" + std::to_string(i) + "]\r\n";
+  Measure("registry, \"[-key]\" lines", count, [&] { return ParseRegistry(text); });
+}
+
+// One statement file of `count` statements, loaded into a fresh catalogue.
+void ManyStatements(size_t count) {
+  const movrano::testing::TempDir dir;
+  {
+    std::ofstream out(dir.path() / "Many.sql", std::ios::binary);
+    for (size_t i = 0; i < count; ++i) {
+      // Names in a scattered order, as a file of many authors lists them.
+      out << "--$ sql_statement_" << (i * 7919) % count << "_" << i
+          << "\r\nselect * from RDB$DATABASE\r\n";
+    }
+  }
+  Measure("statement file (statements)", count, [&] {
+    movrano::TSQLManager catalogue;
+    catalogue.LoadFromPath(dir.folder());
+    return std::to_string(catalogue.StatementCount()) + " loaded";
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const size_t entryMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1024;
   const size_t registryMiB = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 60;
+  // Each hostile shape at half and at full size; 1 gives the sizes users met.
+  const size_t scale = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 1;
   DiscoverFromLargeEntry(entryMiB);
   LookUpInLargeRegistry(registryMiB);
+  for (const size_t bytes : {20000 * scale, 40000 * scale})
+    DeepKeyPath(bytes);
+  for (const size_t count : {20000 * scale, 40000 * scale})
+    DeletedKeys(count);
+  for (const size_t count : {100000 * scale, 200000 * scale})
+    ManyStatements(count);
 }

@@ -1,12 +1,9 @@
 #include "app/Settings.h"
 
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 
 #include "app/uCrypt.h"
-#include "platform/AtomicFile.h"
 #include "platform/IniDocument.h"
 #include "platform/IniFile.h"
 
@@ -34,30 +31,10 @@ constexpr StoredText kFolderTexts[] = {
 
 constexpr const char* kLegacyPasswordKey = "IDSPassword";
 
-std::string UnableToWrite(const fs::path& file) {
-  return Format("Unable to write to %s", file.string());
-}
-
-// The file as it is now; a file that exists but cannot be read is not
-// replaced, since its other lines would be lost.
-IniDocument LoadForWrite(const fs::path& file) {
-  std::error_code ec;
-  if (!fs::exists(file, ec) && !ec) return IniDocument::FromBytes("");
-  std::string bytes;
-  try {
-    std::ifstream in(file, std::ios::binary);
-    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in || in.bad()) throw EIniFileException(UnableToWrite(file));
-  } catch (const std::ios_base::failure&) {
-    // the stream's own report of a read error (a folder of that name)
-    throw EIniFileException(UnableToWrite(file));
-  }
-  return IniDocument::FromBytes(bytes);
-}
-
 class SettingsWriter {
  public:
-  explicit SettingsWriter(const fs::path& file) : file_(file), document_(LoadForWrite(file)) {}
+  explicit SettingsWriter(const fs::path& file)
+      : file_(file), document_(ReadIniFileForRewrite(file)) {}
 
   // The value is never part of a message: it may be a password.
   void set(const char* key, const std::string& value) {
@@ -74,13 +51,7 @@ class SettingsWriter {
       set(t.key, model.text(t.field));
   }
 
-  void save() const {
-    try {
-      ReplaceFileContents(file_, document_.toBytes());
-    } catch (const EOSError&) {
-      throw EIniFileException(UnableToWrite(file_));
-    }
-  }
+  void save() const { WriteIniFile(file_, document_); }
 
  private:
   fs::path file_;

@@ -1,8 +1,10 @@
 // Movrano: start-up in the order the services and the statement catalogue
-// need, the main window, and an orderly end with no worker left running.
+// need, the main window, and an orderly end with no worker left running,
+// also when SIGINT or SIGTERM ends the program.
 #include <QApplication>
 
 #include "app/QtDialogs.h"
+#include "app/TerminationSignals.h"
 #include "app/ufrmMain.h"
 #include "engine/MigrationThread.h"
 #include "platform/Paths.h"
@@ -12,11 +14,13 @@
 
 int main(int argc, char** argv) {
   using namespace movrano;
+  BlockTerminationSignals();  // before any thread or library starts
   RegisterIDSTypes();
   const SQLManagerScope statements;
   RegisterTavrinGlobalCatalogTypes();
 
   QApplication application(argc, argv);
+  const TerminationSignals termination;
   QtPrompter prompter;
   QtFileDialogs dialogs;
   int result = 0;
@@ -25,9 +29,9 @@ int main(int argc, char** argv) {
     prompter.setParent(&frmMain);
     dialogs.setParent(&frmMain);
     frmMain.show();
-    result = QApplication::exec();
-    frmMain.StopRunAndWait();
+    result = ExecMainWindow(frmMain, termination);
   }
   TMigrationThread::WaitForAll();
+  termination.endProcessIfReceived();
   return result;
 }

@@ -145,6 +145,8 @@ void TfrmMain::SetInProcess(bool aInProcess) {
       close();
     }
     MigrationThread = nullptr;
+    // Also when the close failed: a signal ends the program.
+    if (endOnIdle_) QCoreApplication::exit(0);
   } else {
     InProcess = aInProcess;
   }
@@ -228,6 +230,17 @@ void TfrmMain::StopRunAndWait() {
   CloseOnIdle = false;
   while (MigrationThread)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TfrmMain::EndOnSignal() {
+  if (!InProcess) {
+    QCoreApplication::exit(0);
+    return;
+  }
+  endOnIdle_ = true;
+  if (CloseOnIdle || !MigrationThread) return;
+  MigrationThread->Terminate();
+  CloseOnIdle = true;
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

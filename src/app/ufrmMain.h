@@ -35,6 +35,11 @@ class TfrmMain final : public QWidget {
   // the log pane.
   void AddLogLine(const std::string& AText);
 
+  // A termination signal (TerminationSignals.h): a run is cancelled as a
+  // confirmed close does and the program ends once the window has closed
+  // after it; without a run the program ends at once.
+  void EndOnSignal();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   // Centres the window on its screen the first time it is shown.
@@ -74,6 +79,7 @@ class TfrmMain final : public QWidget {
   TMigrationThread* MigrationThread = nullptr;  // not owned: the worker frees itself
   bool InProcess = false;
   bool CloseOnIdle = false;
+  bool endOnIdle_ = false;     // a signal asked the program to end with the run
   bool showingModel_ = false;  // the controls are being set from the model
   bool placed_ = false;        // the window has been centred
 };

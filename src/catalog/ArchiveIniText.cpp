@@ -48,7 +48,8 @@ size_t OpenUtf8Tail(std::string_view text) {
 
 }  // namespace
 
-TPartGuidListReader::TPartGuidListReader(std::string origin) : origin_(std::move(origin)) {}
+TPartGuidListReader::TPartGuidListReader(std::string origin, int listLimit)
+    : origin_(std::move(origin)), listLimit_(listLimit) {}
 
 void TPartGuidListReader::Feed(std::string_view bytes) {
   if (encoding_ != Encoding::Undecided) {
@@ -176,8 +177,12 @@ void TPartGuidListReader::endLine() {
     } else if (section_ == Section::InList) {
       const size_t eq = line.find('=');
       const int k = eq == std::string_view::npos ? -1 : ListNumber(Trim(line.substr(0, eq)));
-      if (k >= 0) {
-        values_.try_emplace(k, Value{cut ? std::string() : Trim(line.substr(eq + 1)), cut});
+      // A key past the limit matters only as the sign of too long a list.
+      if (k >= 0 && k <= listLimit_ && !values_.contains(k)) {
+        std::string value = cut ? std::string() : Trim(line.substr(eq + 1));
+        const bool tooLong = cut || value.size() > kValueLimit;
+        if (tooLong) value.clear();
+        values_.emplace(k, Value{std::move(value), tooLong});
       }
     }
   }
@@ -201,10 +206,14 @@ std::vector<std::string> TPartGuidListReader::Finish() {
     if (it == values_.end()) break;
     const Value& value = it->second;
     if (value.tooLong) {
-      throw Exception(Format("%s: PartGuid%d is longer than %d characters", origin_, k,
-                             static_cast<int>(kLineLimit)));
+      throw Exception(Format("%s: PartGuid%d is longer than %d bytes, which no part GUID is",
+                             origin_, k, static_cast<int>(kValueLimit)));
     }
     if (value.text == kListEnd) break;
+    if (k == listLimit_) {
+      throw Exception(Format("%s: the part GUID list is longer than %d, which no item's is",
+                             origin_, listLimit_));
+    }
     guids.push_back(windows1252 ? Windows1252ToUtf8(value.text) : value.text);
   }
   return guids;

@@ -20,11 +20,13 @@
 // "PartGuidList", up to the first key that is absent or holds "None"
 // (exactly); any other value, the empty text too, is one GUID.
 //
-// Only the keys of the list are kept. A line is looked at in its first
-// kLineLimit characters after its leading blanks: a longer section line
-// opens a section of another name, a longer key line whose key is one of
-// the list's holds a value too long for a GUID, which raises once the list
-// reaches it.
+// Memory stays bounded whatever the text holds. Only the keys of the list
+// are kept, and only as many as the list may hold. A line is looked at in
+// its first kLineLimit characters after its leading blanks: a longer
+// section line opens a section of another name. A value of the list longer
+// than kValueLimit bytes cannot be a part GUID (38 characters in braces),
+// and a list longer than the reader's limit is no item's: both raise once
+// the list reaches them, naming the text's origin.
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,9 +37,12 @@ namespace movrano {
 class TPartGuidListReader {
  public:
   static constexpr size_t kLineLimit = 64 * 1024;
+  static constexpr size_t kValueLimit = 256;
+  static constexpr int kDefaultListLimit = 100000;
 
-  // `origin` names the text in messages (the entry and its archive).
-  explicit TPartGuidListReader(std::string origin = "text");
+  // `origin` names the text in messages (the entry and its archive); the
+  // list may hold up to `listLimit` GUIDs.
+  explicit TPartGuidListReader(std::string origin = "text", int listLimit = kDefaultListLimit);
 
   // The next bytes of the text.
   void Feed(std::string_view bytes);
@@ -60,6 +65,7 @@ class TPartGuidListReader {
   void endLine();
 
   std::string origin_;
+  int listLimit_;
   Encoding encoding_ = Encoding::Undecided;
   std::string head_;     // the first bytes, until the encoding is known
   std::string carried_;  // bytes of a character split between two pieces

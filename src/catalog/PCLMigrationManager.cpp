@@ -9,12 +9,15 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "services/TavrinGlobalCatalog.h"
+#include "services/soap/Cancellation.h"
 #include "statements/uSQLUtils.h"
 
 namespace movrano {
 
 namespace {
 constexpr const char* kCatalogApiVersion = "1.0.0";
+// The most part GUIDs one archive may list, all its entries together.
+constexpr int kArchiveListLimit = TPartGuidListReader::kDefaultListLimit;
 }  // namespace
 
 TPCLMigrationManager::TPCLMigrationManager(db::Connection& aDestDatabase, TLogCallBack aLogCallBack,
@@ -60,14 +63,22 @@ void TPCLMigrationManager::LoadPCLGUIDsFromZip(const std::string& path) {
     LogMessageFmt("%s - does not exist!", path);
     return;
   }
-  const TZipArchiveReader archive(path);
+  // A termination asked for ends the reading of any archive within moments.
+  const TZipArchiveReader archive(path, [] { soap::CheckCancellation(); });
   const int64_t count = archive.NumberOfItems();
+  size_t found = 0;
   for (int64_t i = 0; i < count; ++i) {
     if (archive.ItemIsFolder(i)) continue;
     // Streamed: an entry of any size, a model file too, takes little memory.
-    TPartGuidListReader list(Format("%s in %s", archive.ItemPath(i), path));
+    TPartGuidListReader list(Format("%s in %s", archive.ItemPath(i), path), kArchiveListLimit);
     archive.ReadItem(i, [&list](std::string_view bytes) { list.Feed(bytes); });
-    for (std::string& guid : list.Finish())
+    std::vector<std::string> guids = list.Finish();
+    found += guids.size();
+    if (found > kArchiveListLimit) {
+      RaiseMigrationErrorFmt("%s lists more than %d part GUIDs, which no item's archive does",
+                             {path, kArchiveListLimit});
+    }
+    for (std::string& guid : guids)
       FPCLGUIDs.push_back(std::move(guid));
   }
 }

@@ -54,9 +54,12 @@ class TPCLMigrationManager {
   // transaction; does nothing at all when no part GUID was found.
   void CopyPCLData();
 
- private:
-  friend class TPCLMigrationManagerProbe;  // tests look at the GUIDs found
+  // The part GUIDs found so far, in discovery order, duplicates kept.
+  const std::vector<std::string>& PCLGUIDs() const { return FPCLGUIDs; }
+  // The storage root the archives are looked for in, with a trailing "/".
+  const std::string& DestFileStoragePath() const { return FDestFileStoragePath; }
 
+ private:
   // Part-GUID discovery (PCLMigrationManager.cpp).
   void LoadPCLGUIDsFromZip(const std::string& path);
 

@@ -1,15 +1,21 @@
 #include "catalog/ZipArchiveReader.h"
 
+#include <fcntl.h>
 #include <lzma.h>
 #include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "catalog/ZipDirectory.h"
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -77,11 +83,26 @@ bool DecodedByLiblzma(const zip_stat_t& stat) {
 
 }  // namespace
 
-TZipArchiveReader::TZipArchiveReader(const std::string& path) : path_(path) {
+TZipArchiveReader::TZipArchiveReader(const std::string& path, std::function<void()> checkpoint)
+    : path_(path), checkpoint_(std::move(checkpoint)) {
+  const auto refuse = [&](const std::string& reason) {
+    RaiseArchiveError(Format("Can not open file %s as a ZIP archive: %s", path, reason));
+  };
+  passCheckpoint();
+  // Opened without blocking: a FIFO there is refused, not waited on.
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st;
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) refuse(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) refuse("Not a regular file");
+  FileDescriptor forLibzip(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+  if (!forLibzip.valid()) refuse(std::strerror(errno));
   int code = 0;
-  archive_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
-  if (!archive_) {
-    RaiseArchiveError(Format("Can not open file %s as a ZIP archive: %s", path, ErrorText(code)));
+  archive_ = zip_fdopen(forLibzip.get(), ZIP_RDONLY, &code);
+  if (!archive_) refuse(ErrorText(code));
+  (void)forLibzip.release();  // the archive closes it
+  if (const auto overlap = OverlappingZipEntries(fd.get(), checkpoint_)) {
+    zip_discard(std::exchange(archive_, nullptr));
+    refuse(ErrorText(ZIP_ER_INCONS) + ": " + *overlap);
   }
 }
 
@@ -137,6 +158,7 @@ void TZipArchiveReader::ReadItem(int64_t index,
   if (!file) RaiseReadError(index, zip_strerror(archive_));
   std::vector<char> buffer(kPieceSize);
   while (true) {
+    passCheckpoint();
     const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
     if (n < 0) RaiseReadError(index, zip_file_strerror(file.get()));
     if (n == 0) break;
@@ -194,6 +216,7 @@ void TZipArchiveReader::ReadLzmaItem(int64_t index, const struct zip_stat& stat,
   uint32_t crc = 0;
   uint64_t size = 0;
   while (true) {
+    passCheckpoint();
     if (stream.avail_in == 0 && !inputEnded) {
       stream.next_in = input.data();
       stream.avail_in = readCompressed(input.size());

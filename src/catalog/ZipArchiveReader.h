@@ -5,10 +5,12 @@
 // memory. Entries stored, deflated or compressed with bzip2 are read by
 // libzip; LZMA and xz entries, which this libzip may not decode, by
 // liblzma from the entry's compressed bytes, their size and checksum
-// checked here. A file that cannot be opened as a ZIP archive and an entry
-// that cannot be read completely (damaged data, a wrong checksum, an
-// encrypted or unsupported entry) raise the standard exception class with
-// a message that names the archive.
+// checked here. A file that cannot be opened as a ZIP archive (entries
+// whose records overlap included: their few bytes could decode to
+// gigabytes, once for each entry) and an entry that cannot be read
+// completely (damaged data, a wrong checksum, an encrypted or unsupported
+// entry) raise the standard exception class with a message that names the
+// archive.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,7 +26,10 @@ class TZipArchiveReader {
   // Pieces are at most this long.
   static constexpr size_t kPieceSize = 64 * 1024;
 
-  explicit TZipArchiveReader(const std::string& path);
+  // `checkpoint` runs while the archive is opened and read, at least once
+  // for every piece handed over; what it raises (a cancellation) ends the
+  // reading.
+  explicit TZipArchiveReader(const std::string& path, std::function<void()> checkpoint = {});
   ~TZipArchiveReader();
   TZipArchiveReader(const TZipArchiveReader&) = delete;
   TZipArchiveReader& operator=(const TZipArchiveReader&) = delete;
@@ -45,7 +50,12 @@ class TZipArchiveReader {
   void ReadLzmaItem(int64_t index, const struct zip_stat& stat,
                     const std::function<void(std::string_view)>& sink) const;
 
+  void passCheckpoint() const {
+    if (checkpoint_) checkpoint_();
+  }
+
   std::string path_;
+  std::function<void()> checkpoint_;
   struct zip* archive_ = nullptr;
 };
 

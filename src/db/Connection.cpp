@@ -54,6 +54,7 @@ Connection::~Connection() {
 void Connection::connect() {
   if (backend_) return;
   backend_ = OpenBackend(params_);
+  cancelBinding_ = StatementCancelScope::Current();
   autoCommit_ = true;
   explicitTransaction_ = false;
 }
@@ -72,6 +73,10 @@ void Connection::disconnect() {
       backend->commit();
     }
   }
+}
+
+void Connection::cancelOperation() {
+  if (backend_) backend_->cancelOperation();
 }
 
 ConnectionBackend& Connection::backend() {
@@ -130,7 +135,7 @@ std::vector<std::string> Connection::tableNames() {
 bool Connection::executeDirect(const std::string& sql) {
   auto statement = backend().makeStatement();
   statement->prepare(sql);
-  statement->execute();
+  runStatement([&] { statement->execute(); });
   const bool rows = statement->returnsRows();
   statement->closeCursor();
   statementDone(rows);

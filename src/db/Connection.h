@@ -1,11 +1,14 @@
 #pragma once
 // A database connection: its settings, connect and disconnect, the
 // auto-commit and explicit transaction rules, table names and direct
-// execution. The driver is chosen by the protocol name.
+// execution. The driver is chosen by the protocol name. A connection made
+// inside a StatementCancelScope can have its statements cancelled from
+// another thread (Cancellation.h).
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "db/Cancellation.h"
 #include "db/Driver.h"
 
 namespace movrano::db {
@@ -45,15 +48,37 @@ class Connection {
   // Runs a statement text without parameters; database errors raise.
   bool executeDirect(const std::string& sql);
 
-  // For Query: the driver, and the auto-commit step after a statement.
+  // Ends the statement that this connection runs now with a database
+  // error. Called from another thread while the owner runs a statement;
+  // nothing happens when none runs or the driver cannot cancel.
+  void cancelOperation();
+
+  // For Query: the driver, the auto-commit step after a statement, and the
+  // frame of each step that runs a statement (execute, fetch) that lets
+  // the connection's canceller find and end it.
   ConnectionBackend& backend();
   void statementDone(bool hadResultSet);
+  template <typename Step>
+  auto runStatement(Step&& step) -> decltype(step());
 
  private:
   ConnectionParams params_;
   std::unique_ptr<ConnectionBackend> backend_;
+  CancelBinding cancelBinding_;
   bool autoCommit_ = true;
   bool explicitTransaction_ = false;
 };
+
+template <typename Step>
+auto Connection::runStatement(Step&& step) -> decltype(step()) {
+  if (!cancelBinding_.canceller) return step();
+  const RunningStatement running(*cancelBinding_.canceller, *this);
+  try {
+    return step();
+  } catch (const EDatabaseError&) {
+    cancelBinding_.checkAfterFailure();
+    throw;
+  }
+}
 
 }  // namespace movrano::db

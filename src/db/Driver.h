@@ -58,6 +58,9 @@ class ConnectionBackend {
   virtual bool hasTransaction() const = 0;
   virtual std::unique_ptr<StatementBackend> makeStatement() = 0;
   virtual std::vector<std::string> tableNames() = 0;
+  // From another thread, while a statement runs: ends it with a database
+  // error. Nothing happens when none runs, or by default.
+  virtual void cancelOperation() {}
 };
 
 using DriverFactory = std::function<std::unique_ptr<ConnectionBackend>(const ConnectionParams&)>;

@@ -107,7 +107,7 @@ void Query::run() {
     const Param& p = params_[parsed_.positions[pos]];
     statement_->bind(static_cast<int>(pos), BoundValue{p.value(), p.dataType()});
   }
-  statement_->execute();
+  connection_.runStatement([this] { statement_->execute(); });
 }
 
 void Query::open() {
@@ -143,7 +143,7 @@ void Query::close() {
 }
 
 void Query::fetchRow() {
-  eof_ = !statement_->fetch(row_);
+  eof_ = !connection_.runStatement([this] { return statement_->fetch(row_); });
   if (!eof_) ++rowIndex_;
 }
 

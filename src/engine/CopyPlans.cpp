@@ -8,7 +8,6 @@
 
 #include "catalog/PCLMigrationManager.h"
 #include "engine/VaultMigrationManager.h"
-#include "platform/DirectoryCopy.h"
 #include "statements/uSQLUtils.h"
 
 namespace movrano {
@@ -66,6 +65,13 @@ std::string WithoutTrailingDelimiter(const std::string& folder) {
 }
 
 }  // namespace
+
+void RefuseIncompleteCopy(const std::vector<SkippedEntry>& skipped, const std::string& into) {
+  if (skipped.empty()) return;
+  RaiseMigrationErrorFmt(
+      "Could not copy \"%s\" %s: %s (entries not copied: %d)",
+      {skipped.front().path.string(), into, skipped.front().reason, EntriesNotCopied(skipped)});
+}
 
 void TVaultMigrationManager::MigrateOutpostData() {
   FDestDatabase->startTransaction();
@@ -181,7 +187,9 @@ void TVaultMigrationManager::CopyFileStorage() {
   if (SameFolder(source, dest)) return;
   WriteLogFmt("Start FileStorage copying from %s to %s", FSourceFileStoragePath,
               FDestFileStoragePath);
-  CopyDirectory(source, dest);
+  // The data files are the vault's most valuable content: a copy that lacks
+  // any of them ends the run before the destination's rows are written.
+  RefuseIncompleteCopy(CopyDirectory(source, dest), "into the file storage");
   WriteLog("File storage copying finished");
 }
 

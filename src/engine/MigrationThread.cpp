@@ -84,8 +84,9 @@ void TMigrationThread::Execute() {
     UpadteStatus(true);
     try {
       try {
-        // A request in flight ends when termination is asked.
+        // A request or a statement in flight ends when termination is asked.
         const soap::CancellationScope cancellation([this] { CheckTerminated(); });
+        const db::StatementCancelScope statements(FStatements, [this] { CheckTerminated(); });
         FVaultMigrationManager->Run();
       } catch (const std::exception& e) {
         Log(Format("ERROR - %s %s", ExceptionClassName(e), std::string(e.what())));
@@ -103,6 +104,11 @@ void TMigrationThread::Execute() {
     // What leaves the body (a cancellation at the error line, a failing
     // idle callback) ends the thread like a normal return.
   }
+}
+
+void TMigrationThread::Terminate() {
+  FTerminated.store(true);
+  FStatements->cancel();
 }
 
 void TMigrationThread::CheckTerminated() const {

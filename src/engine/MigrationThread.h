@@ -4,11 +4,13 @@
 // report and busy/idle notice to the main thread by a blocking call, and
 // frees itself when done. A termination request takes effect at the next
 // log line or progress report, which then raises EMovrano "Abort", and
-// ends a web service request that is waiting.
+// ends a web service request or a database statement that is waiting,
+// which then raises the same.
 #include <atomic>
 #include <memory>
 #include <string>
 
+#include "db/Cancellation.h"
 #include "engine/Synchronizer.h"
 #include "engine/Utils.h"
 #include "services/ServiceEndpoints.h"
@@ -33,8 +35,9 @@ class TMigrationThread {
       std::shared_ptr<IDSPort> AIDSService = nullptr,
       const std::string& ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
 
-  // Main thread: asks the worker to stop at its next log line or progress report.
-  void Terminate() { FTerminated.store(true); }
+  // Any thread: asks the worker to stop at its next log line or progress
+  // report, or in the request or statement it waits for.
+  void Terminate();
   bool Terminated() const { return FTerminated.load(); }
 
   // Blocks until every worker has finished and freed itself (program exit,
@@ -56,6 +59,9 @@ class TMigrationThread {
   TLogCallBack FLogProc;
   TUpdateStatusCallBack FUpdateStatusProc;
   TProgressEvent FProgressEvent;
+  // Cancels the statements of the engine's connections at termination.
+  const std::shared_ptr<db::StatementCanceller> FStatements =
+      std::make_shared<db::StatementCanceller>();
   std::unique_ptr<TVaultMigrationManager> FVaultMigrationManager;
   Synchronizer& FSync;
   std::atomic<bool> FTerminated{false};

@@ -2,9 +2,7 @@
 // the old server uninstalled with its data kept, the new server installed
 // on the Oracle schema, every table copied into that schema, and the file
 // storage brought to the new installation.
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -27,6 +25,7 @@ namespace {
 constexpr const char* kBackupToolFolder = "BackupTool";
 constexpr const char* kBackupToolFile = "tvbackup.exe";
 constexpr const char* kBackupFolderFormat = "VaultServerDataBackUp_%d_%d_%d_%d_%d_%d";
+constexpr const char* kBackupStorageFolder = "Revisions";
 constexpr const char* kVaultVersionStatement = "sql_vault_version";
 
 // Joins two path parts with one "/" between them, as a folder that
@@ -37,9 +36,10 @@ std::string JoinPath(const std::string& left, const std::string& right) {
 }
 
 // Where the backup copies of the source go: the folder that holds the
-// storage folder. There are no drives here; that folder lies on the
-// storage's own file system (a mounted share included), outside the tree
-// that is copied, beside the data the administrator looks after.
+// storage folder. There are no drives here, and the root of the storage's
+// file system is often the system's own root; the parent folder lies
+// outside the tree that is copied, beside the data the administrator looks
+// after, and usually on the same file system.
 std::string BackupRootFolder(const std::string& storageFolder) {
   fs::path storage(storageFolder);
   if (!storage.has_filename()) storage = storage.parent_path();  // the trailing "/"
@@ -71,18 +71,17 @@ std::string FileExtension(const std::string& path) {
   return path.substr(dot);
 }
 
-// The database server that owns the original must be able to open the
-// copy, so it keeps the original's owner and mode where the process may
-// give them.
-void CopyDatabaseFile(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  fs::copy_file(from, to, fs::copy_options::none, ec);
-  if (ec) throw EInOutError(ec.message());
-  struct stat original {};
-  if (::stat(from.c_str(), &original) == 0) {
-    [[maybe_unused]] const int owned = ::chown(to.c_str(), original.st_uid, original.st_gid);
-    ::chmod(to.c_str(), original.st_mode & 07777);
+// The backup folder is made anew by this run: a folder or link of that
+// name that exists already (whoever can write its parent could plant one)
+// is never used, the next free name is taken instead.
+OpenFolder CreateBackupFolder(const std::string& root, const std::string& name) {
+  constexpr int kNames = 100;
+  for (int n = 1; n <= kNames; ++n) {
+    const std::string path = root + (n == 1 ? name : Format("%s-%d", name, n));
+    if (auto folder = OpenFolder::CreateNew(path)) return std::move(*folder);
   }
+  RaiseMigrationErrorFmt("Could not create a new backup folder \"%s\": the name is taken",
+                         {root + name});
 }
 
 // A program's path as the first item of a command line.
@@ -136,45 +135,54 @@ void TVaultMigrationManager::RefuseBackupFileOnVaultData() const {
   }
 }
 
-// What a user needs to restore the old server once it may be gone.
+// What a user needs to restore the old server once it may be gone, whole
+// also when the run is being cancelled: each line is shown before the
+// cancellation raises at it, and the failure in flight is what the run
+// ends with.
 void TVaultMigrationManager::LogWhatIsLeft(bool backupWritten) {
-  const std::string& backupFile = FTVSOracleParams.BackupFileName;
-  WriteLog("The old Tavrin Vault's data to restore it from:");
-  if (backupWritten) WriteLogFmt("Backup file %s", backupFile);
-  WriteLogFmt("Database file %s", FSourceDatabaseFile);
-  WriteLogFmt("File storage folder %s", FSourceFileStoragePath);
+  std::vector<std::string> lines = {"The old Tavrin Vault's data to restore it from:"};
+  if (backupWritten) lines.push_back("Backup file " + FTVSOracleParams.BackupFileName);
+  lines.push_back("Database file " + FSourceDatabaseFile);
+  lines.push_back("File storage folder " + FSourceFileStoragePath);
+  for (const std::string& line : lines) {
+    try {
+      WriteLog(line);
+    } catch (const std::exception&) {
+    }
+  }
 }
 
 void TVaultMigrationManager::BackupSourceData() {
   if (FileExists(FTVSOracleParams.UnInstaller)) return;
   // Checked against the originals, which the copies replace from here on.
-  if (FileExists(GetBackupToolPath())) RefuseBackupFileOnVaultData();
+  const std::string tool = GetBackupToolPath();
+  if (!tool.empty() && FileExists(tool)) RefuseBackupFileOnVaultData();
   if (!FSourceStorageGiven) {
     RaiseMigrationErrorFmt("Could not find source Vault file storage directory %s", {""});
   }
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  const std::string backupFolder =
-      BackupRootFolder(FSourceFileStoragePath) + Format(kBackupFolderFormat, local.tm_year + 1900,
-                                                        local.tm_mon + 1, local.tm_mday,
-                                                        local.tm_hour, local.tm_min, local.tm_sec);
+  const OpenFolder backup =
+      CreateBackupFolder(BackupRootFolder(FSourceFileStoragePath),
+                         Format(kBackupFolderFormat, local.tm_year + 1900, local.tm_mon + 1,
+                                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec));
+  const std::string backupFolder = backup.path().string();
 
-  const std::string storage = JoinPath(backupFolder, "Revisions");
+  const std::string storage = JoinPath(backupFolder, kBackupStorageFolder);
   WriteLogFmt("Start file storage backup copying from %s to %s", FSourceFileStoragePath, storage);
-  const std::vector<fs::path> skipped = CopyDirectory(FSourceFileStoragePath, storage);
   // Without the old server the copies are all that the migration reads.
-  if (!skipped.empty()) {
-    RaiseMigrationErrorFmt("Could not copy \"%s\" into the file storage backup copy",
-                           {skipped.front().string()});
-  }
+  RefuseIncompleteCopy(CopyDirectoryInto(FSourceFileStoragePath, backup, kBackupStorageFolder),
+                       "into the file storage backup copy");
   FSourceFileStoragePath = IncludeTrailingPathDelimiter(storage);
   WriteLog("File storage backup copying finished");
 
-  const std::string database =
-      JoinPath(backupFolder, fs::path(FSourceDatabaseFile).filename().string());
+  // The database server that owns the original must be able to open the
+  // copy: it keeps the original's owner and mode, set on the open copy.
+  const std::string name = fs::path(FSourceDatabaseFile).filename().string();
+  const std::string database = JoinPath(backupFolder, name);
   WriteLogFmt("Start database backup copying from %s to %s", FSourceDatabaseFile, database);
-  CopyDatabaseFile(FSourceDatabaseFile, database);
+  CopyFileInto(FSourceDatabaseFile, backup, name);
   FSourceDatabaseFile = database;
   WriteLog("Database backup copying finished");
 }
@@ -189,7 +197,7 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
   try {
     const bool installed = CheckInstallerVersion();
     const std::string tool = GetBackupToolPath();
-    const bool toolFound = FileExists(tool);
+    const bool toolFound = !tool.empty() && FileExists(tool);
     RefuseUnquotableCommandLines(installed, toolFound ? tool : std::string());
     if (toolFound) {
       RunBackupTool(tool);
@@ -234,13 +242,7 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
     FSourceDatabase->disconnect();
   } catch (...) {
     if (FDestDatabase->inTransaction()) FDestDatabase->rollback();
-    if (uninstalling) {
-      // A cancellation at these lines must not hide the failure itself.
-      try {
-        LogWhatIsLeft(backupWritten);
-      } catch (const std::exception&) {
-      }
-    }
+    if (uninstalling) LogWhatIsLeft(backupWritten);
     throw;
   }
 }
@@ -275,13 +277,15 @@ bool TVaultMigrationManager::CheckInstallerVersion() {
   return installed;
 }
 
-// The uninstaller's folder; an uninstall command without a folder (none
-// was found, or arguments follow its quoted path) gives a tool path that
-// names no file, which a run without the old server only logs.
+// The uninstaller's folder. An uninstall command without a full path (none
+// was found, or arguments follow its quoted path) gives no tool path, which
+// a run without the old server only logs: a relative one would find a
+// program in the current folder.
 std::string TVaultMigrationManager::GetBackupToolPath() const {
   const std::string& uninstaller = FTVSOracleParams.UnInstaller;
   const size_t cut = uninstaller.find_last_of(kPathDelimiter);
-  const std::string folder = cut == std::string::npos ? std::string() : uninstaller.substr(0, cut);
+  if (cut == std::string::npos || uninstaller.front() != kPathDelimiter) return std::string();
+  const std::string folder = uninstaller.substr(0, std::max<size_t>(cut, 1));
   return JoinPath(JoinPath(folder, kBackupToolFolder), kBackupToolFile);
 }
 

@@ -6,38 +6,19 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 
 namespace movrano {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// A file descriptor, closed with its owner.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now, where a failure still counts (a delayed write error).
-  void close() {
-    if (::close(std::exchange(fd_, -1)) != 0) throw MakeOSError(errno);
-  }
-
- private:
-  int fd_;
-};
 
 fs::path FolderOf(const fs::path& file) {
   return file.parent_path().empty() ? fs::path(".") : file.parent_path();
@@ -79,30 +60,8 @@ class TempFile {
 
  private:
   fs::path path_;
-  std::optional<Descriptor> fd_;
+  std::optional<FileDescriptor> fd_;
   bool committed_ = false;
-};
-
-// A file this call created under its final name: removed again unless kept.
-class NewFile {
- public:
-  NewFile(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
-  ~NewFile() {
-    if (!kept_) ::unlink(path_.c_str());
-  }
-  NewFile(const NewFile&) = delete;
-  NewFile& operator=(const NewFile&) = delete;
-
-  int fd() const { return fd_.get(); }
-  void keep() {
-    fd_.close();
-    kept_ = true;
-  }
-
- private:
-  fs::path path_;
-  Descriptor fd_;
-  bool kept_ = false;
 };
 
 void WriteAll(int fd, std::string_view bytes) {
@@ -116,83 +75,48 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
-// Errors that only say the kernel cannot copy between these two files.
-bool KernelCopyUnsupported(int error) {
-  return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
-         error == EBADF;
+// The mode a new file gets: 0666 less the process's umask, which only
+// /proc tells without changing it.
+mode_t NewFileMode() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) != 0) continue;
+    char* end = nullptr;
+    const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+    if (end != line.c_str() + 6) return 0666 & ~static_cast<mode_t>(mask);
+  }
+  return 0644;
 }
 
-// Copies from the current offset of `in` to that of `out`: in the kernel
-// where it can, else through a buffer.
-void CopyContents(int in, int out) {
-  for (;;) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
-    if (n == 0) return;
-    if (n > 0) continue;
-    if (errno == EINTR) continue;
-    if (KernelCopyUnsupported(errno)) break;
-    throw MakeOSError(errno);
-  }
-  std::vector<char> buffer(size_t{1} << 20);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n == 0) return;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw MakeOSError(errno);
-    }
-    WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)));
-  }
-}
-
-// The source's permissions and times on the copy, and its bytes on their
-// way to disk: the writing starts now, so the one sync at the end of a
-// large copy waits for little.
-void TakeOver(int fd, const struct stat& source) {
-  ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-  const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  if (::fchmod(fd, source.st_mode & 07777) != 0 || ::futimens(fd, times) != 0) {
-    throw MakeOSError(errno);
-  }
-}
-
-}  // namespace
-
-void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
-  TempFile temp(file, 0666);
+// The bytes in a temporary file of mode 0600, which gets `mode` once
+// written and then takes the file's place.
+void ReplaceWith(const fs::path& file, std::string_view bytes, mode_t mode) {
+  TempFile temp(file, 0600);
+  // Exactly 0600 whatever the umask, before the first byte.
+  if (::fchmod(temp.fd(), 0600) != 0) throw MakeOSError(errno);
   WriteAll(temp.fd(), bytes);
-  struct stat old;
-  if (::stat(file.c_str(), &old) == 0) ::fchmod(temp.fd(), old.st_mode & 07777);
+  if (mode != 0600 && ::fchmod(temp.fd(), mode) != 0) throw MakeOSError(errno);
   if (::fsync(temp.fd()) != 0) throw MakeOSError(errno);
   temp.close();
   temp.commit(file);
 }
 
-void ReplaceFileWithCopy(const fs::path& file, const fs::path& source) {
-  const Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) throw MakeOSError(errno);
-  struct stat st;
-  if (::fstat(in.get(), &st) != 0) throw MakeOSError(errno);
+}  // namespace
 
-  // A new name needs no temporary file: nothing is there to protect.
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) {
-    NewFile out(file, fd);
-    CopyContents(in.get(), out.fd());
-    TakeOver(out.fd(), st);
-    out.keep();
-    return;
-  }
-  if (errno != EEXIST) throw MakeOSError(errno);
-  TempFile temp(file, 0600);
-  CopyContents(in.get(), temp.fd());
-  TakeOver(temp.fd(), st);
-  temp.close();
-  temp.commit(file);
+void ReplaceFileContents(const fs::path& file, std::string_view bytes) {
+  // What the name itself holds: a link's target keeps its own mode.
+  struct stat old;
+  const bool regular = ::lstat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  ReplaceWith(file, bytes, regular ? old.st_mode & 07777 : NewFileMode());
+}
+
+void ReplacePrivateFileContents(const fs::path& file, std::string_view bytes) {
+  ReplaceWith(file, bytes, 0600);
 }
 
 void SyncFileSystem(const fs::path& path) {
-  const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0 || ::syncfs(fd.get()) != 0) throw MakeOSError(errno);
 }
 

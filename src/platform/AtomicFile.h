@@ -8,16 +8,16 @@
 namespace movrano {
 
 // Replaces (or creates) the file with the bytes, synced to disk; an
-// existing file keeps its permissions. Raises EOSError when the file
-// cannot be written; the old contents then stay as they were.
+// existing regular file keeps its permissions, anything else at the name
+// (a link above all, which is replaced, never followed) is replaced by a
+// file of the mode new files get. Raises EOSError when the file cannot be
+// written; the old contents then stay as they were.
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
-// Copies another file's contents, permissions and times into `file`. A new
-// file is written under its own name and removed again when the copy
-// fails; an existing one is replaced only by a complete copy. Not synced:
-// a caller that copies many files syncs once with SyncFileSystem. Raises
-// EOSError.
-void ReplaceFileWithCopy(const std::filesystem::path& file, const std::filesystem::path& source);
+// The same for a file that holds secrets: it is readable and writable by
+// its owner alone (0600), from the creation of the temporary file, before
+// any byte is written, whatever was at the name.
+void ReplacePrivateFileContents(const std::filesystem::path& file, std::string_view bytes);
 
 // Writes everything cached for the file system that holds `path` to disk.
 // Raises EOSError.

@@ -2,11 +2,10 @@
 
 #include <charconv>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "platform/AtomicFile.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -48,21 +47,37 @@ bool BreaksLine(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+std::string UnableToWrite(const std::filesystem::path& file) {
+  return Format("Unable to write to %s", file.string());
+}
+
 }  // namespace
+
+IniDocument ReadIniFileForRewrite(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec) && !ec) return IniDocument::FromBytes("");
+  try {
+    if (const auto bytes = ReadRegularFile(file)) return IniDocument::FromBytes(*bytes);
+  } catch (const EOSError&) {
+  }
+  throw EIniFileException(UnableToWrite(file));
+}
+
+void WriteIniFile(const std::filesystem::path& file, const IniDocument& document) {
+  try {
+    ReplacePrivateFileContents(file, document.toBytes());
+  } catch (const EOSError&) {
+    throw EIniFileException(UnableToWrite(file));
+  }
+}
 
 IniFile::IniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
 
 std::optional<IniDocument> IniFile::load() const {
-  std::error_code ec;
-  // A folder of that name reads as no file rather than as a stream failure.
-  if (std::filesystem::is_directory(fileName_, ec)) return std::nullopt;
-  std::ifstream in(fileName_, std::ios::binary);
-  if (!in) return std::nullopt;
   try {
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return IniDocument::FromBytes(bytes);
-  } catch (const std::ios_base::failure&) {
+    const auto bytes = ReadRegularFile(fileName_);
+    return bytes ? std::optional<IniDocument>(IniDocument::FromBytes(*bytes)) : std::nullopt;
+  } catch (const EOSError&) {
     return std::nullopt;
   }
 }
@@ -88,24 +103,6 @@ bool IniFile::valueExists(std::string_view section, std::string_view key) const 
   return document && document->value(section, key).has_value();
 }
 
-// A file that exists but cannot be read is not overwritten: its other
-// lines would be lost.
-IniDocument IniFile::loadForWrite() const {
-  std::error_code ec;
-  if (!std::filesystem::exists(fileName_, ec) && !ec) return IniDocument::FromBytes("");
-  auto document = load();
-  if (!document) throw EIniFileException(Format("Unable to write to %s", fileName_.string()));
-  return std::move(*document);
-}
-
-void IniFile::save(const IniDocument& document) const {
-  try {
-    ReplaceFileContents(fileName_, document.toBytes());
-  } catch (const EOSError&) {
-    throw EIniFileException(Format("Unable to write to %s", fileName_.string()));
-  }
-}
-
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
   const bool badSection = Trim(section).empty() || section.find(']') != std::string_view::npos;
   const bool badKey = Trim(key).empty() || key.find('=') != std::string_view::npos ||
@@ -113,9 +110,9 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
   if (badSection || badKey || BreaksLine(section) || BreaksLine(key) || BreaksLine(value)) {
     throw EIniFileException(Format("Invalid section, key or value for %s", fileName_.string()));
   }
-  IniDocument document = loadForWrite();
+  IniDocument document = ReadIniFileForRewrite(fileName_);
   document.set(section, key, value);
-  save(document);
+  WriteIniFile(fileName_, document);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value) {
@@ -124,8 +121,8 @@ void IniFile::writeInteger(std::string_view section, std::string_view key, int v
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) noexcept {
   try {
-    IniDocument document = loadForWrite();
-    if (document.remove(section, key)) save(document);
+    IniDocument document = ReadIniFileForRewrite(fileName_);
+    if (document.remove(section, key)) WriteIniFile(fileName_, document);
   } catch (const std::exception&) {
     // not reported, as on the platform the settings come from
   }

@@ -3,7 +3,8 @@
 // profile rules of the platform those files come from: section and key
 // names match without regard to case, a missing key reads as the default,
 // a value read is cut at 2047 characters, and every read and every write
-// goes to the file at once (a write creates the file).
+// goes to the file at once (a write creates the file). Settings files may
+// hold secrets: every file written here is its owner's alone (0600).
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,10 +44,19 @@ class IniFile {
  private:
   // The file's contents; nullopt when it does not exist or cannot be read.
   std::optional<IniDocument> load() const;
-  IniDocument loadForWrite() const;
-  void save(const IniDocument& document) const;
 
   std::filesystem::path fileName_;
 };
+
+// The contents of a file about to be rewritten: empty when there is no
+// file. A file that is there but cannot be read as one (a folder, a FIFO,
+// no right to read) raises EIniFileException "Unable to write to <file>":
+// its other lines would be lost.
+IniDocument ReadIniFileForRewrite(const std::filesystem::path& file);
+
+// Replaces the file's contents, mode 0600 (see ReplacePrivateFileContents).
+// Raises EIniFileException "Unable to write to <file>"; the file then
+// stays as it was.
+void WriteIniFile(const std::filesystem::path& file, const IniDocument& document);
 
 }  // namespace movrano

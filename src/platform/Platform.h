@@ -21,7 +21,7 @@ struct Platform {
   std::shared_ptr<const Registry> registry;
 };
 
-// Effective user id 0, systemd, the steady clock, posix_spawnp and the
+// Effective user id 0, systemd, the steady clock, posix_spawn and the
 // "Registry.reg" export beside the executable.
 Platform LinuxPlatform();
 

@@ -1,29 +1,33 @@
 #include "platform/Registry.h"
 
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
 
 namespace {
 
-std::string NormalizedPath(std::string_view path) {
-  size_t begin = 0;
-  size_t end = path.size();
-  while (begin < end && path[begin] == '\\')
-    ++begin;
-  while (end > begin && path[end - 1] == '\\')
-    --end;
-  return std::string(path.substr(begin, end - begin));
+// The names of a key path, without the delimiters at its ends.
+std::vector<std::string_view> PathNames(std::string_view path) {
+  while (!path.empty() && path.front() == '\\')
+    path.remove_prefix(1);
+  while (!path.empty() && path.back() == '\\')
+    path.remove_suffix(1);
+  std::vector<std::string_view> names;
+  if (path.empty()) return names;
+  for (size_t start = 0;;) {
+    const size_t cut = path.find('\\', start);
+    names.push_back(path.substr(start, cut - start));
+    if (cut == std::string_view::npos) return names;
+    start = cut + 1;
+  }
 }
 
-std::string StorageKey(RegistryRoot root, std::string_view path) {
-  return (root == RegistryRoot::LocalMachine ? "HKLM\\" : "HKCU\\") +
-         UpperCase(NormalizedPath(path));
+size_t RootNode(RegistryRoot root) {
+  return root == RegistryRoot::LocalMachine ? 0 : 1;
 }
 
 }  // namespace
@@ -49,42 +53,83 @@ std::string RegistryKey::readString(std::string_view name) const {
   return value->text;
 }
 
+std::optional<size_t> RegistryContent::find(RegistryRoot root, std::string_view path) const {
+  size_t node = RootNode(root);
+  for (const std::string_view name : PathNames(path)) {
+    const auto it = children_.find(ChildKey(node, UpperCase(name)));
+    if (it == children_.end()) return std::nullopt;
+    node = it->second;
+  }
+  if (!nodes_[node].exists) return std::nullopt;
+  return node;
+}
+
+size_t RegistryContent::add(RegistryRoot root, std::string_view path) {
+  size_t node = RootNode(root);
+  const auto names = PathNames(path);
+  if (names.empty()) nodes_[node].exists = true;
+  // Every ancestor exists as well.
+  for (const std::string_view name : names) {
+    const auto [it, added] = children_.try_emplace(ChildKey(node, UpperCase(name)), nodes_.size());
+    if (added) nodes_.push_back(Node{std::string(name), node, true, {}});
+    node = it->second;
+  }
+  return node;
+}
+
+std::string RegistryContent::pathOf(size_t node) const {
+  std::vector<const std::string*> names;
+  for (; node != nodes_[node].parent; node = nodes_[node].parent)
+    names.push_back(&nodes_[node].name);
+  std::string path;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (!path.empty()) path += '\\';
+    path += **it;
+  }
+  return path;
+}
+
 std::optional<RegistryKey> RegistryContent::openKeyReadOnly(RegistryRoot root,
                                                             std::string_view path) const {
-  const auto it = keys_.find(StorageKey(root, path));
-  if (it == keys_.end()) return std::nullopt;
-  return RegistryKey(it->second.path, it->second.values);
+  const auto node = find(root, path);
+  if (!node) return std::nullopt;
+  return RegistryKey(pathOf(*node), nodes_[*node].values);
 }
 
 void RegistryContent::addKey(RegistryRoot root, std::string_view path) {
-  const std::string normalized = NormalizedPath(path);
-  // Every ancestor exists as well.
-  for (size_t cut = normalized.find('\\'); cut != std::string::npos;
-       cut = normalized.find('\\', cut + 1)) {
-    keys_.try_emplace(StorageKey(root, normalized.substr(0, cut)),
-                      Key{normalized.substr(0, cut), {}});
-  }
-  keys_.try_emplace(StorageKey(root, normalized), Key{normalized, {}});
+  add(root, path);
 }
 
+// The key leaves the tree with everything below it, each node once.
 void RegistryContent::removeKey(RegistryRoot root, std::string_view path) {
-  const std::string key = StorageKey(root, path);
-  const std::string below = key + "\\";
-  for (auto it = keys_.begin(); it != keys_.end();) {
-    const bool match = it->first == key || it->first.compare(0, below.size(), below) == 0;
-    it = match ? keys_.erase(it) : std::next(it);
+  const auto top = find(root, path);
+  if (!top) return;
+  std::vector<size_t> pending{*top};
+  while (!pending.empty()) {
+    const size_t node = pending.back();
+    pending.pop_back();
+    const auto first = children_.lower_bound(ChildKey(node, std::string()));
+    auto last = first;
+    for (; last != children_.end() && last->first.first == node; ++last)
+      pending.push_back(last->second);
+    children_.erase(first, last);
+    nodes_[node].values.clear();
+  }
+  Node& removed = nodes_[*top];
+  if (removed.parent == *top) {
+    removed.exists = false;  // a root: it stays, empty and unlisted
+  } else {
+    children_.erase(ChildKey(removed.parent, UpperCase(removed.name)));
   }
 }
 
 void RegistryContent::setValue(RegistryRoot root, std::string_view path, std::string_view name,
                                RegistryValue value) {
-  addKey(root, path);
-  keys_[StorageKey(root, path)].values[UpperCase(name)] = std::move(value);
+  nodes_[add(root, path)].values[UpperCase(name)] = std::move(value);
 }
 
 void RegistryContent::removeValue(RegistryRoot root, std::string_view path, std::string_view name) {
-  const auto it = keys_.find(StorageKey(root, path));
-  if (it != keys_.end()) it->second.values.erase(UpperCase(name));
+  if (const auto node = find(root, path)) nodes_[*node].values.erase(UpperCase(name));
 }
 
 RegistryFile::RegistryFile(std::filesystem::path file) : file_(std::move(file)) {}
@@ -111,12 +156,13 @@ std::shared_ptr<const RegistryContent> RegistryFile::content() const {
 
   const std::lock_guard<std::mutex> lock(mutex_);
   if (stamp && stamp == readStamp_) return read_;
-  std::ifstream in(file_, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    throw ERegistryException(Format("Cannot read the registry file %s", file_.string()));
+  std::optional<std::string> bytes;
+  try {
+    bytes = ReadRegularFile(file_);
+  } catch (const EOSError&) {
   }
-  read_ = std::make_shared<const RegistryContent>(RegistryContent::Parse(bytes, file_.string()));
+  if (!bytes) throw ERegistryException(Format("Cannot read the registry file %s", file_.string()));
+  read_ = std::make_shared<const RegistryContent>(RegistryContent::Parse(*bytes, file_.string()));
   readStamp_ = stamp;
   return read_;
 }

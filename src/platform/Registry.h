@@ -84,11 +84,23 @@ class RegistryContent final : public Registry {
   void removeValue(RegistryRoot root, std::string_view path, std::string_view name);
 
  private:
-  struct Key {
-    std::string path;
+  // One key of a tree: each holds only its own name, so that memory stays
+  // linear in the export however deep its paths go.
+  struct Node {
+    std::string name;  // as first written
+    size_t parent = 0;
+    bool exists = true;                           // a root exists once listed
     std::map<std::string, RegistryValue> values;  // by upper-case name
   };
-  std::map<std::string, Key> keys_;  // by root and upper-case path
+  using ChildKey = std::pair<size_t, std::string>;  // parent, upper-case name
+
+  std::optional<size_t> find(RegistryRoot root, std::string_view path) const;
+  size_t add(RegistryRoot root, std::string_view path);
+  std::string pathOf(size_t node) const;
+
+  // The two roots first; a removed key's node stays unreachable.
+  std::vector<Node> nodes_{Node{"", 0, false, {}}, Node{"", 1, false, {}}};
+  std::map<ChildKey, size_t> children_;
 };
 
 // The export file, read at the first opening of a key and read again only

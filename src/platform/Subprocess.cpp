@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 
 extern char** environ;
 
@@ -17,23 +17,10 @@ namespace movrano {
 
 namespace {
 
-// A file descriptor closed with its owner.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&&) = delete;
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
-
+// What the child does before the program runs. Its last step closes every
+// descriptor above standard error: whatever this process holds open, a
+// library's socket or a database connection too, stays here however it
+// was opened.
 class SpawnActions {
  public:
   SpawnActions() { posix_spawn_file_actions_init(&actions_); }
@@ -46,16 +33,43 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_;
 };
 
+// The child's signal mask: this thread's without SIGINT and SIGTERM, which
+// the program keeps blocked for itself (a mask outlives exec).
+class SpawnAttributes {
+ public:
+  SpawnAttributes() {
+    posix_spawnattr_init(&attributes_);
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    sigdelset(&mask, SIGINT);
+    sigdelset(&mask, SIGTERM);
+    posix_spawnattr_setsigmask(&attributes_, &mask);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK);
+  }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  const posix_spawnattr_t* get() const { return &attributes_; }
+
+ private:
+  posix_spawnattr_t attributes_;
+};
+
 // A started child; the destructor ends and reaps one that was not waited for.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, posix_spawn_file_actions_t* actions) {
+  Child(const std::vector<std::string>& argv, SpawnActions& actions) {
     if (argv.empty() || argv.front().empty()) throw MakeOSError(ENOENT);
     std::vector<char*> args;
     for (const auto& a : argv)
       args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    const int rc = posix_spawnp(&pid_, args[0], actions, nullptr, args.data(), environ);
+    int rc = posix_spawn_file_actions_addclosefrom_np(actions.get(), STDERR_FILENO + 1);
+    // A path, never a name looked up on PATH: the program runs as root, and
+    // it is the file its caller found that runs.
+    const SpawnAttributes attributes;
+    if (rc == 0)
+      rc = posix_spawn(&pid_, args[0], actions.get(), attributes.get(), args.data(), environ);
     if (rc != 0) throw MakeOSError(rc);
   }
   ~Child() {
@@ -94,20 +108,21 @@ class Child {
 }  // namespace
 
 uint32_t SpawnAndWait(const std::vector<std::string>& argv) {
-  Child child(argv, nullptr);
+  SpawnActions actions;
+  Child child(argv, actions);
   return child.wait();
 }
 
 CapturedRun SpawnAndCapture(const std::vector<std::string>& argv) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw MakeOSError(errno);
-  Fd readEnd(fds[0]);
-  Fd writeEnd(fds[1]);
+  FileDescriptor readEnd(fds[0]);
+  FileDescriptor writeEnd(fds[1]);
   SpawnActions actions;
   posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO);
   posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  Child child(argv, actions.get());
+  Child child(argv, actions);
   writeEnd.reset();
 
   CapturedRun run;

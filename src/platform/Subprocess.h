@@ -12,10 +12,13 @@ struct CapturedRun {
   std::string output;  // what the program wrote to its standard output
 };
 
-// Runs argv[0] (looked up on PATH when it holds no "/") with the other
-// items as its arguments, sharing this process's standard streams, and
-// returns its exit code (128 + the signal number when a signal ended it).
-// A program that cannot be started raises EOSError with its errno.
+// Runs the program at the path argv[0] (relative to the current folder
+// when it holds no "/", as the existence tests see it; never looked up on
+// PATH, since it runs as root) with the other items as its arguments,
+// sharing this process's standard streams and no other descriptor (every
+// one above standard error is closed in the child), and returns its exit
+// code (128 + the signal number when a signal ended it). A program that
+// cannot be started raises EOSError with its errno.
 uint32_t SpawnAndWait(const std::vector<std::string>& argv);
 
 // The same, with standard input empty, standard output captured and

@@ -1,5 +1,7 @@
 #include "platform/SystemdServices.h"
 
+#include <unistd.h>
+
 #include <map>
 #include <optional>
 #include <vector>
@@ -97,6 +99,14 @@ class SystemdManager final : public ServiceManagerHandle {
 };
 
 }  // namespace
+
+std::string DefaultSystemctl() {
+  static const char* const kCandidates[] = {"/usr/bin/systemctl", "/bin/systemctl"};
+  for (const char* candidate : kCandidates) {
+    if (::access(candidate, X_OK) == 0) return candidate;
+  }
+  return kCandidates[0];
+}
 
 SystemdServiceManager::SystemdServiceManager(std::string systemctl)
     : systemctl_(std::move(systemctl)) {}

@@ -8,10 +8,15 @@
 
 namespace movrano {
 
+// The first of "/usr/bin/systemctl" and "/bin/systemctl" that exists, else
+// the first.
+std::string DefaultSystemctl();
+
 class SystemdServiceManager final : public ServiceManager {
  public:
-  // `systemctl` is the program to run; tests give a stand-in script.
-  explicit SystemdServiceManager(std::string systemctl = "systemctl");
+  // `systemctl` is the program to run, by its absolute path (never looked
+  // up on PATH, since it runs as root); tests give a stand-in script.
+  explicit SystemdServiceManager(std::string systemctl = DefaultSystemctl());
   std::unique_ptr<ServiceManagerHandle> open(const std::string& machine) override;
 
  private:

@@ -26,7 +26,7 @@ void RegisterIDSTypes(soap::Registries& registries) {
   const std::string ns = kTavrinServicesNamespace;
   const std::type_index port = typeid(IDSPort);
 
-  intf.RegisterInterface(port, ns, "utf-8", "", "");
+  intf.RegisterInterface(port, ns, "utf-8");
   intf.RegisterDefaultSOAPAction(port, "%operationName%");
   intf.RegisterInvokeOptions(port, soap::ioDocument);
   services::RegisterHeaderClasses<IDS::APIVersion, IDS::SessionID>(intf, port);

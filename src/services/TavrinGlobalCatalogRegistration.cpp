@@ -38,7 +38,7 @@ void RegisterTavrinGlobalCatalogTypes(soap::Registries& registries) {
   const std::string ns = kTavrinServicesNamespace;
   const std::type_index port = typeid(TavrinGlobalCatalogPort);
 
-  intf.RegisterInterface(port, ns, "utf-8", "", "");
+  intf.RegisterInterface(port, ns, "utf-8");
   intf.RegisterDefaultSOAPAction(port, "%operationName%");
   intf.RegisterInvokeOptions(port, soap::ioDocument);
   intf.RegisterInvokeOptions(port, soap::ioLiteral);

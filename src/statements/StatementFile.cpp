@@ -1,14 +1,12 @@
 #include "statements/StatementFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <system_error>
 
 #include "platform/Exceptions.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -81,21 +79,14 @@ std::vector<StatementDef> ParseStatements(std::string_view text, std::string_vie
   return statements;
 }
 
-std::string ReadStatementFileText(const std::filesystem::path& file) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"),
-                                                           &std::fclose);
-  if (!in) {
-    throw EFileError(Format("Cannot open file \"%s\". %s", file.string(), std::strerror(errno)));
+std::optional<std::string> ReadStatementFileText(const std::filesystem::path& file) {
+  try {
+    const auto bytes = ReadRegularFile(file);
+    return bytes ? std::optional<std::string>(DecodeTextFileBytes(*bytes)) : std::nullopt;
+  } catch (const EOSError& e) {
+    throw EFileError(
+        Format("Cannot read file \"%s\". %s", file.string(), std::strerror(e.errorCode())));
   }
-  std::string bytes;
-  char buffer[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
-    bytes.append(buffer, got);
-  if (std::ferror(in.get())) {
-    throw EFileError(Format("Cannot read file \"%s\". %s", file.string(), std::strerror(errno)));
-  }
-  return DecodeTextFileBytes(bytes);
 }
 
 std::vector<std::filesystem::path> ListStatementFiles(const std::filesystem::path& folder) {

@@ -3,6 +3,7 @@
 // how a file's text splits into lines, and how lines become named
 // statements. Pure functions; the catalogue (uSQLManager.h) keeps the result.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,8 +39,9 @@ std::string ExtractStatementName(std::string_view headerLine);
 std::vector<StatementDef> ParseStatements(std::string_view text, std::string_view fileName);
 
 // The whole file decoded by its byte-order mark (UTF-8 or Windows-1252
-// without one). Raises EFileError when the file cannot be opened or read.
-std::string ReadStatementFileText(const std::filesystem::path& file);
+// without one); nullopt when no regular file is at the path (a FIFO is
+// never waited on). Raises EFileError when the file cannot be read.
+std::optional<std::string> ReadStatementFileText(const std::filesystem::path& file);
 
 // The "*.sql" entries of a folder (extension without regard to case,
 // hidden files too), sorted by name so that "first loaded wins" is stable.

@@ -1,6 +1,5 @@
 #include "statements/uSQLManager.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -13,11 +12,11 @@ namespace {
 
 std::unique_ptr<TSQLManager> gSQLManager;
 
-bool NameLess(const StatementDef& statement, std::string_view name) {
-  return CompareText(statement.name, name) < 0;
-}
-
 }  // namespace
+
+bool TSQLManager::NameLess::operator()(std::string_view a, std::string_view b) const {
+  return CompareText(a, b) < 0;
+}
 
 void TSQLManager::LoadFromPath(const std::string& APath) {
   for (const auto& file : ListStatementFiles(APath))
@@ -25,29 +24,26 @@ void TSQLManager::LoadFromPath(const std::string& APath) {
 }
 
 void TSQLManager::LoadFromFile(const std::string& AFileName) {
-  std::error_code ec;
   const std::filesystem::path file(AFileName);
-  if (!std::filesystem::is_regular_file(file, ec)) return;
-  const std::string text = ReadStatementFileText(file);
-  for (auto& statement : ParseStatements(text, file.filename().string()))
+  // No file, a folder or a FIFO there: skipped, and nothing is waited on.
+  const std::optional<std::string> text = ReadStatementFileText(file);
+  if (!text) return;
+  for (auto& statement : ParseStatements(*text, file.filename().string()))
     Add(std::move(statement));
 }
 
 void TSQLManager::Add(StatementDef AStatement) {
-  const auto at =
-      std::lower_bound(FStatementList.begin(), FStatementList.end(), AStatement.name, NameLess);
-  if (at != FStatementList.end() && SameText(at->name, AStatement.name)) return;
-  FStatementList.insert(at, std::move(AStatement));
+  FStatementList.try_emplace(std::move(AStatement.name), std::move(AStatement.lines));
 }
 
-const StatementDef* TSQLManager::Find(std::string_view AName) const {
-  const auto at = std::lower_bound(FStatementList.begin(), FStatementList.end(), AName, NameLess);
-  return at != FStatementList.end() && SameText(at->name, AName) ? &*at : nullptr;
+const TSQLManager::Lines* TSQLManager::Find(std::string_view AName) const {
+  const auto at = FStatementList.find(AName);
+  return at != FStatementList.end() ? &at->second : nullptr;
 }
 
 std::string TSQLManager::FindSQL(std::string_view ALabelName) const {
-  const StatementDef* statement = Find(ALabelName);
-  return statement ? JoinLines(statement->lines) : std::string(ALabelName);
+  const Lines* statement = Find(ALabelName);
+  return statement ? JoinLines(*statement) : std::string(ALabelName);
 }
 
 std::string TSQLManager::FindMacros(std::string_view AName, const std::vector<std::string>& ANames,

@@ -2,6 +2,7 @@
 // The statement catalogue: every named SQL statement of the deployment's
 // statement files, loaded once at start-up and read-only afterwards. One
 // instance per process, reached through SQLManager().
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +30,19 @@ class TSQLManager {
                          const std::vector<std::string>& AValues) const;
 
  private:
+  // Names compared without regard to case.
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  using Lines = std::vector<std::string>;
+
   // Adds the statement unless its name is already present: the first wins.
   void Add(StatementDef AStatement);
-  const StatementDef* Find(std::string_view AName) const;
+  const Lines* Find(std::string_view AName) const;
 
-  std::vector<StatementDef> FStatementList;  // sorted by name, without case
+  // Sorted by name; a tree, so that loading stays linear in the statements.
+  std::map<std::string, Lines, NameLess> FStatementList;
 };
 
 // The process-wide catalogue. Raises Exception when none exists.

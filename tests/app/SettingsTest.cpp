@@ -1,6 +1,8 @@
 // The settings file: what is stored in which form, the legacy password,
-// the stored mode index, and writes that never leave half a file.
+// the stored mode index, writes that never leave half a file, and a file
+// that stays its owner's alone.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/InstalledVaults.h"
 #include "app/Settings.h"
@@ -26,6 +28,24 @@ class SettingsFile : public ::testing::Test {
   TestPlatform platform_;  // no vault is installed
   TempDir folder_;
 };
+
+// The process's umask for one test.
+class Umask {
+ public:
+  explicit Umask(mode_t mask) : previous_(::umask(mask)) {}
+  ~Umask() { ::umask(previous_); }
+  Umask(const Umask&) = delete;
+  Umask& operator=(const Umask&) = delete;
+
+ private:
+  mode_t previous_;
+};
+
+mode_t ModeOf(const std::filesystem::path& file) {
+  struct stat st;
+  if (::lstat(file.c_str(), &st) != 0) return 0;
+  return st.st_mode;
+}
 
 void Fill(FormModel& model) {
   const std::pair<FormField, std::string> texts[] = {
@@ -172,6 +192,53 @@ TEST_F(SettingsFile, OtherLinesOfTheFileAreKept) {
   const std::string bytes = ReadFileBytes(file());
   EXPECT_NE(bytes.find("; kept"), std::string::npos);
   EXPECT_EQ(IniFile(file()).readString("Other", "Key", ""), "Value");
+}
+
+// The file holds both passwords: no other user may read it, whatever the
+// umask, whatever was at its name before.
+TEST_F(SettingsFile, TheFileIsReadableByItsOwnerAloneFromTheFirstWriteOn) {
+  const Umask open(0);
+  FormModel model;
+  Fill(model);
+  WriteSettings(file(), model);
+  EXPECT_EQ(ModeOf(file()), S_IFREG | 0600) << "first write";
+  WriteSettings(file(), model);
+  EXPECT_EQ(ModeOf(file()), S_IFREG | 0600) << "rewrite";
+
+  // A file left readable by an earlier version, and its legacy password
+  // deleted at the reading.
+  store("IDSPassword=plain old\n");
+  std::filesystem::permissions(file(), std::filesystem::perms(0644));
+  read();
+  EXPECT_EQ(ModeOf(file()), S_IFREG | 0600) << "legacy key deleted";
+  std::filesystem::permissions(file(), std::filesystem::perms(0666));
+  WriteSettings(file(), model);
+  EXPECT_EQ(ModeOf(file()), S_IFREG | 0600) << "rewrite of a 0666 file";
+}
+
+TEST_F(SettingsFile, ALinkPlantedAtItsNameIsReplacedAndItsTargetStaysAsItWas) {
+  const Umask open(0);
+  const auto target = folder_.write("planted.txt", "[Settings]\nIDSUserName=planted\n");
+  std::filesystem::permissions(target, std::filesystem::perms(0666));
+  std::filesystem::create_symlink(target, file());
+  FormModel model;
+  Fill(model);
+  WriteSettings(file(), model);
+  EXPECT_EQ(ModeOf(file()), S_IFREG | 0600);
+  EXPECT_EQ(ModeOf(target), S_IFREG | 0666);
+  EXPECT_EQ(ReadFileBytes(target), "[Settings]\nIDSUserName=planted\n");
+  EXPECT_EQ(read().text(FormField::UserPass), "correct horse");
+}
+
+// Start-up reads the file; a FIFO there must not hold it up.
+TEST_F(SettingsFile, AFifoAtItsNameReadsAsNoFileAndCannotBeWritten) {
+  const auto fifo = folder_.fifo("Movrano.ini");
+  FormModel model;
+  EXPECT_TRUE(EndsBesideAnIdleFifo(fifo, [&] { ReadSettings(file(), model); }));
+  EXPECT_EQ(model.text(FormField::UserName), kDefaultUserName);
+  EXPECT_TRUE(EndsBesideAnIdleFifo(
+      fifo, [&] { EXPECT_THROW(WriteSettings(file(), model), EIniFileException); }));
+  EXPECT_TRUE(std::filesystem::is_fifo(file()));
 }
 
 }  // namespace

@@ -30,6 +30,14 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0;
 }
 
+// A saved log: every line of the pane followed by CR LF.
+std::string AsSaved(const std::vector<std::string>& lines) {
+  std::string saved;
+  for (const auto& line : lines)
+    saved += line + "\r\n";
+  return saved;
+}
+
 TEST_F(WindowTest, EachModeAsksItsQuestionAndNoStartsNothing) {
   const std::pair<TMigrationMode, const char*> questions[] = {
       {mmOutpostToTVS,
@@ -127,10 +135,7 @@ TEST_F(WindowTest, SaveLogReplacesTheChosenFileWithThePanesLines) {
   ASSERT_EQ(dialogs_.saveRequests.size(), 1u);
   EXPECT_EQ(dialogs_.saveRequests[0], SaveLogRequest());
   EXPECT_EQ(dialogs_.saveRequests[0].fileName, "MovranoLog.txt");
-  std::string expected;
-  for (const auto& line : paneLines())
-    expected += line + "\r\n";
-  EXPECT_EQ(ReadFileBytes(file), expected);
+  EXPECT_EQ(ReadFileBytes(file), AsSaved(paneLines()));
 }
 
 TEST_F(WindowTest, SaveLogCancelledWritesNothingAndAFailureIsReported) {
@@ -178,10 +183,7 @@ TEST_F(WindowTest, ALogLineOfAnyLengthShowsAtOnceWithItsStartAndWhatWasLeftOut) 
   const auto file = programFolder_.path() / "MovranoLog.txt";
   dialogs_.answer = file.string();
   click("btnSaveLog");
-  std::string saved;
-  for (const auto& line : paneLines())
-    saved += line + "\r\n";
-  EXPECT_EQ(ReadFileBytes(file), saved);
+  EXPECT_EQ(ReadFileBytes(file), AsSaved(paneLines()));
 }
 
 // The pane is edited as text, but Tab and Shift+Tab move on as from every

@@ -156,7 +156,7 @@ TEST(PartGuidList, LongLinesAreJudgedByTheirStart) {
   constexpr size_t kLimit = TPartGuidListReader::kLineLimit;
   const std::string longer(kLimit + 100, 'x');
   const std::string blanks(kLimit + 100, ' ');
-  const std::string fitting(kLimit - std::string("PartGuid0=").size(), 'g');
+  const std::string fitting(TPartGuidListReader::kValueLimit, 'g');
   const struct {
     const char* name;
     std::string text;
@@ -186,7 +186,37 @@ TEST(PartGuidList, LongLinesAreJudgedByTheirStart) {
   TPartGuidListReader reader("Revision.ini in CMP-0001.zip");
   reader.Feed("[PartGuidList]\nPartGuid0=A\nPartGuid1=" + longer + "\n");
   EXPECT_EQ(testing::Raised([&] { reader.Finish(); }),
-            "Exception Revision.ini in CMP-0001.zip: PartGuid1 is longer than 65536 characters");
+            "Exception Revision.ini in CMP-0001.zip: PartGuid1 is longer than 256 bytes, which no "
+            "part GUID is");
+}
+
+// What cannot be a part GUID list is refused once the list reaches it, by
+// the text's name; keys past the list's end are never kept.
+TEST(PartGuidList, AValueOrAListTooLongForPartGuidsIsRefused) {
+  const std::string tooLong(TPartGuidListReader::kValueLimit + 1, 'g');
+  std::string four = "[PartGuidList]\n";
+  for (int k = 0; k < 4; ++k)
+    four += "PartGuid" + std::to_string(k) + "=G" + std::to_string(k) + "\n";
+  const struct {
+    const char* name;
+    std::string text;
+    const char* raised;
+  } cases[] = {
+      {"value", "[PartGuidList]\nPartGuid0=A\nPartGuid1=" + tooLong + "\nPartGuid2=None\n",
+       "Exception origin: PartGuid1 is longer than 256 bytes, which no part GUID is"},
+      {"value-after-the-end", "[PartGuidList]\nPartGuid0=None\nPartGuid1=" + tooLong, ""},
+      {"list", four + "PartGuid4=G4\n",
+       "Exception origin: the part GUID list is longer than 4, which no item's is"},
+      {"list-at-the-limit", four + "PartGuid4=None\n", ""},
+      {"list-at-the-limit-without-its-end", four, ""},
+      {"keys-past-the-end", "[PartGuidList]\nPartGuid0=A\nPartGuid9=" + tooLong, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPartGuidListReader reader("origin", 4);
+    reader.Feed(c.text);
+    EXPECT_EQ(testing::Raised([&] { reader.Finish(); }), c.raised);
+  }
 }
 
 }  // namespace

@@ -6,13 +6,15 @@
 #include <algorithm>
 
 #include "catalog/CatalogFixture.h"
-#include "catalog/CatalogProbe.h"
+#include "catalog/ZipFixture.h"
+#include "db/Query.h"
 #include "engine/EngineHarness.h"
 #include "platform/Exceptions.h"
 #include "services/ServiceEndpoints.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XSDateTime.h"
 #include "statements/uSQLManager.h"
+#include "statements/uSQLUtils.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/TableDump.h"
 
@@ -49,9 +51,21 @@ class CatalogCopy : public ::testing::Test {
     manager.GetPCLGUIDs();
     manager.CopyPCLData();
   }
-  std::unique_ptr<TPCLMigrationManager> managerFor(std::vector<std::string> guids) {
-    auto manager = bench.Manager();
-    TPCLMigrationManagerProbe(*manager).setGuids(std::move(guids));
+  // A catalog migration object whose discovery found exactly `guids`, in
+  // a storage of its own: the first component's archive lists them, the
+  // others' none. What the discovery logged is left out.
+  std::unique_ptr<TPCLMigrationManager> managerFor(const std::vector<std::string>& guids) {
+    const std::unique_ptr<db::Query> components = CreateQuery(*bench.dest, "sql_mitems_select");
+    components->open();
+    for (bool first = true; !components->eof(); components->next(), first = false) {
+      const std::string hrid = components->fieldByName("HRID").asString();
+      WriteZip(storage.folder() + "ItemRevisions/" + hrid + "/" + hrid + ".zip",
+               {{"Revision.ini", PartGuidListIni(first ? guids : std::vector<std::string>{})}});
+    }
+    auto manager = bench.ManagerFor(storage.folder());
+    manager->GetPCLGUIDs();
+    EXPECT_EQ(manager->PCLGUIDs(), guids);
+    bench.log.clear();
     return manager;
   }
   std::vector<std::string> actions() const {
@@ -63,6 +77,7 @@ class CatalogCopy : public ::testing::Test {
 
   DeployedStatements statements;
   CatalogBench bench;
+  TempDir storage;
 };
 
 TEST_F(CatalogCopy, FillsTheCatalogAsTheSampleVaultHoldsIt) {

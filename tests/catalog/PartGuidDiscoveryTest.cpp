@@ -8,10 +8,10 @@
 
 #include "catalog/ArchiveIniText.h"
 #include "catalog/CatalogFixture.h"
-#include "catalog/CatalogProbe.h"
 #include "catalog/ZipFixture.h"
 #include "engine/EngineHarness.h"
 #include "platform/Exceptions.h"
+#include "services/soap/Cancellation.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 
@@ -90,7 +90,7 @@ TEST_F(Discovery, AStatementTheFilesLackFailsAtTheDatabase) {
 TEST_F(Discovery, FindsTheGuidsOfTheComponentArchivesInTheirOrder) {
   auto manager = bench.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
+  EXPECT_EQ(manager->PCLGUIDs(), SamplePartGuids());
   EXPECT_EQ(bench.log, Guids{"Get manufacturer's items"});
 }
 
@@ -98,7 +98,7 @@ TEST_F(Discovery, AVaultWithoutComponentsFindsNothingAndCopiesNothing) {
   CatalogBench fresh(FreshInstall());
   auto manager = fresh.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_TRUE(TPCLMigrationManagerProbe(*manager).guids().empty());
+  EXPECT_TRUE(manager->PCLGUIDs().empty());
   manager->CopyPCLData();
   EXPECT_EQ(fresh.log, Guids{"Get manufacturer's items"});
   EXPECT_TRUE(fresh.service.Server().Requests().empty());
@@ -114,14 +114,14 @@ TEST_F(Discovery, AMissingArchiveIsLoggedAndTheNextRowIsRead) {
   EXPECT_EQ(bench.log,
             (Guids{"Get manufacturer's items", archive("CMP-0000") + " - does not exist!",
                    archive("CMP-0001") + " - does not exist!"}));
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{SamplePartGuids()[2]});
 }
 
 TEST_F(Discovery, WithoutALogCallbackTheSameGuidsAreFound) {
   fs::remove(archive("CMP-0001"));
   auto manager = bench.Manager(false);
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), Guids{SamplePartGuids()[2]});
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{SamplePartGuids()[2]});
   EXPECT_TRUE(bench.log.empty());
 }
 
@@ -133,8 +133,7 @@ TEST_F(Discovery, EveryFileEntryCountsInOrderAndDuplicatesStay) {
   WriteZip(archive("CMP-0002"), {{"Revision.ini", PartGuidListIni({"{B}"})}});
   auto manager = bench.Manager();
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
-            (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
+  EXPECT_EQ(manager->PCLGUIDs(), (Guids{"{A}", "{B}", "{C}", "{A}", "{B}"}));
 }
 
 // A revision archive as the vault product may write it: a large part model
@@ -151,17 +150,63 @@ TEST_F(Discovery, EntriesOfEveryMethodAndOfAnySizeAreRead) {
         method);
     auto manager = bench.Manager();
     manager->GetPCLGUIDs();
-    EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(),
-              (Guids{"{A}", "{B}", SamplePartGuids()[2]}));
+    EXPECT_EQ(manager->PCLGUIDs(), (Guids{"{A}", "{B}", SamplePartGuids()[2]}));
   }
 }
 
-TEST_F(Discovery, AListedGuidLongerThanALineEndsTheDiscovery) {
-  const std::string longGuid(TPartGuidListReader::kLineLimit, 'F');
-  WriteZip(archive("CMP-0001"), {{"Revision.ini", PartGuidListIni({"{A}", longGuid})}});
+// Values of 60 KB, thousands of them, once took gigabytes and went to the
+// catalog service: the first one ends the discovery.
+TEST_F(Discovery, AListedValueTooLongForAGuidEndsTheDiscovery) {
+  const std::string longValue(60 * 1024, 'F');
+  WriteZip(archive("CMP-0001"),
+           {{"Revision.ini", PartGuidListIni({"{A}", longValue, longValue, longValue})}});
   EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
             "Exception Revision.ini in " + archive("CMP-0001") +
-                ": PartGuid1 is longer than 65536 characters");
+                ": PartGuid1 is longer than 256 bytes, which no part GUID is");
+}
+
+TEST_F(Discovery, AnArchiveListingMorePartGuidsThanAnyItemEndsTheDiscovery) {
+  Guids half;
+  for (int i = 0; i <= TPartGuidListReader::kDefaultListLimit / 2; ++i)
+    half.push_back("{" + std::to_string(i) + "}");
+  WriteZip(archive("CMP-0001"),
+           {{"Revision.ini", PartGuidListIni(half)}, {"Copy.ini", PartGuidListIni(half)}});
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "EMovrano " + archive("CMP-0001") +
+                " lists more than 100000 part GUIDs, which no item's archive does");
+}
+
+// 163 KB of records pointing at one 50 MB entry once decoded for hours.
+TEST_F(Discovery, AnArchiveWhoseEntriesShareDataEndsTheDiscovery) {
+  RawZipEntry revision = RawZipEntry::Stored("Revision.ini", PartGuidListIni({"{A}"}));
+  std::vector<RawZipEntry> records(50, revision);
+  for (size_t i = 1; i < records.size(); ++i)
+    records[i].recordAt = 0;
+  WriteRawZip(archive("CMP-0001"), records);
+  EXPECT_EQ(Raised([&] { bench.Manager()->GetPCLGUIDs(); }),
+            "Exception Can not open file " + archive("CMP-0001") +
+                " as a ZIP archive: Zip archive inconsistent: entries overlap");
+}
+
+// The worker's termination reaches the discovery inside an entry: the
+// reading ends at the next piece, with what the check raised.
+TEST_F(Discovery, ATerminationEndsTheReadingOfAnEntry) {
+  std::string model(4 << 20, '\0');
+  for (size_t i = 0; i < model.size(); ++i)
+    model[i] = static_cast<char>((i * 7919) % 251);
+  WriteZip(archive("CMP-0001"), {{"CMP-0001/Model.bin", model}}, ZipMethod::Store);
+  int checks = 0;
+  int checksWhenAsked = 0;
+  const soap::CancellationScope cancellation([&] {
+    if (++checks == 5) {
+      checksWhenAsked = checks;
+      RaiseMigrationError("Abort");
+    }
+  });
+  auto manager = bench.Manager();
+  EXPECT_EQ(Raised([&] { manager->GetPCLGUIDs(); }), "EMovrano Abort");
+  EXPECT_EQ(checks, checksWhenAsked);
+  EXPECT_EQ(manager->PCLGUIDs(), Guids{});
 }
 
 TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
@@ -170,7 +215,7 @@ TEST_F(Discovery, ASecondCallAppendsTheSameGuidsAgain) {
   manager->GetPCLGUIDs();
   Guids twice = SamplePartGuids();
   twice.insert(twice.end(), SamplePartGuids().begin(), SamplePartGuids().end());
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), twice);
+  EXPECT_EQ(manager->PCLGUIDs(), twice);
 }
 
 TEST_F(Discovery, AFileThatIsNoZipArchiveEndsTheDiscovery) {
@@ -193,11 +238,11 @@ TEST_F(Discovery, TheStorageRootGetsOneTrailingDelimiter) {
   std::string root = bench.vault.fileStorageFolder();
   root.pop_back();
   auto manager = bench.ManagerFor(root);
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).storageRoot(), root + "/");
+  EXPECT_EQ(manager->DestFileStoragePath(), root + "/");
   manager->GetPCLGUIDs();
-  EXPECT_EQ(TPCLMigrationManagerProbe(*manager).guids(), SamplePartGuids());
-  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor(root + "/")).storageRoot(), root + "/");
-  EXPECT_EQ(TPCLMigrationManagerProbe(*bench.ManagerFor("")).storageRoot(), "/");
+  EXPECT_EQ(manager->PCLGUIDs(), SamplePartGuids());
+  EXPECT_EQ(bench.ManagerFor(root + "/")->DestFileStoragePath(), root + "/");
+  EXPECT_EQ(bench.ManagerFor("")->DestFileStoragePath(), "/");
 }
 
 }  // namespace

@@ -172,5 +172,68 @@ TEST(ZipArchiveReader, ADamagedEntryFailsToExtract) {
             "Exception Can not extract Revision.ini from " + file.string() + ": CRC error");
 }
 
+// Records that share data: a few kilobytes read once for every record
+// would decode to gigabytes.
+TEST(ZipArchiveReader, EntriesWhoseRecordsOverlapAreRefused) {
+  TempDir dir;
+  const RawZipEntry model = RawZipEntry::Stored("Model.bin", ModelBytes(4096));
+  const RawZipEntry inner = RawZipEntry::Stored("inner.ini", PartGuidListIni({"{A}"}));
+  RawZipEntry again = model;
+  again.name = "Again.bin";
+  again.recordAt = 0;
+  RawZipEntry nested = inner;
+  nested.recordAt = 30 + std::string("outer.bin").size();  // inside the outer entry's data
+  const struct {
+    const char* name;
+    std::vector<RawZipEntry> entries;
+  } cases[] = {
+      {"same-record", {model, again, again}},
+      {"nested-record", {RawZipEntry::Stored("outer.bin", LocalRecord(inner)), nested}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = (dir.path() / (std::string(c.name) + ".zip")).string();
+    WriteRawZip(file, c.entries);
+    EXPECT_EQ(Raised([&] { TZipArchiveReader archive(file); }),
+              "Exception Can not open file " + file +
+                  " as a ZIP archive: Zip archive inconsistent: entries overlap");
+  }
+  // Records side by side, a folder's empty one too, are the usual case.
+  const std::string apart = (dir.path() / "apart.zip").string();
+  WriteRawZip(apart, {model, RawZipEntry::Stored("Empty/", ""), inner});
+  EXPECT_EQ(TZipArchiveReader(apart).NumberOfItems(), 3);
+}
+
+// A cancellation reaches the reading at every piece, whatever the method.
+TEST(ZipArchiveReader, TheCheckpointRunsForEveryPieceAndEndsTheReading) {
+  TempDir dir;
+  const std::string model = ModelBytes(8 * TZipArchiveReader::kPieceSize);
+  for (const ZipMethod method : {ZipMethod::Store, ZipMethod::Deflate, ZipMethod::Xz}) {
+    SCOPED_TRACE(static_cast<int>(method));
+    const auto file = dir.path() / "model.zip";
+    WriteZip(file, {{"Model.bin", model}}, method);
+    int checks = 0;
+    const TZipArchiveReader archive(file.string(), [&] {
+      if (++checks == 4) throw Exception("Abort");
+    });
+    checks = 0;
+    size_t read = 0;
+    EXPECT_EQ(Raised([&] { archive.ReadItem(0, [&](std::string_view p) { read += p.size(); }); }),
+              "Exception Abort");
+    EXPECT_EQ(checks, 4);
+    EXPECT_LT(read, model.size() / 2);
+  }
+}
+
+TEST(ZipArchiveReader, AFifoIsRefusedWithoutWaiting) {
+  TempDir dir;
+  const auto fifo = dir.fifo("CMP-0001.zip");
+  EXPECT_TRUE(EndsBesideAnIdleFifo(fifo, [&] {
+    EXPECT_EQ(
+        Raised([&] { TZipArchiveReader archive(fifo.string()); }),
+        "Exception Can not open file " + fifo.string() + " as a ZIP archive: Not a regular file");
+  }));
+}
+
 }  // namespace
 }  // namespace movrano::testing

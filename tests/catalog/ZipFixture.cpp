@@ -103,6 +103,21 @@ void WriteWithLibzip(const fs::path& file, const std::vector<ZipEntry>& entries,
   }
 }
 
+// The fields a local header and a directory record share, from the version
+// needed on.
+void CommonFields(std::string& to, const RawZipEntry& e) {
+  Put(to, kLzmaVersion, 2);
+  Put(to, e.flags | kUtf8NamesFlag, 2);
+  Put(to, e.method, 2);
+  Put(to, 0, 2);             // time
+  Put(to, (1 << 5) | 1, 2);  // 1980-01-01
+  Put(to, e.crc, 4);
+  Put(to, e.data.size(), 4);
+  Put(to, e.size, 4);
+  Put(to, e.name.size(), 2);
+  Put(to, 0, 2);  // extra field
+}
+
 }  // namespace
 
 RawZipEntry RawZipEntry::Compressed(std::string name, const std::string& bytes, ZipMethod method) {
@@ -127,35 +142,36 @@ RawZipEntry RawZipEntry::Compressed(std::string name, const std::string& bytes, 
   return entry;
 }
 
+RawZipEntry RawZipEntry::Stored(std::string name, const std::string& bytes) {
+  RawZipEntry entry;
+  entry.name = std::move(name);
+  entry.crc = lzma_crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0);
+  entry.size = bytes.size();
+  entry.data = bytes;
+  return entry;
+}
+
+std::string LocalRecord(const RawZipEntry& e) {
+  std::string out;
+  Put(out, 0x04034b50, 4);
+  CommonFields(out, e);
+  return out + e.name + e.data;
+}
+
 void WriteRawZip(const fs::path& file, const std::vector<RawZipEntry>& entries) {
   std::string out;
   std::string directory;
   for (const RawZipEntry& e : entries) {
-    const auto header = [&](std::string& to, bool central) {
-      Put(to, central ? 0x02014b50 : 0x04034b50, 4);
-      if (central) Put(to, kLzmaVersion, 2);  // made by: MS-DOS
-      Put(to, kLzmaVersion, 2);
-      Put(to, e.flags | kUtf8NamesFlag, 2);
-      Put(to, e.method, 2);
-      Put(to, 0, 2);             // time
-      Put(to, (1 << 5) | 1, 2);  // 1980-01-01
-      Put(to, e.crc, 4);
-      Put(to, e.data.size(), 4);
-      Put(to, e.size, 4);
-      Put(to, e.name.size(), 2);
-      Put(to, 0, 2);  // extra field
-      if (central) {
-        Put(to, 0, 2);  // comment
-        Put(to, 0, 2);  // disk
-        Put(to, 0, 2);  // internal attributes
-        Put(to, e.externalAttributes, 4);
-        Put(to, out.size(), 4);
-      }
-      to += e.name;
-    };
-    header(directory, true);
-    header(out, false);
-    out += e.data;
+    Put(directory, 0x02014b50, 4);
+    Put(directory, kLzmaVersion, 2);  // made by: MS-DOS
+    CommonFields(directory, e);
+    Put(directory, 0, 2);  // comment
+    Put(directory, 0, 2);  // disk
+    Put(directory, 0, 2);  // internal attributes
+    Put(directory, e.externalAttributes, 4);
+    Put(directory, e.recordAt.value_or(out.size()), 4);
+    directory += e.name;
+    if (!e.recordAt) out += LocalRecord(e);
   }
   const size_t directoryOffset = out.size();
   out += directory;
@@ -186,7 +202,7 @@ void WriteZip(const fs::path& file, const std::vector<ZipEntry>& entries, ZipMet
   std::vector<RawZipEntry> raw;
   for (const ZipEntry& e : entries) {
     if (e.kind == ZipEntry::Kind::Folder) {
-      raw.push_back({e.name, ZIP_CM_STORE, 0, {}, 0, 0, kDosDirectory});
+      raw.push_back({e.name, ZIP_CM_STORE, 0, {}, 0, 0, kDosDirectory, {}});
       continue;
     }
     raw.push_back(RawZipEntry::Compressed(e.name, e.bytes, method));

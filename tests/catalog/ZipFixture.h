@@ -4,6 +4,7 @@
 // which libzip does not write; a way to damage an entry's stored bytes.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,11 +43,18 @@ struct RawZipEntry {
   uint32_t crc = 0;
   uint64_t size = 0;
   uint32_t externalAttributes = 0;
+  // Set: no record of its own is written, and the directory points at this
+  // offset, where another entry's record (or data) lies.
+  std::optional<uint64_t> recordAt;
 
   // A file entry of LZMA or xz method with the bytes compressed.
   static RawZipEntry Compressed(std::string name, const std::string& bytes, ZipMethod method);
+  // A file entry stored as it is.
+  static RawZipEntry Stored(std::string name, const std::string& bytes);
 };
 void WriteRawZip(const std::filesystem::path& file, const std::vector<RawZipEntry>& entries);
+// The entry's local header and data, as WriteRawZip writes them.
+std::string LocalRecord(const RawZipEntry& entry);
 
 // The text of a revision's INI file listing the GUIDs as PartGuid0...,
 // followed by "PartGuid<n>=None".

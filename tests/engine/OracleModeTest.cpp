@@ -428,6 +428,7 @@ class OracleMode : public ::testing::Test {
     InsertMarkers(args["/DatabaseName"]);
     installedTables_ = ConnectOracleSchema(schemaFile_)->tableNames();
     installedVersionTables_ = oracleVersionTables();
+    if (onInstalled_) onInstalled_(storage);
     return 0;
   }
 
@@ -452,6 +453,7 @@ class OracleMode : public ::testing::Test {
   uint32_t uninstallExit_ = 0;
   uint32_t installExit_ = 0;
   bool registersNewServer_ = true;
+  std::function<void(const fs::path& storage)> onInstalled_;  // what the new storage holds then
   std::vector<std::string> installedTables_;
   DatabaseRows installedVersionTables_;
 };
@@ -613,9 +615,8 @@ TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatab
            "Start database backup copying from " + source_.databaseFile() + " to " + backupDatabase,
            "Database backup copying finished", "Found source database file " + backupDatabase,
            "Found source file storage folder  " + backupStorage + "/",
-           "Could not found backup tool \"BackupTool/tvbackup.exe\"",
-           "Start Tavrin Vault installing", "Tavrin Vault installing finished",
-           "Start Tavrin Vault database copying"}),
+           "Could not found backup tool \"\"", "Start Tavrin Vault installing",
+           "Tavrin Vault installing finished", "Start Tavrin Vault database copying"}),
       Concat(CopyLines(copiedTables()),
              {"Tavrin Vault database copying finished",
               "Start FileStorage copying from " + backupStorage + "/ to " + newStorage,
@@ -1033,8 +1034,10 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
   const RunResult run = migrate(request());
   ASSERT_GE(run.lines.size(), 2u);
-  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not copy \"" + pipe.string() +
-                                                 "\" into the file storage backup copy");
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not copy \"" + pipe.string() +
+                "\" into the file storage backup copy: it is a named pipe, not a file, folder or "
+                "link (entries not copied: 1)");
   EXPECT_EQ(run.indexOf("File storage backup copying finished"), -1);
   EXPECT_TRUE(commands().empty());
 }
@@ -1063,6 +1066,136 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
   r.oracle.TNSName = (machine_.path() / "missing.db").string();
   migrate(r);
   EXPECT_TRUE(restoreNote_.empty());
+}
+
+// The folder name of a backup taken at `t`.
+std::string BackupFolderName(std::time_t t) {
+  std::tm local{};
+  ::localtime_r(&t, &local);
+  return "VaultServerDataBackUp_" + std::to_string(local.tm_year + 1900) + "_" +
+         std::to_string(local.tm_mon + 1) + "_" + std::to_string(local.tm_mday) + "_" +
+         std::to_string(local.tm_hour) + "_" + std::to_string(local.tm_min) + "_" +
+         std::to_string(local.tm_sec);
+}
+
+TEST_F(OracleMode, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
+  removeOldServer();
+  // Whoever can write the storage's parent folder plants the names of the
+  // next seconds: links out of it and folders of their own.
+  const fs::path installation = fs::path(source_.fileStorageFolder()).parent_path().parent_path();
+  const fs::path outside = machine_.mkdir("theirs");
+  const std::time_t start = std::time(nullptr);
+  for (std::time_t t = start; t < start + 60; ++t) {
+    const fs::path planted = installation / BackupFolderName(t);
+    if (t % 2 == 0) {
+      fs::create_directory_symlink(outside, planted);
+    } else {
+      fs::create_directories(planted / "Revisions");
+    }
+  }
+  const RunResult run = migrate(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+
+  EXPECT_TRUE(fs::is_empty(outside));
+  std::vector<fs::path> made;
+  for (const auto& e : fs::directory_iterator(installation)) {
+    const std::string name = e.path().filename().string();
+    if (name.starts_with("VaultServerDataBackUp_") && name.ends_with("-2"))
+      made.push_back(e.path());
+    if (!e.is_symlink() && !name.ends_with("-2") && name.starts_with("VaultServerDataBackUp_")) {
+      EXPECT_TRUE(fs::is_empty(e.path() / "Revisions")) << name;
+    }
+  }
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_FALSE(fs::is_symlink(made[0]));
+  EXPECT_NE(run.indexOf("Start file storage backup copying from " + source_.fileStorageFolder() +
+                        " to " + (made[0] / "Revisions").string()),
+            -1);
+  EXPECT_EQ(FilesBelow(made[0] / "Revisions"), FilesBelow(source_.fileStorageFolder()));
+
+  // The database copy keeps the original's owner and mode.
+  struct stat original {};
+  struct stat copy {};
+  ASSERT_EQ(::stat(source_.databaseFile().c_str(), &original), 0);
+  ASSERT_EQ(::lstat((made[0] / "VAULT.FDB").c_str(), &copy), 0);
+  EXPECT_TRUE(S_ISREG(copy.st_mode));
+  EXPECT_EQ(copy.st_uid, original.st_uid);
+  EXPECT_EQ(copy.st_gid, original.st_gid);
+  EXPECT_EQ(copy.st_mode & 07777, original.st_mode & 07777);
+}
+
+// The process's current folder for a scope.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const fs::path& folder) : old_(fs::current_path()) {
+    fs::current_path(folder);
+  }
+  ~CurrentFolder() { fs::current_path(old_); }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  fs::path old_;
+};
+
+TEST_F(OracleMode, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
+  removeOldServer();
+  const fs::path current = machine_.mkdir("somewhere");
+  WriteRecordingProgram(current / "BackupTool" / "tvbackup.exe");
+  RunResult run;
+  {
+    const CurrentFolder inside(current);
+    run = migrate(request());
+  }
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_NE(run.indexOf("Could not found backup tool \"\""), -1);
+  EXPECT_TRUE(started_.empty());
+  EXPECT_FALSE(fs::exists(current / "BackupTool" / "tvbackup.exe.args"));
+  EXPECT_EQ(commands(),
+            (std::vector<std::string>{"\"" + installer_ + "\" " + databaseArguments()}));
+}
+
+TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
+  RunRequest r = request();
+  r.onLine = [](const std::string& line, TMigrationThread& worker) {
+    if (line == "Start Tavrin Vault installing") worker.Terminate();
+  };
+  const RunResult run = migrate(r);
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "Start Tavrin Vault installing");
+  EXPECT_EQ(run.lines.back(), "ERROR - EMovrano Abort");
+  EXPECT_EQ(restoreNote_,
+            (std::vector<std::string>{kRestoreNote, "Backup file " + backupFile_,
+                                      "Database file " + source_.databaseFile(),
+                                      "File storage folder " + source_.fileStorageFolder()}));
+  EXPECT_EQ(commands().size(), 2u);  // the backup tool and the uninstaller
+}
+
+TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
+  removeOldServer();
+  // The new installation holds a file where the store has a folder.
+  fs::path newStorage;
+  onInstalled_ = [&](const fs::path& storage) {
+    newStorage = storage;
+    std::ofstream(storage / "ItemRevisions") << "in the way";
+  };
+  const size_t below = static_cast<size_t>(std::distance(
+      fs::recursive_directory_iterator(fs::path(source_.fileStorageFolder()) / "ItemRevisions"),
+      {}));
+  const RunResult run = migrate(request());
+  ASSERT_GE(run.lines.size(), 2u);
+  const std::string backupStorage =
+      run.lineStartingWith("Found source file storage folder  ")
+          .substr(std::string("Found source file storage folder  ").size());
+  ASSERT_FALSE(backupStorage.empty());
+  EXPECT_EQ(run.lines[run.lines.size() - 2],
+            "ERROR - EMovrano Could not copy \"" + backupStorage + "ItemRevisions" +
+                "\" into the file storage: \"" + (newStorage / "ItemRevisions").string() +
+                "\" is a file, not a folder (entries not copied: " + std::to_string(below + 1) +
+                ")");
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.indexOf("File storage copying finished"), -1);
+  EXPECT_EQ(restoreNote_.size(), 3u);
 }
 
 }  // namespace

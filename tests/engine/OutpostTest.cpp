@@ -1,13 +1,17 @@
 // Outpost vault migrations end to end: real Outpost and destination vaults,
 // the loopback identity service, the Outpost service double.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <iterator>
 #include <set>
 
 #include "db/Query.h"
 #include "engine/EngineHarness.h"
 #include "engine/VaultMigrationManager.h"
 #include "services/IDS.h"
+#include "support/platform/FileSystemFaults.h"
 #include "support/services/FakeIdentityService.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
@@ -363,6 +367,31 @@ TEST_P(Outpost, ACancelEndsAUsersQueryInFlightAndTheRunEndsAsCancelled) {
   EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
   EXPECT_EQ(DumpTables(*dest().connect()), before);
   identity_.Server().Stop();  // releases the stalled answer
+}
+
+TEST_P(Outpost, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  const std::filesystem::path store =
+      std::filesystem::path(dest().fileStorageFolder()).parent_path();
+  const auto readOnly = MountReadOnly(store);
+  if (!readOnly) GTEST_SKIP() << "cannot mount read-only";
+  const DatabaseRows before = DumpTables(*dest().connect());
+  const auto entries =
+      std::distance(std::filesystem::recursive_directory_iterator(source_.fileStorageFolder()), {});
+
+  const RunResult run = RunMigration(request());
+  ASSERT_GE(run.lines.size(), 3u);
+  const std::string error = run.lines[run.lines.size() - 2];
+  EXPECT_EQ(error.rfind("ERROR - EMovrano Could not copy \"" + source_.fileStorageFolder(), 0), 0u)
+      << error;
+  const std::string end = "\" into the file storage: Read-only file system (entries not copied: " +
+                          std::to_string(entries) + ")";
+  EXPECT_TRUE(error.ends_with(end)) << error;
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.indexOf("File storage copying finished"), -1);
+  EXPECT_TRUE(run.copyCaptions().empty());
+  EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+  EXPECT_EQ(DumpTables(*dest().connect()), before);
 }
 
 TEST_P(Outpost, AnUnreachableServiceEndsTheRunAtTheLogin) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,6 +14,7 @@
 #include "engine/EngineHarness.h"
 #include "services/IDS.h"
 #include "support/db/FirebirdFixture.h"
+#include "support/platform/FileSystemFaults.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
@@ -142,6 +144,26 @@ TEST_F(SoloOffline, AFailureAtTheTenthStepLeavesTheDestinationAsItWasButKeepsThe
 
   EXPECT_EQ(destTables(), before);
   EXPECT_FALSE(FilesBelow(dest_.fileStorageFolder()).empty());
+}
+
+TEST_F(SoloOffline, AStoreFileThatCannotBeCopiedEndsTheRunBeforeAnyRowIsWritten) {
+  const fs::path large = fs::path(source_.fileStorageFolder()) / "ItemRevisions" / "large.zip";
+  std::ofstream(large, std::ios::binary) << std::string(256 * 1024, 'L');
+  const DatabaseRows before = destTables();
+  RunResult run;
+  {
+    FileSizeLimit limit(128 * 1024);
+    run = RunMigration(request());
+  }
+  ASSERT_GE(run.lines.size(), 3u);
+  EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not copy \"" + large.string() +
+                                                 "\" into the file storage: File too large "
+                                                 "(entries not copied: 1)");
+  EXPECT_EQ(run.lines.back(), "Import aborted");
+  EXPECT_EQ(run.indexOf("File storage copying finished"), -1);
+  EXPECT_TRUE(run.copyCaptions().empty());
+  EXPECT_EQ(destTables(), before);
+  EXPECT_FALSE(fs::exists(fs::path(dest_.fileStorageFolder()) / "ItemRevisions" / "large.zip"));
 }
 
 TEST_F(SoloOffline, ASourceWithoutItsVaultRowIsRefusedBeforeAnythingIsWritten) {

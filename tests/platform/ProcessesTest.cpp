@@ -1,16 +1,20 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/CommandLine.h"
 #include "platform/Exceptions.h"
 #include "platform/Processes.h"
+#include "platform/Subprocess.h"
 #include "support/platform/TempDir.h"
 #include "support/platform/TestPlatform.h"
 
@@ -147,6 +151,57 @@ TEST_F(PlatformRunProcess, AProgramThatCannotStartRaisesTheSystemError) {
       EXPECT_STREQ(e.className(), "EOSError");
     }
   }
+}
+
+// Descriptors this process holds, as a library or the database client
+// opens them: without close-on-exec, and a socket.
+class OpenDescriptors {
+ public:
+  OpenDescriptors() {
+    fds_[0] = ::open("/dev/null", O_RDONLY);
+    fds_[1] = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (::pipe(&fds_[2]) != 0) fds_[2] = fds_[3] = -1;
+  }
+  ~OpenDescriptors() {
+    for (const int fd : fds_)
+      if (fd >= 0) ::close(fd);
+  }
+  OpenDescriptors(const OpenDescriptors&) = delete;
+  OpenDescriptors& operator=(const OpenDescriptors&) = delete;
+
+ private:
+  int fds_[4] = {-1, -1, -1, -1};
+};
+
+// The engine tests that the program's file exists before it starts it: a
+// bare name is that file in the current folder, not one found on PATH.
+TEST_F(PlatformRunProcess, ABareProgramNameIsAFileOfTheCurrentFolderNeverOneOnPath) {
+  const auto onPath = dir.mkdir("bin") / "print-args";
+  std::filesystem::copy_file(helper(), onPath);
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  ::setenv("PATH", (onPath.parent_path().string() + ":" + saved).c_str(), 1);
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.mkdir("work"));
+  std::string printed;
+  try {
+    run("print-args from-path");
+    ADD_FAILURE() << "a program on PATH ran";
+  } catch (const EOSError& e) {
+    EXPECT_EQ(e.errorCode(), ENOENT);
+  }
+  std::filesystem::copy_file(helper(), dir.path() / "work" / "print-args");
+  printed = run("print-args here");
+  std::filesystem::current_path(cwd);
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(printed, "<here>\n");
+}
+
+TEST_F(PlatformRunProcess, AStartedProgramInheritsOnlyTheStandardStreams) {
+  const OpenDescriptors held;
+  EXPECT_EQ(run(helper() + " --fds"), "<0>\n<1>\n<2>\n");
+  // The way systemctl is run: standard output a pipe, the others /dev/null.
+  EXPECT_EQ(SpawnAndCapture({helper(), "--fds"}).output, "<0>\n<1>\n<2>\n");
 }
 
 TEST(PlatformRunProcessDouble, TheLauncherReceivesTheTrimmedLine) {

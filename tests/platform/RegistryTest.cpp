@@ -129,6 +129,35 @@ TEST(PlatformRegistry, Regedit4TextAndDeletionsAreRead) {
   EXPECT_FALSE(reg.openKeyReadOnly(HKLM, "SOFTWARE\\B\\C"));
 }
 
+// The keys form a tree: a deletion takes the key's whole subtree and
+// nothing beside it, a key made again starts empty, and a key's path reads
+// as its names were first written.
+TEST(PlatformRegistry, ADeletedKeyTakesItsSubtreeAndComesBackEmpty) {
+  const std::string text =
+      "REGEDIT4\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin\\Deep\\Er]\n\"V\"=\"1\"\n"
+      "[HKEY_LOCAL_MACHINE\\software\\tavrin\\DeepSide]\n\"V\"=\"side\"\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Tavrin\\Deep]\n\"V\"=\"user\"\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\TAVRIN\\DEEP]\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin\\Deep\\Er]\n\"W\"=\"2\"\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Nowhere]\n";
+  const auto reg = RegistryContent::Parse(text);
+  const auto again = reg.openKeyReadOnly(HKLM, "\\software\\TAVRIN\\deep\\er\\");
+  ASSERT_TRUE(again);
+  EXPECT_FALSE(again->valueExists("V"));
+  EXPECT_EQ(again->readString("W"), "2");
+  EXPECT_EQ(again->path(), "SOFTWARE\\Tavrin\\Deep\\Er");
+  EXPECT_EQ(ReadString(reg, HKLM, "SOFTWARE\\Tavrin\\DeepSide", "V"), "side");
+  EXPECT_EQ(ReadString(reg, HKCU, "SOFTWARE\\Tavrin\\Deep", "V"), "user");
+  EXPECT_FALSE(reg.openKeyReadOnly(HKLM, ""));
+
+  const auto rooted = RegistryContent::Parse(
+      "REGEDIT4\n[HKEY_CURRENT_USER]\n\"R\"=\"root\"\n"
+      "[HKEY_CURRENT_USER\\A]\n[-HKEY_CURRENT_USER]\n");
+  EXPECT_FALSE(rooted.openKeyReadOnly(HKCU, ""));
+  EXPECT_FALSE(rooted.openKeyReadOnly(HKCU, "A"));
+}
+
 TEST(PlatformRegistry, AMalformedExportIsRefusedWithItsLine) {
   const struct {
     const char* text;
@@ -171,6 +200,15 @@ TEST(PlatformRegistryFile, IsReadAgainWhenChangedAndAMissingFileIsEmpty) {
   } catch (const ERegistryException& e) {
     EXPECT_THAT(e.message(), HasSubstr("Registry.reg is not a registry export"));
   }
+}
+
+// Start-up looks keys up; a FIFO at the file's name must not hold it up.
+TEST(PlatformRegistryFile, AFifoAtItsNameIsRefusedWithoutWaiting) {
+  TempDir dir;
+  const auto fifo = dir.fifo("Registry.reg");
+  const RegistryFile reg(fifo);
+  EXPECT_TRUE(testing::EndsBesideAnIdleFifo(
+      fifo, [&] { EXPECT_THROW(reg.openKeyReadOnly(HKLM, "SOFTWARE"), ERegistryException); }));
 }
 
 // A lookup reads the file only when its size or time differs from those of

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/Services.h"
@@ -126,6 +127,22 @@ TEST(PlatformSystemdStates, ActiveStatesMapToServiceStates) {
       {"inactive", ServiceState::Stopped},        {"failed", ServiceState::Stopped}};
   for (const auto& c : cases)
     EXPECT_EQ(ServiceStateFromActiveState(c.active), c.state) << c.active;
+}
+
+// It runs as root: a "systemctl" that comes first on PATH is never run.
+TEST(PlatformSystemdDefault, RunsSystemctlByItsAbsolutePath) {
+  TempDir dir;
+  const auto planted = dir.write("systemctl", "#!/bin/sh\ntouch \"$(dirname \"$0\")/ran\"\n");
+  std::filesystem::permissions(planted, std::filesystem::perms::owner_all);
+  const char* path = std::getenv("PATH");
+  const std::string saved = path ? path : "";
+  ::setenv("PATH", (dir.str() + ":" + saved).c_str(), 1);
+  TestPlatform platform;
+  platform.setServices(std::make_shared<SystemdServiceManager>());
+  StartServiceAndWait("", "outpost", false);
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(DefaultSystemctl().front(), '/');
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "ran"));
 }
 
 }  // namespace

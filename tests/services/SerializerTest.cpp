@@ -47,8 +47,8 @@ class SoapSerializer : public ::testing::Test {
   static std::vector<std::string> ElementNames(const std::string& xml) {
     const soap::XmlDocument doc = soap::XmlDocument::Parse(xml);
     std::vector<std::string> names;
-    const pugi::xml_node object = soap::ChildNamed(doc.Root(), "object");
-    for (pugi::xml_node n = soap::FirstChildElement(object); n; n = soap::NextElement(n))
+    const soap::XmlNode object = soap::ChildNamed(doc.Root(), "object");
+    for (soap::XmlNode n = soap::FirstChildElement(object); n; n = soap::NextElement(n))
       names.emplace_back(soap::LocalName(n));
     return names;
   }

@@ -204,6 +204,25 @@ TEST_F(SoapClient, AStalledAnswerTimesOutAsATransportError) {
   ids.Server().Stop();  // releases the stalled answers
 }
 
+TEST_F(SoapClient, ATrickleTimesOutAsASilenceWould) {
+  const auto setter = TSoapOptionSetter::Create(*client);
+  setter->SoapReceiveTimeoutMS = 3000;
+  // A byte every 2 s never leaves the line silent for 3 s, yet stays below
+  // a byte a second; the server gives up by itself after 20 s.
+  ids.Server().FailNext("Login", Failure::Trickle(2s, 20s));
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    Login();
+    ADD_FAILURE() << "the trickle was read to its end";
+  } catch (const soap::ESOAPHTTPException& e) {
+    EXPECT_NE(std::string(e.what()).find("timed out"), std::string::npos) << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+  // A brisk answer within the same limit still arrives.
+  EXPECT_EQ(Login()->SessionId, "session-1");
+  ids.Server().Stop();
+}
+
 TEST_F(SoapClient, ATimeOutOfZeroMeansTheFiniteDefault) {
   Login();
   EXPECT_TRUE(client->HTTPWebNode().LastRequestOptions().empty());
@@ -242,6 +261,64 @@ TEST_F(SoapClient, ACancellationEndsARequestThatWaits) {
   cancel = true;
   EXPECT_EQ(Login()->SessionId, "session-1");
   ids.Server().Stop();
+}
+
+// A users answer whose records are given as text.
+std::string UsersAnswer(const std::string& records) {
+  return Envelope("<QueryUsersDetailsResponse><return><Done>true</Done><Records>" + records +
+                  "</Records></return></QueryUsersDetailsResponse>");
+}
+
+TEST_F(SoapClient, AnAnswerPastTheSizeLimitIsRefusedUnread) {
+  ids.Server().FailNext("Login", Failure::Raw(200, std::string(size_t{129} << 20, ' ')));
+  try {
+    Login();
+    ADD_FAILURE() << "read an answer past the limit";
+  } catch (const soap::ESOAPHTTPException& e) {
+    EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(Login()->SessionId, "session-1");
+}
+
+TEST_F(SoapClient, RecordsThatWouldTakeManyTimesTheirAnswerAreRefused) {
+  const long before = soap::Remotable::LiveObjects();
+  // Empty records: a few bytes each on the wire, hundreds as objects.
+  std::string empty;
+  while (empty.size() < (size_t{2} << 20))
+    empty += "<IDS_User/>";
+  ids.Server().FailNext("QueryUsersDetails", Failure::Raw(200, UsersAnswer(empty)));
+  try {
+    port->QueryUsersDetails(nullptr, 100500, "");
+    ADD_FAILURE() << "read the empty records";
+  } catch (const soap::ESOAPMessageError& e) {
+    EXPECT_NE(std::string(e.what()).find("expand past a sane size"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+
+  // Records that carry no more than an ID and a name are read, many of them.
+  std::string sparse;
+  for (int i = 0; i < 20000; ++i)
+    sparse += "<IDS_User><UserId>{00000000-0000-0000-0000-" + std::to_string(100000000000 + i) +
+              "}</UserId><UserName>user-" + std::to_string(i) + "</UserName></IDS_User>";
+  ids.Server().FailNext("QueryUsersDetails", Failure::Raw(200, UsersAnswer(sparse)));
+  const auto users = port->QueryUsersDetails(nullptr, 100500, "");
+  ASSERT_EQ(users->Records.size(), 20000u);
+  EXPECT_EQ(users->Records.back()->UserName, "user-19999");
+}
+
+TEST_F(SoapClient, AnElementWithManyNamespacesAndAttributesIsReadInLinearTime) {
+  // Each prefixed attribute is looked up by namespace while the result is
+  // read; 300,000 of them took minutes when each lookup went through all.
+  std::string result = "<LoginResponse><return";
+  for (int i = 0; i < 150000; ++i)
+    result += " xmlns:p" + std::to_string(i) + "='urn:p" + std::to_string(i) + "'";
+  for (int i = 0; i < 150000; ++i)
+    result += " p" + std::to_string(i) + ":nil='false'";
+  result += "><SessionId>s-many</SessionId></return></LoginResponse>";
+  ids.Server().FailNext("Login", Failure::Raw(200, Envelope(result)));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(Login()->SessionId, "s-many");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 20s);
 }
 
 TEST_F(SoapClient, AClientWithoutAddressFailsBeforeSending) {

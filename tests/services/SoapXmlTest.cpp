@@ -25,7 +25,7 @@ TEST(SoapXml, TextAndAttributesComeBackUnchanged) {
         std::string("Zürich \xE2\x82\xAC \xF0\x9F\x98\x80"), std::string("]]> &amp; &#x41;")}) {
     const XmlDocument doc = XmlDocument::Parse(OneElement(text));
     EXPECT_EQ(TextOf(doc.Root()), text);
-    EXPECT_EQ(std::string(doc.Root().attribute("a").value()), text);
+    EXPECT_EQ(doc.Root().Attribute("a"), text);
   }
 }
 
@@ -49,7 +49,7 @@ TEST(SoapXml, DecodesCharacterReferencesAndKeepsCData) {
   const XmlDocument doc =
       XmlDocument::Parse("<a x='&#x41;&#10;'>&lt;&#13;&#x1F600;&apos;<![CDATA[&amp; <raw>]]></a>");
   EXPECT_EQ(TextOf(doc.Root()), "<\r\xF0\x9F\x98\x80'&amp; <raw>");
-  EXPECT_EQ(std::string(doc.Root().attribute("x").value()), "A\n");
+  EXPECT_EQ(doc.Root().Attribute("x"), "A\n");
 }
 
 TEST(SoapXml, KeepsWhitespaceOnlyTexts) {
@@ -91,6 +91,19 @@ TEST(SoapXml, RefusesAnEncodingItCannotDecodeNamingIt) {
   EXPECT_THROW(XmlDocument::Parse(Declared("windows-1252", "\x81")), ESOAPMessageError);
 }
 
+TEST(SoapXml, TheNullNodeHasNothing) {
+  const XmlDocument doc = XmlDocument::Parse("<a x='1'><b/></a>");
+  const XmlNode none = ChildNamed(doc.Root(), "missing");
+  EXPECT_FALSE(none);
+  EXPECT_EQ(LocalName(none), "");
+  EXPECT_EQ(none.Attribute("x"), std::nullopt);
+  EXPECT_FALSE(FirstChildElement(none));
+  EXPECT_FALSE(NextElement(none));
+  EXPECT_EQ(TextOf(none), "");
+  EXPECT_FALSE(IsNil(none));
+  EXPECT_FALSE(Is(none, "", ""));
+}
+
 TEST(SoapXml, EmptyElementsAreSelfClosed) {
   XmlWriter w;
   w.Start("a");
@@ -109,24 +122,89 @@ TEST(SoapXml, RefusesDocumentTypesAndEntityDefinitions) {
 }
 
 TEST(SoapXml, RefusesWhatIsNotWellFormed) {
-  for (const char* text :
-       {"", "plain text", "<a><b></a>", "<a>&undefined;</a>", "<a b='&nbsp;'/>", "<a>&#1;</a>",
-        "<a>&#xD800;</a>", "<a>&#;</a>", "<a>& b</a>", "<a/><b/>"})
+  for (const char* text : {"",
+                           "plain text",
+                           "<a><b></a>",
+                           "<a>&undefined;</a>",
+                           "<a b='&nbsp;'/>",
+                           "<a>&#1;</a>",
+                           "<a>&#xD800;</a>",
+                           "<a>&#;</a>",
+                           "<a>& b</a>",
+                           "<a/><b/>",
+                           "<a>",
+                           "<a></b>",
+                           "</a>",
+                           "<a b='1' b='2'/>",
+                           "<a b='1'c='2'/>",
+                           "<a b='<'/>",
+                           "<a b=1/>",
+                           "<a b='1/>",
+                           "<1a/>",
+                           "<a><!-- open</a>",
+                           "<a><![CDATA[open</a>",
+                           "<a/>text",
+                           "<a><?xml version='1.0'?></a>",
+                           "<a><!DOCTYPE a></a>",
+                           "<a></a >x"})
     EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
+  // What may stand around and between elements.
+  const XmlDocument doc = XmlDocument::Parse(
+      "<?xml version='1.0'?>\n<!-- c --><?pi x?> <a ><b\n/><!-- in --><?pi?>t</a  >\n<!-- e -->");
+  EXPECT_EQ(TextOf(doc.Root()), "t");
+  EXPECT_EQ(LocalName(FirstChildElement(doc.Root())), "b");
+}
+
+TEST(SoapXml, ReadsTheUnicodeFormsByTheirBytes) {
+  const std::u16string text = u"<a>Z\u00FCrich \u20AC</a>";
+  std::string le, be;
+  for (const char16_t c : text) {
+    le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  }
+  for (const std::string& bytes : {"\xFF\xFE" + le, le, "\xFE\xFF" + be, be,
+                                   std::string("\xEF\xBB\xBF<a>Z\xC3\xBCrich \xE2\x82\xAC</a>")})
+    EXPECT_EQ(TextOf(XmlDocument::Parse(bytes).Root()), "Zürich €");
+}
+
+TEST(SoapXml, NormalisesLineEndsOutsideReferences) {
+  const XmlDocument doc =
+      XmlDocument::Parse("<a x='1\r\n2\t3&#9;4'>1\r\n2\r3&#13;<![CDATA[\r\n]]></a>");
+  EXPECT_EQ(TextOf(doc.Root()), "1\n2\n3\r\n");
+  EXPECT_EQ(doc.Root().Attribute("x"), "1 2 3\t4");
 }
 
 TEST(SoapXml, ResolvesNamespacesOfPrefixedAndDefaultElements) {
   const XmlDocument doc = XmlDocument::Parse(
       "<p:a xmlns:p='urn:p' xmlns='urn:d'><b><p:c/></b><q:d xmlns:q='urn:q' "
       "xmlns:i='http://www.w3.org/2001/XMLSchema-instance' i:nil='true'/></p:a>");
-  const pugi::xml_node a = doc.Root();
-  const pugi::xml_node b = ChildNamed(a, "b");
+  const soap::XmlNode a = doc.Root();
+  const soap::XmlNode b = ChildNamed(a, "b");
   EXPECT_TRUE(Is(a, "urn:p", "a"));
   EXPECT_TRUE(Is(b, "urn:d", "b"));
   EXPECT_TRUE(Is(ChildNamed(b, "c"), "urn:p", "c"));
   EXPECT_TRUE(Is(ChildNamed(a, "d"), "urn:q", "d"));
   EXPECT_TRUE(IsNil(ChildNamed(a, "d")));
   EXPECT_FALSE(IsNil(b));
+}
+
+TEST(SoapXml, ADeclarationHoldsForItsElementAndItsContentOnly) {
+  const XmlDocument doc = XmlDocument::Parse(
+      "<p:a xmlns:p='urn:1' xmlns='urn:d'><p:b xmlns:p='urn:2'><p:c/><d xmlns=''/></p:b>"
+      "<p:e/><f/></p:a>");
+  const XmlNode b = ChildNamed(doc.Root(), "b");
+  EXPECT_TRUE(Is(b, "urn:2", "b"));
+  EXPECT_TRUE(Is(ChildNamed(b, "c"), "urn:2", "c"));
+  EXPECT_TRUE(Is(ChildNamed(b, "d"), "", "d"));
+  EXPECT_TRUE(Is(ChildNamed(doc.Root(), "e"), "urn:1", "e"));
+  EXPECT_TRUE(Is(ChildNamed(doc.Root(), "f"), "urn:d", "f"));
+  // A nil attribute counts only with the schema-instance namespace.
+  const XmlDocument nil = XmlDocument::Parse(
+      "<a xmlns:i='urn:other' xmlns:x='http://www.w3.org/2001/XMLSchema-instance'>"
+      "<b i:nil='true'/><c nil='true'/><d x:nil=' 1 '/></a>");
+  EXPECT_FALSE(IsNil(ChildNamed(nil.Root(), "b")));
+  EXPECT_FALSE(IsNil(ChildNamed(nil.Root(), "c")));
+  EXPECT_TRUE(IsNil(ChildNamed(nil.Root(), "d")));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -6,6 +7,7 @@
 #include "platform/Text.h"
 #include "statements/TempFolder.h"
 #include "statements/uSQLManager.h"
+#include "support/platform/TempDir.h"
 
 namespace movrano {
 namespace {
@@ -88,6 +90,16 @@ TEST_F(SQLManagerFiles, ANameThatIsNoFileIsSkipped) {
   catalogue_.LoadFromFile((dir_.path() / "missing.sql").string());
   catalogue_.LoadFromFile(dir_.mkdir("folder.sql").string());
   EXPECT_EQ(catalogue_.StatementCount(), 0);
+}
+
+// Start-up loads the folder; a FIFO named like a statement file must not
+// hold it up.
+TEST_F(SQLManagerFiles, AFifoIsSkippedWithoutWaiting) {
+  dir_.write("b.sql", "--$kept\nselect 1\n");
+  const auto fifo = dir_.path() / "a.sql";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(testing::EndsBesideAnIdleFifo(fifo, [&] { catalogue_.LoadFromPath(dir_.folder()); }));
+  EXPECT_EQ(catalogue_.StatementCount(), 1);
 }
 
 TEST_F(SQLManagerFiles, AnUnreadableFileRaisesAndKeepsWhatWasLoaded) {

@@ -17,6 +17,20 @@ inline IMaster* Master() {
   return fb_get_master_interface();
 }
 
+// The client's entry for attaching and creating databases. Each one is a
+// new object of the client's, released with its holder.
+class Dispatcher {
+ public:
+  Dispatcher() : provider_(Master()->getDispatcher()) {}
+  ~Dispatcher() { provider_->release(); }
+  Dispatcher(const Dispatcher&) = delete;
+  Dispatcher& operator=(const Dispatcher&) = delete;
+  IProvider* operator->() const { return provider_; }
+
+ private:
+  IProvider* provider_;
+};
+
 // One status object per call site, released with it.
 class Status {
  public:
@@ -96,6 +110,18 @@ class Session {
       transaction_->rollback(&st);
       transaction_ = nullptr;
     });
+  }
+
+  // From another thread, while a call of this attachment runs: ends it
+  // with "operation was cancelled". The client's "nothing to cancel", when
+  // no call runs, is no failure.
+  void cancel() {
+    if (!attachment_) return;
+    Status st;
+    try {
+      attachment_->cancelOperation(&st, fb_cancel_raise);
+    } catch (const FbException&) {
+    }
   }
 
   void detach() {

@@ -22,18 +22,23 @@ std::string AttachName(const ConnectionParams& p) {
 
 std::vector<unsigned char> BuildDpb(const ConnectionParams& p, int pageSize) {
   Status st;
-  IXpbBuilder* dpb = Master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
-  std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(dpb,
-                                                             [](IXpbBuilder* b) { b->dispose(); });
-  dpb->insertString(&st, isc_dpb_user_name, p.user.c_str());
-  dpb->insertString(&st, isc_dpb_password, p.password.c_str());
-  if (!p.clientCodePage.empty()) dpb->insertString(&st, isc_dpb_lc_ctype, p.clientCodePage.c_str());
-  if (pageSize > 0) {
-    dpb->insertInt(&st, isc_dpb_page_size, pageSize);
-    dpb->insertString(&st, isc_dpb_set_db_charset, "UTF8");
-  }
-  const unsigned char* buffer = dpb->getBuffer(&st);
-  return std::vector<unsigned char>(buffer, buffer + dpb->getBufferLength(&st));
+  return Guarded([&] {
+    IXpbBuilder* dpb =
+        Master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
+    std::unique_ptr<IXpbBuilder, void (*)(IXpbBuilder*)> guard(
+        dpb, [](IXpbBuilder* b) { b->dispose(); });
+    dpb->insertString(&st, isc_dpb_user_name, p.user.c_str());
+    dpb->insertString(&st, isc_dpb_password, p.password.c_str());
+    if (!p.clientCodePage.empty()) {
+      dpb->insertString(&st, isc_dpb_lc_ctype, p.clientCodePage.c_str());
+    }
+    if (pageSize > 0) {
+      dpb->insertInt(&st, isc_dpb_page_size, pageSize);
+      dpb->insertString(&st, isc_dpb_set_db_charset, "UTF8");
+    }
+    const unsigned char* buffer = dpb->getBuffer(&st);
+    return std::vector<unsigned char>(buffer, buffer + dpb->getBufferLength(&st));
+  });
 }
 
 class FirebirdConnection : public ConnectionBackend {
@@ -49,6 +54,7 @@ class FirebirdConnection : public ConnectionBackend {
   void commitRetaining() override { session_->commit(true); }
   void rollback() override { session_->rollback(); }
   bool hasTransaction() const override { return session_->hasTransaction(); }
+  void cancelOperation() override { session_->cancel(); }
 
   std::unique_ptr<StatementBackend> makeStatement() override {
     return MakeFirebirdStatement(session_);
@@ -78,8 +84,8 @@ std::unique_ptr<ConnectionBackend> OpenFirebird(const ConnectionParams& params) 
   const std::vector<unsigned char> dpb = BuildDpb(params, 0);
   Status st;
   IAttachment* attachment = Guarded([&] {
-    return Master()->getDispatcher()->attachDatabase(&st, AttachName(params).c_str(),
-                                                     static_cast<unsigned>(dpb.size()), dpb.data());
+    return Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
+                                        static_cast<unsigned>(dpb.size()), dpb.data());
   });
   return std::make_unique<FirebirdConnection>(std::make_shared<Session>(attachment));
 }
@@ -88,8 +94,8 @@ void CreateFirebirdDatabase(const ConnectionParams& params, int pageSize) {
   const std::vector<unsigned char> dpb = BuildDpb(params, pageSize);
   Status st;
   Guarded([&] {
-    IAttachment* a = Master()->getDispatcher()->createDatabase(
-        &st, AttachName(params).c_str(), static_cast<unsigned>(dpb.size()), dpb.data());
+    IAttachment* a = Dispatcher()->createDatabase(&st, AttachName(params).c_str(),
+                                                  static_cast<unsigned>(dpb.size()), dpb.data());
     a->detach(&st);
   });
 }
@@ -98,8 +104,8 @@ void DropFirebirdDatabase(const ConnectionParams& params) {
   const std::vector<unsigned char> dpb = BuildDpb(params, 0);
   Status st;
   Guarded([&] {
-    IAttachment* a = Master()->getDispatcher()->attachDatabase(
-        &st, AttachName(params).c_str(), static_cast<unsigned>(dpb.size()), dpb.data());
+    IAttachment* a = Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
+                                                  static_cast<unsigned>(dpb.size()), dpb.data());
     a->dropDatabase(&st);
   });
 }

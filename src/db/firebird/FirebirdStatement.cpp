@@ -125,15 +125,8 @@ class FirebirdStatement : public StatementBackend {
       describedIn_ = statement_->getInputMetadata(&st);
       outMeta_ = statement_->getOutputMetadata(&st);
       readColumns(&st);
+      readPositions(&st);
     });
-    const unsigned count = describedIn_->getCount(&st);
-    bound_.assign(count, BoundValue{});
-    described_.clear();
-    for (unsigned i = 0; i < count; ++i) {
-      described_.push_back({describedIn_->getType(&st, i) & ~1u, describedIn_->getSubType(&st, i),
-                            describedIn_->getLength(&st, i), describedIn_->getCharSet(&st, i),
-                            describedIn_->getScale(&st, i)});
-    }
   }
 
   int positionCount() const override { return static_cast<int>(bound_.size()); }
@@ -231,6 +224,17 @@ class FirebirdStatement : public StatementBackend {
       fieldDefs_.push_back(def);
     }
     output_.assign(outMeta_->getMessageLength(st), 0);
+  }
+
+  void readPositions(ThrowStatusWrapper* st) {
+    const unsigned count = describedIn_->getCount(st);
+    bound_.assign(count, BoundValue{});
+    described_.clear();
+    for (unsigned i = 0; i < count; ++i) {
+      described_.push_back({describedIn_->getType(st, i) & ~1u, describedIn_->getSubType(st, i),
+                            describedIn_->getLength(st, i), describedIn_->getCharSet(st, i),
+                            describedIn_->getScale(st, i)});
+    }
   }
 
   static FieldType fieldType(const ColumnInfo& c) {

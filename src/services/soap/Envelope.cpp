@@ -37,12 +37,12 @@ std::string WriteRequestEnvelope(const Serializer& serializer, const InterfaceEn
   return w.Finish();
 }
 
-ResponseEnvelope::ResponseEnvelope(std::string_view bytes) : doc_(XmlDocument::Parse(bytes)) {
-  const pugi::xml_node envelope = doc_.Root();
+ResponseEnvelope::ResponseEnvelope(std::string bytes) : doc_(XmlDocument::Parse(std::move(bytes))) {
+  const XmlNode envelope = doc_.Root();
   if (!Is(envelope, kSoapEnvelopeNamespace, "Envelope"))
     throw ESOAPMessageError("The response is not a SOAP 1.1 envelope");
-  pugi::xml_node body;
-  for (pugi::xml_node n = FirstChildElement(envelope); n; n = NextElement(n))
+  XmlNode body;
+  for (XmlNode n = FirstChildElement(envelope); n; n = NextElement(n))
     if (Is(n, kSoapEnvelopeNamespace, "Body")) body = n;
   if (!body) throw ESOAPMessageError("The SOAP response has no Body");
   body_ = FirstChildElement(body);

@@ -28,15 +28,18 @@ struct Fault {
 class ResponseEnvelope {
  public:
   // Throws ESOAPMessageError for a text that is not a SOAP 1.1 envelope.
-  explicit ResponseEnvelope(std::string_view bytes);
+  // Takes the bytes over.
+  explicit ResponseEnvelope(std::string bytes);
+  ResponseEnvelope(const ResponseEnvelope&) = delete;
+  ResponseEnvelope& operator=(const ResponseEnvelope&) = delete;
 
   const std::optional<Fault>& fault() const { return fault_; }
   // The body's first element (a null node for an empty body).
-  pugi::xml_node BodyElement() const { return body_; }
+  XmlNode BodyElement() const { return body_; }
 
  private:
   XmlDocument doc_;
-  pugi::xml_node body_;
+  XmlNode body_;
   std::optional<Fault> fault_;
 };
 

@@ -53,10 +53,10 @@ ResultValue HTTPRIO::Invoke(std::type_index intf, const std::string& operation,
   });
 
   const std::string action = entry.SOAPActionFor(operation);
-  const HttpResponse response = transport_.Post(URL, action, request);
+  HttpResponse response = transport_.Post(URL, action, request);
   if (response.status < 200 || response.status > 299) {
     try {
-      const ResponseEnvelope envelope(response.body);
+      const ResponseEnvelope envelope(std::move(response.body));
       if (envelope.fault()) ThrowFault(*envelope.fault());
     } catch (const ESOAPMessageError&) {
       // Not a fault message: the status tells what went wrong.
@@ -67,10 +67,10 @@ ResultValue HTTPRIO::Invoke(std::type_index intf, const std::string& operation,
                              response.status);
   }
   if (response.body.empty()) throw ESOAPMessageError("The response is empty");
-  const ResponseEnvelope envelope(response.body);
+  const ResponseEnvelope envelope(std::move(response.body));
   if (envelope.fault()) ThrowFault(*envelope.fault());
 
-  const pugi::xml_node body = envelope.BodyElement();
+  const XmlNode body = envelope.BodyElement();
   const std::string expected = literal && !result.none
                                    ? serializer.EntryOf(result.objectType).xmlName
                                    : operation + "Response";
@@ -78,7 +78,7 @@ ResultValue HTTPRIO::Invoke(std::type_index intf, const std::string& operation,
     throw ESOAPMessageError(Format("The response lacks the element %s", expected));
   if (literal) return serializer.ReadResult(body, result);
   if (result.none) return std::monostate{};
-  const pugi::xml_node value = FirstChildElement(body);
+  const XmlNode value = FirstChildElement(body);
   if (!value) throw ESOAPMessageError(Format("The response element %s holds no result", expected));
   return serializer.ReadResult(value, result);
 }

@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <deque>
 #include <memory>
 
 #include "platform/Text.h"
@@ -13,7 +15,11 @@ namespace movrano::soap {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr size_t kMaxResponseBytes = size_t{512} << 20;
+// The largest answer taken. Reading one takes a few times its size (see
+// XmlReader.h and Serializer.h), so this keeps a hostile or broken answer
+// to about a gigabyte or two; the largest the program asks for, one page of
+// the users its rows refer to, is far smaller.
+constexpr size_t kMaxResponseBytes = size_t{128} << 20;
 // How often a waiting request looks at its limits and the cancellation.
 constexpr int kPollMs = 100;
 
@@ -84,13 +90,44 @@ class CurlRequest final : public HttpRequestHandle {
   std::vector<std::pair<HttpOption, uint32_t>>& record_;
 };
 
+// Tells whether a phase of a transfer moves slower than about one byte a
+// second over its whole limit: a server that sends a byte now and then
+// holds a request as long as a silent one would, and fails the same way.
+class Throughput {
+ public:
+  void Restart(Clock::time_point now, curl_off_t bytes) {
+    samples_.clear();
+    samples_.push_back({now, bytes});
+  }
+
+  bool TooSlow(Clock::time_point now, curl_off_t bytes, uint32_t limitMs) {
+    // One sample per poll interval keeps the history short for any limit.
+    if (now - samples_.back().at >= std::chrono::milliseconds(kPollMs))
+      samples_.push_back({now, bytes});
+    const Clock::time_point windowStart = now - std::chrono::milliseconds(limitMs);
+    while (samples_.size() > 1 && samples_[1].at <= windowStart)
+      samples_.pop_front();
+    if (samples_.front().at > windowStart) return false;  // the phase is younger
+    const curl_off_t needed = std::max<curl_off_t>(1, limitMs / 1000);
+    return bytes - samples_.front().bytes < needed;
+  }
+
+ private:
+  struct Sample {
+    Clock::time_point at;
+    curl_off_t bytes;
+  };
+  std::deque<Sample> samples_;
+};
+
 std::string Context(const std::string& url, const std::string& action) {
   return Format(" - URL:%s - SOAPAction:%s", RedactedUrl(url), action);
 }
 
-// Runs the transfer, failing when a phase stays idle longer than allowed:
-// sending while the body is not yet out, receiving afterwards. Between
-// waits of at most kPollMs the cancellation check runs.
+// Runs the transfer, failing when a phase stays idle longer than allowed,
+// or moves slower than about a byte a second over that whole time: sending
+// while the body is not yet out, receiving afterwards. Between waits of at
+// most kPollMs the cancellation check runs.
 CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
   std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
   if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
@@ -103,7 +140,8 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
   Clock::time_point lastActivity = Clock::now();
   curl_off_t lastUp = -1, lastDown = -1;
   long lastHeader = -1;
-  bool connected = false;
+  bool connected = false, sending = false;
+  Throughput throughput;
   int running = 1;
   while (true) {
     CheckCancellation();
@@ -116,18 +154,23 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
     curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &header);
     curl_easy_getinfo(easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
     const Clock::time_point now = Clock::now();
+    const curl_off_t moved = up + down + header;
     if ((pretransfer > 0 && !connected) || up != lastUp || down != lastDown ||
         header != lastHeader) {
-      connected = connected || pretransfer > 0;
+      if (pretransfer > 0 && (!connected || sending != (up < bodySize))) {
+        connected = true;
+        sending = up < bodySize;
+        throughput.Restart(now, moved);
+      }
       lastActivity = now;
       lastUp = up, lastDown = down, lastHeader = header;
     }
     int waitMs = kPollMs;
     if (connected) {
-      const uint32_t limit = up < bodySize ? request.limits.send : request.limits.receive;
+      const uint32_t limit = sending ? request.limits.send : request.limits.receive;
       const auto idle =
           std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity).count();
-      if (idle >= limit) return CURLE_OPERATION_TIMEDOUT;
+      if (idle >= limit || throughput.TooSlow(now, moved, limit)) return CURLE_OPERATION_TIMEDOUT;
       waitMs = static_cast<int>(std::min<long long>(waitMs, limit - idle));
     }
     if (curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr) != CURLM_OK)

@@ -16,7 +16,9 @@ namespace movrano::soap {
 enum class HttpOption : uint32_t { ConnectTimeout = 2, SendTimeout = 5, ReceiveTimeout = 6 };
 
 // The limits a request runs under, in milliseconds: connecting, then the
-// longest pause while the body goes out, then while the answer comes in.
+// longest pause while the body goes out, then while the answer comes in. A
+// phase that moves slower than about one byte a second over its whole
+// limit times out too, as a silent one does.
 struct HttpTimeouts {
   uint32_t connect = 0, send = 0, receive = 0;
   friend bool operator==(const HttpTimeouts&, const HttpTimeouts&) = default;
@@ -53,7 +55,8 @@ class HttpTransport {
   uint32_t ReceiveTimeout = 0;
 
   // Throws ESOAPHTTPException when no HTTP answer arrives (refused, lost,
-  // timed out). Any HTTP status is returned; judging it is the caller's.
+  // timed out) or when the answer passes 128 MiB ("too large"). Any HTTP
+  // status is returned; judging it is the caller's.
   // The calling thread's cancellation check (Cancellation.h) runs while
   // the request waits; what it raises ends the request.
   HttpResponse Post(const std::string& url, const std::string& soapAction, const std::string& body);

@@ -36,16 +36,13 @@ const InterfaceEntry* InvokableRegistry::Find(std::type_index intf) const {
 }
 
 void InvokableRegistry::RegisterInterface(std::type_index intf, std::string ns,
-                                          std::string wsdlEncoding, std::string doc,
-                                          std::string extName) {
+                                          std::string wsdlEncoding) {
   std::lock_guard lock(mutex_);
   InterfaceEntry* e = find(intf);
   if (!e) e = &entries_.emplace_back();
   e->type = intf;
   e->xmlNamespace = std::move(ns);
   e->wsdlEncoding = std::move(wsdlEncoding);
-  e->documentation = std::move(doc);
-  e->extName = std::move(extName);
 }
 
 void InvokableRegistry::RegisterDefaultSOAPAction(std::type_index intf, std::string action) {

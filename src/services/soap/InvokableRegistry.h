@@ -31,7 +31,7 @@ struct ParamNameEntry {
 
 struct InterfaceEntry {
   std::type_index type{typeid(void)};
-  std::string xmlNamespace, wsdlEncoding, documentation, extName;
+  std::string xmlNamespace, wsdlEncoding;
   std::string defaultSOAPAction;
   unsigned invokeOptions = 0;
   std::vector<HeaderEntry> headers;
@@ -46,8 +46,7 @@ struct InterfaceEntry {
 class InvokableRegistry {
  public:
   // Registering an interface again updates its entry in place.
-  void RegisterInterface(std::type_index intf, std::string ns, std::string wsdlEncoding,
-                         std::string doc = {}, std::string extName = {});
+  void RegisterInterface(std::type_index intf, std::string ns, std::string wsdlEncoding);
   void RegisterDefaultSOAPAction(std::type_index intf, std::string action);
   void RegisterInvokeOptions(std::type_index intf, IntfInvokeOption option);
   void RegisterHeaderClass(std::type_index intf, std::type_index headerClass,

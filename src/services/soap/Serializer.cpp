@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/Text.h"
 #include "services/soap/Errors.h"
@@ -20,25 +21,35 @@ constexpr int kMaxDepth = 200;
                                  std::string(element)));
 }
 
-// The SOAP 1.1 encoding's reference attributes carry no namespace.
-pugi::xml_attribute Unqualified(pugi::xml_node element, const char* name) {
-  return element.attribute(name);
-}
+// What reading may make of a response, in bytes of objects and texts per
+// byte of the response, beyond a fixed allowance: records as services
+// write them take about their own size, while empty elements that each
+// become an object of hundreds of bytes could multiply an answer.
+constexpr size_t kValueBytesPerResponseByte = 8;
+constexpr size_t kValueBytesAllowance = size_t{4} << 20;
 
 }  // namespace
 
-// Resolves href="#id" references within one response. Once a response
-// uses references, every element read counts against a budget of a few
-// times its size, so that shared values that themselves hold references
-// cannot multiply a small response into an unbounded number of objects.
+// Keeps one reading within bounds and resolves href="#id" references. What
+// the values read take is counted against a budget of a few times the
+// response's size. Once a response uses references, every element,
+// attribute and child looked at counts against a budget of a few times the
+// response's parts too, so that shared values that themselves hold
+// references cannot multiply a small response into an unbounded number of
+// objects or of steps.
 class Serializer::References {
  public:
+  explicit References(XmlNode any)
+      : valueBudget_(kValueBytesAllowance +
+                     kValueBytesPerResponseByte * (any ? any.Tree().SourceSize() : 0)) {}
+
   // The element that stands for `element`: itself, or what it refers to.
-  pugi::xml_node Resolve(pugi::xml_node element) {
+  XmlNode Resolve(XmlNode element) {
     for (int hops = 0;; ++hops) {
-      const pugi::xml_attribute href = Unqualified(element, "href");
+      // The SOAP 1.1 encoding's reference attributes carry no namespace.
+      const std::optional<std::string_view> href = element.Attribute("href");
       if (!href) return element;
-      const std::string_view target = href.value();
+      const std::string_view target = *href;
       if (target.empty() || target[0] != '#')
         throw ESOAPMessageError(Format("The response refers to %s outside itself (element %s)",
                                        std::string(target.substr(0, 40)),
@@ -46,7 +57,7 @@ class Serializer::References {
       if (hops >= kMaxHops)
         throw ESOAPMessageError("The response's references form a chain or loop");
       index(element);
-      const auto it = ids_.find(std::string(target.substr(1)));
+      const auto it = ids_.find(target.substr(1));
       if (it == ids_.end())
         throw ESOAPMessageError(Format("The response refers to %s, which it does not hold",
                                        std::string(target.substr(0, 40))));
@@ -54,38 +65,38 @@ class Serializer::References {
     }
   }
 
-  // Counts one element read.
-  void Visit() {
-    if (++visited_ > budget_)
+  // Counts one element read with its attributes, or `steps` other steps.
+  void Visit(XmlNode element) { Step(1 + element.AttributeCount()); }
+  void Step(size_t steps) {
+    if ((visited_ += steps) > budget_)
       throw ESOAPMessageError("The response's references expand past a sane size");
+  }
+
+  // Counts what a value read takes.
+  void Take(size_t bytes) {
+    if ((taken_ += bytes) > valueBudget_)
+      throw ESOAPMessageError("The response's values expand past a sane size");
   }
 
  private:
   static constexpr int kMaxHops = 32;
 
-  void index(pugi::xml_node from) {
+  void index(XmlNode from) {
     if (indexed_) return;
     indexed_ = true;
-    // pugixml walks the tree without recursion.
-    struct Walker : pugi::xml_tree_walker {
-      std::unordered_map<std::string, pugi::xml_node>& ids;
-      size_t elements = 0;
-      explicit Walker(std::unordered_map<std::string, pugi::xml_node>& i) : ids(i) {}
-      bool for_each(pugi::xml_node& n) override {
-        if (n.type() != pugi::node_element) return true;
-        ++elements;
-        if (const pugi::xml_attribute id = Unqualified(n, "id")) ids.emplace(id.value(), n);
-        return true;
-      }
-    } walker(ids_);
-    from.root().traverse(walker);
-    budget_ = 16 * walker.elements + (size_t{1} << 16);
+    const XmlTree& tree = from.Tree();
+    tree.ForEachElement([&](XmlNode n) {
+      if (const std::optional<std::string_view> id = n.Attribute("id")) ids_.emplace(*id, n);
+    });
+    budget_ = 16 * tree.PartCount() + (size_t{1} << 16);
   }
 
   bool indexed_ = false;
-  std::unordered_map<std::string, pugi::xml_node> ids_;
+  std::unordered_map<std::string_view, XmlNode> ids_;
   size_t visited_ = 0;
   size_t budget_ = std::numeric_limits<size_t>::max();  // until a reference is met
+  size_t taken_ = 0;
+  size_t valueBudget_;
 };
 
 std::string BooleanText(bool value) {
@@ -219,30 +230,44 @@ void Serializer::WriteArgument(XmlWriter& w, const std::string& element,
   std::visit(Visitor{*this, w, element}, value);
 }
 
-std::unique_ptr<Remotable> Serializer::ReadObject(pugi::xml_node element,
-                                                  std::type_index type) const {
-  References refs;
+std::unique_ptr<Remotable> Serializer::ReadObject(XmlNode element, std::type_index type) const {
+  References refs(element);
   return readObject(element, type, 0, refs);
 }
 
-std::unique_ptr<Remotable> Serializer::readObject(pugi::xml_node element, std::type_index type,
-                                                  int depth, References& refs) const {
+std::unique_ptr<Remotable> Serializer::readObject(XmlNode element, std::type_index type, int depth,
+                                                  References& refs) const {
   element = refs.Resolve(element);
-  refs.Visit();
+  refs.Visit(element);
   if (IsNil(element)) return nullptr;
   if (depth > kMaxDepth) throw ESOAPMessageError("The response nests objects too deeply");
   const ClassEntry& cls = EntryOf(type);
+  refs.Take(cls.objectSize);
   std::unique_ptr<Remotable> object = cls.create();
   readProperties(element, cls, *object, depth, refs);
   return object;
 }
 
-void Serializer::readProperties(pugi::xml_node element, const ClassEntry& cls, Remotable& object,
+void Serializer::readProperties(XmlNode element, const ClassEntry& cls, Remotable& object,
                                 int depth, References& refs) const {
-  for (const PropertyInfo& p : cls.properties) {
-    const pugi::xml_node found = ChildNamed(element, types_.XmlPropertyName(cls, p));
-    if (!found) continue;
-    const pugi::xml_node e = refs.Resolve(found);
+  // One pass over the children finds each property's first element.
+  std::vector<std::string> names;
+  names.reserve(cls.properties.size());
+  for (const PropertyInfo& p : cls.properties)
+    names.push_back(types_.XmlPropertyName(cls, p));
+  std::vector<XmlNode> found(names.size());
+  size_t children = 0;
+  for (XmlNode child = FirstChildElement(element); child; child = NextElement(child), ++children) {
+    const std::string_view local = LocalName(child);
+    for (size_t i = 0; i < names.size(); ++i)
+      if (!found[i] && names[i] == local) found[i] = child;
+  }
+  refs.Step(children);
+
+  for (size_t i = 0; i < cls.properties.size(); ++i) {
+    const PropertyInfo& p = cls.properties[i];
+    if (!found[i]) continue;
+    const XmlNode e = refs.Resolve(found[i]);
     ResultValue value = readValue(e, p.kind, p.objectType, depth + 1, refs);
     switch (p.kind) {
       case PropKind::Text:
@@ -268,29 +293,36 @@ void Serializer::readProperties(pugi::xml_node element, const ClassEntry& cls, R
         p.setObject(object, std::get<std::unique_ptr<Remotable>>(std::move(value)));
         break;
       case PropKind::ObjectArray:
-        for (pugi::xml_node item = FirstChildElement(e); item; item = NextElement(item))
+        for (XmlNode item = FirstChildElement(e); item; item = NextElement(item)) {
+          refs.Take(sizeof(std::unique_ptr<Remotable>));
           p.append(object, readObject(item, p.objectType, depth + 1, refs));
+        }
         break;
     }
   }
 }
 
-ResultValue Serializer::ReadResult(pugi::xml_node e, const ResultSpec& spec) const {
+ResultValue Serializer::ReadResult(XmlNode e, const ResultSpec& spec) const {
   if (spec.none) return std::monostate{};
-  References refs;
+  References refs(e);
   return readValue(refs.Resolve(e), spec.kind, spec.objectType, 0, refs);
 }
 
 // One element, its references resolved, as a value of a kind; an
 // ObjectArray is read by the caller.
-ResultValue Serializer::readValue(pugi::xml_node e, PropKind kind, std::type_index objectType,
-                                  int depth, References& refs) const {
-  refs.Visit();
+ResultValue Serializer::readValue(XmlNode e, PropKind kind, std::type_index objectType, int depth,
+                                  References& refs) const {
+  refs.Visit(e);
   const bool nil = IsNil(e);
   const std::string name(LocalName(e));
+  const auto text = [&] {
+    std::string t = TextOf(e);
+    refs.Take(t.size());
+    return t;
+  };
   switch (kind) {
     case PropKind::Text:
-      return nil ? std::string() : TextOf(e);
+      return nil ? std::string() : text();
     case PropKind::Boolean:
       return !nil && ParseBoolean(TextOf(e), name);
     case PropKind::Integer:
@@ -298,20 +330,21 @@ ResultValue Serializer::readValue(pugi::xml_node e, PropKind kind, std::type_ind
     case PropKind::Double:
       return nil ? 0.0 : ParseDouble(TextOf(e), name);
     case PropKind::DateTime: {
-      const std::string text = Trim(TextOf(e));
-      if (nil || text.empty()) return std::optional<XSDateTime>();
+      const std::string t = Trim(TextOf(e));
+      if (nil || t.empty()) return std::optional<XSDateTime>();
       try {
-        return std::optional<XSDateTime>(XSDateTime::Parse(text));
+        return std::optional<XSDateTime>(XSDateTime::Parse(t));
       } catch (const ESOAPMessageError& e) {
         throw ESOAPMessageError(Format("%s (element %s)", std::string(e.what()), name));
       }
     }
     case PropKind::TextArray: {
       TextList list;
-      for (pugi::xml_node item = FirstChildElement(e); item; item = NextElement(item)) {
-        const pugi::xml_node value = refs.Resolve(item);
-        refs.Visit();
+      for (XmlNode item = FirstChildElement(e); item; item = NextElement(item)) {
+        const XmlNode value = refs.Resolve(item);
+        refs.Visit(value);
         list.push_back(IsNil(value) ? std::string() : TextOf(value));
+        refs.Take(sizeof(std::string) + list.back().size());
       }
       return list;
     }

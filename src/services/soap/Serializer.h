@@ -52,10 +52,11 @@ class Serializer {
   void WriteArgument(XmlWriter& w, const std::string& element, const ArgValue& value) const;
 
   // Null for a nil element. Throws ESOAPMessageError for an unregistered
-  // class, a value of the wrong form, a reference to nothing, or nesting or
-  // references past a sane depth or size.
-  std::unique_ptr<Remotable> ReadObject(pugi::xml_node element, std::type_index type) const;
-  ResultValue ReadResult(pugi::xml_node element, const ResultSpec& spec) const;
+  // class, a value of the wrong form, a reference to nothing, or nesting,
+  // references or values past a sane depth or size (the values read may
+  // take a few times the response's size).
+  std::unique_ptr<Remotable> ReadObject(XmlNode element, std::type_index type) const;
+  ResultValue ReadResult(XmlNode element, const ResultSpec& spec) const;
 
   const ClassEntry& EntryOf(std::type_index type) const;
 
@@ -65,12 +66,12 @@ class Serializer {
   void writeNil(XmlWriter& w, std::string_view element) const;
 
   class References;  // the response's elements by id, for one reading
-  void readProperties(pugi::xml_node element, const ClassEntry& cls, Remotable& object, int depth,
+  void readProperties(XmlNode element, const ClassEntry& cls, Remotable& object, int depth,
                       References& refs) const;
-  std::unique_ptr<Remotable> readObject(pugi::xml_node element, std::type_index type, int depth,
+  std::unique_ptr<Remotable> readObject(XmlNode element, std::type_index type, int depth,
                                         References& refs) const;
-  ResultValue readValue(pugi::xml_node element, PropKind kind, std::type_index objectType,
-                        int depth, References& refs) const;
+  ResultValue readValue(XmlNode element, PropKind kind, std::type_index objectType, int depth,
+                        References& refs) const;
 
   const RemotableTypeRegistry& types_;
 };

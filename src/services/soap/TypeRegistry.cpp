@@ -13,9 +13,7 @@ namespace detail {
 }
 }  // namespace detail
 
-void RemotableTypeRegistry::RegisterClass(ClassDescription d, std::string ns, std::string name,
-                                          std::string extName, bool isScalar,
-                                          MultiRefOption multiRef) {
+void RemotableTypeRegistry::RegisterClass(ClassDescription d, std::string ns, std::string name) {
   std::lock_guard lock(mutex_);
   ClassEntry* entry = findClass(d.type);
   if (!entry) {
@@ -25,17 +23,15 @@ void RemotableTypeRegistry::RegisterClass(ClassDescription d, std::string ns, st
   }
   entry->type = d.type;
   entry->create = std::move(d.create);
+  entry->objectSize = d.objectSize;
   entry->chain = std::move(d.chain);
   entry->properties = std::move(d.properties);
   entry->xmlNamespace = std::move(ns);
   entry->xmlName = std::move(name);
-  entry->extName = std::move(extName);
-  entry->isScalar = isScalar;
-  entry->multiRef = multiRef;
 }
 
-void RemotableTypeRegistry::RegisterXSInfo(const ArrayInfo& info, std::string ns, std::string name,
-                                           std::string extName) {
+void RemotableTypeRegistry::RegisterXSInfo(const ArrayInfo& info, std::string ns,
+                                           std::string name) {
   std::lock_guard lock(mutex_);
   ArrayEntry* entry = nullptr;
   for (ArrayEntry& a : arrays_)
@@ -47,7 +43,6 @@ void RemotableTypeRegistry::RegisterXSInfo(const ArrayInfo& info, std::string ns
   entry->info = &info;
   entry->xmlNamespace = std::move(ns);
   entry->xmlName = std::move(name);
-  entry->extName = std::move(extName);
 }
 
 void RemotableTypeRegistry::RegisterExternalPropName(std::type_index cls,
@@ -71,13 +66,6 @@ ClassEntry* RemotableTypeRegistry::findClass(std::type_index cls) {
 const ClassEntry* RemotableTypeRegistry::FindClass(std::type_index cls) const {
   std::lock_guard lock(mutex_);
   return const_cast<RemotableTypeRegistry*>(this)->findClass(cls);
-}
-
-const ArrayEntry* RemotableTypeRegistry::FindArray(const ArrayInfo& info) const {
-  std::lock_guard lock(mutex_);
-  for (const ArrayEntry& a : arrays_)
-    if (a.info == &info) return &a;
-  return nullptr;
 }
 
 RemotableTypeRegistry::Found RemotableTypeRegistry::FindByXmlName(std::string_view ns,

@@ -20,8 +20,6 @@
 
 namespace movrano::soap {
 
-enum class MultiRefOption { ocDefault, ocMultiRef, ocNoMultiRef };
-
 // Identity of an array type: each declared array type has one static
 // descriptor, so two arrays of the same elements stay distinct entries.
 struct ArrayInfo {
@@ -39,10 +37,9 @@ ArrayInfo ArrayOf() {
 
 struct ClassEntry {
   std::type_index type{typeid(void)};
-  std::string xmlNamespace, xmlName, extName;
-  bool isScalar = false;
-  MultiRefOption multiRef = MultiRefOption::ocDefault;
+  std::string xmlNamespace, xmlName;
   std::function<std::unique_ptr<Remotable>()> create;
+  size_t objectSize = 0;                             // what one object takes
   std::vector<std::type_index> chain;                // the class first, then its bases
   PropertyList properties;                           // the root base's first
   std::map<std::string, std::string> externalNames;  // declared by this class
@@ -51,13 +48,14 @@ struct ClassEntry {
 
 struct ArrayEntry {
   const ArrayInfo* info = nullptr;
-  std::string xmlNamespace, xmlName, extName;
+  std::string xmlNamespace, xmlName;
 };
 
 // What a class tells the registry about itself (see Describe.h).
 struct ClassDescription {
   std::type_index type{typeid(void)};
   std::function<std::unique_ptr<Remotable>()> create;
+  size_t objectSize = 0;
   std::vector<std::type_index> chain;
   PropertyList properties;
 };
@@ -67,6 +65,7 @@ ClassDescription Describe() {
   ClassDescription d;
   d.type = typeid(C);
   d.create = [] { return std::unique_ptr<Remotable>(new C()); };
+  d.objectSize = sizeof(C);
   // Walk up through SoapBase to the first class declared without one.
   auto walk = [&d]<class K>(auto& self) -> void {
     if constexpr (requires { typename K::SoapBase; }) {
@@ -82,24 +81,18 @@ ClassDescription Describe() {
 class RemotableTypeRegistry {
  public:
   // Registering a class or array again updates its entry in place.
-  void RegisterClass(ClassDescription description, std::string ns, std::string name,
-                     std::string extName = {}, bool isScalar = false,
-                     MultiRefOption multiRef = MultiRefOption::ocDefault);
+  void RegisterClass(ClassDescription description, std::string ns, std::string name);
   template <class C>
-  void RegisterXSClass(std::string ns, std::string name, std::string extName = {},
-                       bool isScalar = false, MultiRefOption multiRef = MultiRefOption::ocDefault) {
-    RegisterClass(Describe<C>(), std::move(ns), std::move(name), std::move(extName), isScalar,
-                  multiRef);
+  void RegisterXSClass(std::string ns, std::string name) {
+    RegisterClass(Describe<C>(), std::move(ns), std::move(name));
   }
-  void RegisterXSInfo(const ArrayInfo& info, std::string ns, std::string name,
-                      std::string extName = {});
+  void RegisterXSInfo(const ArrayInfo& info, std::string ns, std::string name);
   // Both are dropped for a class that is not registered yet.
   void RegisterExternalPropName(std::type_index cls, const std::string& internalName,
                                 const std::string& externalName);
   void RegisterSerializeOptions(std::type_index cls, SerializationOptions options);
 
   const ClassEntry* FindClass(std::type_index cls) const;
-  const ArrayEntry* FindArray(const ArrayInfo& info) const;
   // The first entry registered under that name, class or array.
   struct Found {
     const ClassEntry* cls = nullptr;

@@ -1,240 +1,537 @@
 #include "services/soap/XmlReader.h"
 
-#include <iconv.h>
-
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstdint>
+#include <limits>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/Text.h"
 #include "services/soap/Errors.h"
-#include "services/soap/XmlWriter.h"
+#include "services/soap/XmlEncoding.h"
 
 namespace movrano::soap {
 namespace {
 
-std::string_view PrefixOf(std::string_view qname) {
-  const size_t colon = qname.find(':');
-  return colon == std::string_view::npos ? std::string_view{} : qname.substr(0, colon);
+using namespace std::string_view_literals;
+
+constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+
+[[noreturn]] void NotWellFormed(std::string_view what, size_t offset) {
+  throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
+                                 std::string(what), std::to_string(offset)));
 }
 
-std::string ResolvePrefix(pugi::xml_node element, std::string_view prefix) {
-  const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
-  for (pugi::xml_node n = element; n && n.type() == pugi::node_element; n = n.parent())
-    if (pugi::xml_attribute a = n.attribute(attribute.c_str())) return a.value();
-  return {};
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::string Utf8Of(uint32_t cp) {
-  if (cp < 0x10000) return Utf16ToUtf8(std::u16string(1, static_cast<char16_t>(cp)));
-  const uint32_t v = cp - 0x10000;
-  const char16_t pair[] = {static_cast<char16_t>(0xD800 + (v >> 10)),
-                           static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
-  return Utf16ToUtf8(std::u16string_view(pair, 2));
+// Any byte of a multi-byte UTF-8 sequence may be part of a name.
+bool IsNameStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalpha(u) || c == '_' || c == ':' || u >= 0x80;
 }
 
-// Replaces XML's own entity and character references in a raw value; false
-// for any other reference (pugixml would keep it as text).
-bool DecodeReferences(std::string_view raw, std::string& out) {
-  out.clear();
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '&') {
-      out += raw[i];
-      continue;
-    }
-    const size_t end = raw.find(';', i);
-    if (end == std::string_view::npos) return false;
-    const std::string_view ref = raw.substr(i + 1, end - i - 1);
-    i = end;
-    static constexpr std::pair<std::string_view, char> kNamed[] = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    bool named = false;
-    for (const auto& [name, c] : kNamed)
-      if (ref == name) out += c, named = true;
-    if (named) continue;
-    if (ref.size() < 2 || ref[0] != '#') return false;
-    const bool hex = ref[1] == 'x';
-    const std::string_view digits = ref.substr(hex ? 2 : 1);
-    uint32_t cp = 0;
-    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
-    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size())
-      return false;
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    const std::string utf8 = Utf8Of(cp);
-    if (!IsXmlText(utf8)) return false;
-    out += utf8;
+bool IsNameChar(char c) {
+  return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+}
+
+bool IsXmlChar(uint32_t cp) {
+  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+         (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// Writes the UTF-8 form of a code point at `out`; returns its length.
+size_t PutUtf8(uint32_t cp, char* out) {
+  if (cp < 0x80) {
+    out[0] = static_cast<char>(cp);
+    return 1;
   }
-  return true;
-}
-
-void DecodeAll(pugi::xml_document& doc) {
-  std::string decoded;
-  const auto fail = [] {
-    throw ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
-  };
-  // Walks the tree without recursion: responses may nest deeply.
-  for (pugi::xml_node n = doc.first_child(); n;) {
-    if (n.type() == pugi::node_pcdata) {
-      if (!DecodeReferences(n.value(), decoded)) fail();
-      n.set_value(decoded.c_str());
-    }
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-      if (!DecodeReferences(a.value(), decoded)) fail();
-      a.set_value(decoded.c_str());
-    }
-    if (n.first_child()) {
-      n = n.first_child();
-      continue;
-    }
-    while (n && !n.next_sibling())
-      n = n.parent();
-    if (n) n = n.next_sibling();
+  if (cp < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (cp >> 6));
+    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 2;
   }
-}
-
-// The encoding named by the XML declaration of a document that starts in
-// an ASCII-compatible form; empty when there is none.
-std::string DeclaredEncoding(std::string_view bytes) {
-  if (bytes.substr(0, 5) != "<?xml") return {};
-  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
-  const size_t key = declaration.find("encoding");
-  if (key == std::string_view::npos) return {};
-  size_t pos = declaration.find_first_not_of(" \t\r\n", key + 8);
-  if (pos == std::string_view::npos || declaration[pos] != '=') return {};
-  pos = declaration.find_first_not_of(" \t\r\n", pos + 1);
-  if (pos == std::string_view::npos || (declaration[pos] != '"' && declaration[pos] != '\''))
-    return {};
-  const size_t end = declaration.find(declaration[pos], pos + 1);
-  if (end == std::string_view::npos) return {};
-  return std::string(declaration.substr(pos + 1, end - pos - 1));
-}
-
-// Encodings the XML parser reads itself (from the bytes or their mark).
-bool ParserReadsItself(const std::string& encoding) {
-  const std::string e = LowerCase(encoding);
-  return e.empty() || e == "utf-8" || e == "utf8" || e == "us-ascii" || e == "ascii" ||
-         e.rfind("utf-16", 0) == 0 || e.rfind("utf-32", 0) == 0 || e == "ucs-2" || e == "ucs-4";
-}
-
-// The document's bytes as UTF-8, decoded from a declared encoding such as
-// windows-1252 or ISO-8859-15.
-std::string DecodeDeclared(std::string_view bytes, const std::string& encoding) {
-  const auto unsupported = [&] {
-    return ESOAPMessageError(
-        Format("The response's encoding %s cannot be decoded", encoding.substr(0, 40)));
-  };
-  // Only an XML encoding name; it also keeps conversion suffixes out.
-  for (const char c : encoding)
-    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-'))
-      throw unsupported();
-  const iconv_t cd = iconv_open("UTF-8", encoding.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw unsupported();
-  struct Close {
-    iconv_t cd;
-    ~Close() { iconv_close(cd); }
-  } close{cd};
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  char chunk[16384];
-  while (inLeft > 0) {
-    char* next = chunk;
-    size_t chunkLeft = sizeof chunk;
-    const size_t rc = iconv(cd, &in, &inLeft, &next, &chunkLeft);
-    out.append(chunk, next);
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      throw ESOAPMessageError(Format("The response is not valid %s text (at offset %s)", encoding,
-                                     std::to_string(bytes.size() - inLeft)));
-    }
+  if (cp < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (cp >> 12));
+    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 3;
   }
-  return out;
+  out[0] = static_cast<char>(0xF0 | (cp >> 18));
+  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+  return 4;
 }
 
 }  // namespace
 
-XmlDocument XmlDocument::Parse(std::string_view bytes) {
-  XmlDocument d;
-  d.doc_ = std::make_unique<pugi::xml_document>();
-  // parse_doctype keeps a DOCTYPE as a node so that it can be refused;
-  // references are decoded afterwards, so that unknown ones are refused too.
-  // Whitespace-only texts are values like any other.
-  const unsigned options =
-      (pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata) & ~pugi::parse_escapes;
-  const std::string encoding = DeclaredEncoding(bytes);
-  std::string decoded;
-  pugi::xml_encoding parsedAs = pugi::encoding_auto;
-  if (!ParserReadsItself(encoding)) {
-    decoded = DecodeDeclared(bytes, encoding);
-    bytes = decoded;
-    parsedAs = pugi::encoding_utf8;
+// Reads the document in one pass, building the tree and resolving
+// namespaces as it goes; texts and attribute values are decoded where they
+// stand, since their decoded form is never longer.
+class XmlParser {
+ public:
+  explicit XmlParser(XmlTree& tree) : t_(tree), s_(tree.bytes_) {}
+
+  void Run() {
+    if (s_.compare(0, 5, "<?xml") == 0 && s_.size() > 5 && IsSpace(s_[5])) skipPast("?>", 5);
+    while (p_ < s_.size()) {
+      if (open_.empty()) {
+        topLevel();
+        continue;
+      }
+      if (s_[p_] != '<') {
+        text();
+      } else if (startsWith("</")) {
+        endTag();
+      } else if (startsWith("<!--")) {
+        skipPast("-->", 4);
+      } else if (startsWith("<![CDATA[")) {
+        cdata();
+      } else if (startsWith("<?")) {
+        instruction();
+      } else if (startsWith("<!")) {
+        NotWellFormed("markup declaration inside an element", p_);
+      } else {
+        startTag();
+      }
+    }
+    if (!open_.empty()) NotWellFormed("element not closed", p_);
+    if (t_.elements_.empty())
+      throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
   }
-  const pugi::xml_parse_result r =
-      d.doc_->load_buffer(bytes.data(), bytes.size(), options, parsedAs);
-  if (!r)
-    throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
-                                   r.description(), std::to_string(r.offset)));
-  for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_doctype)
+
+ private:
+  using Span = XmlTree::Span;
+  static constexpr uint32_t kNone = 0;
+
+  struct Frame {
+    uint32_t element;
+    uint32_t lastText;  // 1-based
+    uint32_t bindings;  // how many bindings were in force before it
+  };
+  struct Binding {
+    std::string_view prefix;
+    uint32_t ns;
+    uint32_t previous;  // the binding it hides, 1-based
+  };
+
+  bool startsWith(std::string_view what) const { return s_.compare(p_, what.size(), what) == 0; }
+
+  void skipSpace() {
+    while (p_ < s_.size() && IsSpace(s_[p_]))
+      ++p_;
+  }
+
+  void skipPast(std::string_view end, size_t from) {
+    const size_t at = s_.find(end, p_ + from);
+    if (at == std::string::npos) NotWellFormed("markup not closed", p_);
+    p_ = at + end.size();
+  }
+
+  size_t nameEnd(size_t from) const {
+    if (from >= s_.size() || !IsNameStart(s_[from])) return from;
+    size_t q = from + 1;
+    while (q < s_.size() && IsNameChar(s_[q]))
+      ++q;
+    return q;
+  }
+
+  static uint32_t Index(size_t n) {
+    if (n >= std::numeric_limits<uint32_t>::max())
+      throw ESOAPMessageError("The response is too large");
+    return static_cast<uint32_t>(n);
+  }
+
+  void topLevel() {
+    skipSpace();
+    if (p_ >= s_.size()) return;
+    if (s_[p_] != '<') NotWellFormed("text outside the root element", p_);
+    if (startsWith("<!--")) return skipPast("-->", 4);
+    if (startsWith("<?")) return instruction();
+    if (startsWith("<!DOCTYPE"))
       throw ESOAPMessageError("The response declares a document type, which is not accepted");
-  size_t roots = 0;
-  for (pugi::xml_node n = d.doc_->first_child(); n; n = n.next_sibling())
-    roots += n.type() == pugi::node_element;
-  if (roots != 1)
-    throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
-  DecodeAll(*d.doc_);
+    if (startsWith("<!") || startsWith("</")) NotWellFormed("unexpected markup", p_);
+    if (!t_.elements_.empty())
+      throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
+    startTag();
+  }
+
+  void instruction() {
+    const size_t end = nameEnd(p_ + 2);
+    if (end == p_ + 2) NotWellFormed("processing instruction without target", p_);
+    if (LowerCase(s_.substr(p_ + 2, end - p_ - 2)) == "xml")
+      NotWellFormed("XML declaration not at the start", p_);
+    skipPast("?>", 2);
+  }
+
+  void startTag() {
+    const size_t nameStart = p_ + 1;
+    const size_t end = nameEnd(nameStart);
+    if (end == nameStart) NotWellFormed("element name expected", p_);
+    const uint32_t index = Index(t_.elements_.size());
+    XmlTree::Element& e = t_.elements_.emplace_back();
+    e.name = {Index(nameStart), Index(end - nameStart)};
+    e.firstAttribute = Index(t_.attributes_.size());
+    p_ = end;
+    const bool empty = attributes();
+    const uint32_t bindings = Index(bindings_.size());
+    declareNamespaces(e.firstAttribute);
+    e.ns = resolve(PrefixOf(t_.view(e.name)));
+    for (size_t a = e.firstAttribute; a < t_.attributes_.size(); ++a) {
+      XmlTree::Attr& attr = t_.attributes_[a];
+      const std::string_view name = t_.view(attr.name);
+      const std::string_view prefix = PrefixOf(name);
+      if (!prefix.empty() && prefix != "xmlns") attr.ns = resolve(prefix);
+    }
+    if (empty) {
+      e.end = index + 1;
+      undeclare(bindings);
+    } else {
+      open_.push_back({index, kNone, bindings});
+    }
+  }
+
+  // Reads the attributes up to the end of the start tag; true for "/>".
+  bool attributes() {
+    const uint32_t first = Index(t_.attributes_.size());
+    while (true) {
+      const size_t before = p_;
+      skipSpace();
+      if (p_ >= s_.size()) NotWellFormed("start tag not closed", before);
+      if (s_[p_] == '>') {
+        ++p_;
+        break;
+      }
+      if (startsWith("/>")) {
+        p_ += 2;
+        checkUnique(first);
+        return true;
+      }
+      if (p_ == before) NotWellFormed("space expected before an attribute", p_);
+      const size_t nameStart = p_;
+      p_ = nameEnd(p_);
+      if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
+      const Span name{Index(nameStart), Index(p_ - nameStart)};
+      skipSpace();
+      if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
+      ++p_;
+      skipSpace();
+      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
+      const size_t close = s_.find(s_[p_], p_ + 1);
+      if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
+      const Span value = decode(p_ + 1, close, true);
+      t_.attributes_.push_back({name, value, 0});
+      p_ = close + 1;
+    }
+    checkUnique(first);
+    return false;
+  }
+
+  void checkUnique(uint32_t first) {
+    const size_t count = t_.attributes_.size() - first;
+    const auto duplicate = [&](size_t a) {
+      NotWellFormed("attribute given twice", t_.attributes_[a].name.offset);
+    };
+    if (count <= 8) {
+      for (size_t a = first; a < t_.attributes_.size(); ++a)
+        for (size_t b = first; b < a; ++b)
+          if (t_.view(t_.attributes_[a].name) == t_.view(t_.attributes_[b].name)) duplicate(a);
+      return;
+    }
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(count);
+    for (size_t a = first; a < t_.attributes_.size(); ++a)
+      if (!seen.insert(t_.view(t_.attributes_[a].name)).second) duplicate(a);
+  }
+
+  static std::string_view PrefixOf(std::string_view qname) {
+    const size_t colon = qname.find(':');
+    return colon == std::string_view::npos ? std::string_view{} : qname.substr(0, colon);
+  }
+
+  void declareNamespaces(uint32_t first) {
+    for (size_t a = first; a < t_.attributes_.size(); ++a) {
+      const XmlTree::Attr& attr = t_.attributes_[a];
+      const std::string_view name = t_.view(attr.name);
+      std::string_view prefix;
+      if (name == "xmlns")
+        prefix = {};
+      else if (name.substr(0, 6) == "xmlns:")
+        prefix = name.substr(6);
+      else
+        continue;
+      uint32_t ns = kNone;  // an empty value undeclares
+      if (attr.value.length > 0) {
+        ns = Index(t_.namespaces_.size());
+        t_.namespaces_.push_back(attr.value);
+      }
+      uint32_t& current = current_[prefix];
+      bindings_.push_back({prefix, ns, current});
+      current = Index(bindings_.size());
+    }
+  }
+
+  void undeclare(uint32_t bindings) {
+    while (bindings_.size() > bindings) {
+      current_[bindings_.back().prefix] = bindings_.back().previous;
+      bindings_.pop_back();
+    }
+  }
+
+  // An undeclared prefix stands for no namespace.
+  uint32_t resolve(std::string_view prefix) const {
+    if (prefix == "xml") return 1;
+    const auto it = current_.find(prefix);
+    return it == current_.end() || it->second == kNone ? kNone : bindings_[it->second - 1].ns;
+  }
+
+  void endTag() {
+    const size_t nameStart = p_ + 2;
+    const size_t end = nameEnd(nameStart);
+    const Frame frame = open_.back();
+    XmlTree::Element& e = t_.elements_[frame.element];
+    if (std::string_view(s_).substr(nameStart, end - nameStart) != t_.view(e.name))
+      NotWellFormed("end tag does not match its start tag", p_);
+    p_ = end;
+    skipSpace();
+    if (p_ >= s_.size() || s_[p_] != '>') NotWellFormed("'>' expected", p_);
+    ++p_;
+    e.end = Index(t_.elements_.size());
+    undeclare(frame.bindings);
+    open_.pop_back();
+  }
+
+  void text() {
+    const size_t end = s_.find('<', p_);
+    if (end == std::string::npos) NotWellFormed("element not closed", p_);
+    addText(decode(p_, end, false));
+    p_ = end;
+  }
+
+  void cdata() {
+    const size_t start = p_ + 9;
+    const size_t end = s_.find("]]>", start);
+    if (end == std::string::npos) NotWellFormed("CDATA section not closed", p_);
+    addText(normaliseLineEnds(start, end));
+    p_ = end + 3;
+  }
+
+  void addText(Span text) {
+    if (text.length == 0) return;
+    t_.texts_.push_back({text, kNone});
+    const uint32_t chunk = Index(t_.texts_.size());
+    Frame& frame = open_.back();
+    if (frame.lastText == kNone)
+      t_.elements_[frame.element].firstText = chunk;
+    else
+      t_.texts_[frame.lastText - 1].next = chunk;
+    frame.lastText = chunk;
+  }
+
+  Span normaliseLineEnds(size_t begin, size_t end) {
+    size_t w = begin;
+    for (size_t r = begin; r < end; ++r) {
+      if (s_[r] == '\r') {
+        s_[w++] = '\n';
+        if (r + 1 < end && s_[r + 1] == '\n') ++r;
+      } else {
+        s_[w++] = s_[r];
+      }
+    }
+    return {Index(begin), Index(w - begin)};
+  }
+
+  // Decodes [begin, end) where it stands: line ends become "\n" (a space in
+  // an attribute value, as do tabs and line feeds), and references their
+  // characters. Only XML's own references are known.
+  Span decode(size_t begin, size_t end, bool attribute) {
+    size_t w = begin;
+    for (size_t r = begin; r < end; ++r) {
+      const char c = s_[r];
+      if (c == '\r') {
+        s_[w++] = attribute ? ' ' : '\n';
+        if (r + 1 < end && s_[r + 1] == '\n') ++r;
+      } else if (attribute && (c == '\n' || c == '\t')) {
+        s_[w++] = ' ';
+      } else if (attribute && c == '<') {
+        NotWellFormed("'<' in an attribute value", r);
+      } else if (c == '&') {
+        r = reference(r, end, w);
+      } else {
+        s_[w++] = c;
+      }
+    }
+    return {Index(begin), Index(w - begin)};
+  }
+
+  // Writes the character of the reference at `at` to `w`; returns where
+  // the reference ends (its ';').
+  size_t reference(size_t at, size_t end, size_t& w) {
+    const size_t semicolon = s_.find(';', at);
+    if (semicolon == std::string::npos || semicolon >= end)
+      throw ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    const std::string_view ref = std::string_view(s_).substr(at + 1, semicolon - at - 1);
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto& [name, c] : kNamed)
+      if (ref == name) {
+        s_[w++] = c;
+        return semicolon;
+      }
+    const auto unknown = [] {
+      return ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    };
+    if (ref.size() < 2 || ref[0] != '#') throw unknown();
+    const bool hex = ref[1] == 'x';
+    const std::string_view digits = ref.substr(hex ? 2 : 1);
+    uint32_t cp = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+    if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
+        !IsXmlChar(cp))
+      throw unknown();
+    w += PutUtf8(cp, &s_[w]);
+    return semicolon;
+  }
+
+  XmlTree& t_;
+  std::string& s_;
+  size_t p_ = 0;
+  std::vector<Frame> open_;
+  std::vector<Binding> bindings_;
+  std::unordered_map<std::string_view, uint32_t> current_;  // prefix: binding, 1-based
+};
+
+XmlDocument XmlDocument::Parse(std::string bytes) {
+  XmlDocument d;
+  d.tree_ = std::make_unique<XmlTree>();
+  d.tree_->sourceSize_ = bytes.size();
+  d.tree_->bytes_ = ToUtf8(std::move(bytes));
+  XmlParser(*d.tree_).Run();
   return d;
 }
 
-std::string_view LocalName(pugi::xml_node node) {
-  const std::string_view name = node.name();
+XmlNode XmlTree::Root() const {
+  return elements_.empty() ? XmlNode() : XmlNode(this, 0, static_cast<uint32_t>(elements_.size()));
+}
+
+void XmlTree::ForEachElement(const std::function<void(XmlNode)>& visit) const {
+  // The ends of the open ancestors give each element its siblings' bound.
+  std::vector<uint32_t> ends;
+  for (uint32_t i = 0; i < elements_.size(); ++i) {
+    while (!ends.empty() && ends.back() <= i)
+      ends.pop_back();
+    visit(XmlNode(this, i, ends.empty() ? static_cast<uint32_t>(elements_.size()) : ends.back()));
+    if (elements_[i].end > i + 1) ends.push_back(elements_[i].end);
+  }
+}
+
+std::string_view XmlTree::namespaceAt(uint32_t index) const {
+  if (index == 0) return {};
+  if (index == 1) return kXmlNamespace;
+  return view(namespaces_[index]);
+}
+
+uint32_t XmlTree::attributesEnd(uint32_t element) const {
+  return element + 1 < elements_.size() ? elements_[element + 1].firstAttribute
+                                        : static_cast<uint32_t>(attributes_.size());
+}
+
+std::string_view XmlNode::Name() const {
+  if (!tree_) return {};
+  return tree_->view(tree_->elements_[index_].name);
+}
+
+std::string_view XmlNode::Namespace() const {
+  if (!tree_) return {};
+  return tree_->namespaceAt(tree_->elements_[index_].ns);
+}
+
+std::optional<std::string_view> XmlNode::Attribute(std::string_view name) const {
+  for (size_t n = 0, count = AttributeCount(); n < count; ++n)
+    if (AttributeName(n) == name) return AttributeValue(n);
+  return std::nullopt;
+}
+
+size_t XmlNode::AttributeCount() const {
+  if (!tree_) return 0;
+  return tree_->attributesEnd(index_) - tree_->elements_[index_].firstAttribute;
+}
+
+std::string_view XmlNode::AttributeName(size_t n) const {
+  return tree_->view(tree_->attributes_[tree_->elements_[index_].firstAttribute + n].name);
+}
+
+std::string_view XmlNode::AttributeNamespace(size_t n) const {
+  return tree_->namespaceAt(tree_->attributes_[tree_->elements_[index_].firstAttribute + n].ns);
+}
+
+std::string_view XmlNode::AttributeValue(size_t n) const {
+  return tree_->view(tree_->attributes_[tree_->elements_[index_].firstAttribute + n].value);
+}
+
+XmlNode XmlNode::FirstChild() const {
+  if (!tree_) return {};
+  const uint32_t end = tree_->elements_[index_].end;
+  return end > index_ + 1 ? XmlNode(tree_, index_ + 1, end) : XmlNode();
+}
+
+XmlNode XmlNode::NextSibling() const {
+  if (!tree_) return {};
+  const uint32_t end = tree_->elements_[index_].end;
+  return end < limit_ ? XmlNode(tree_, end, limit_) : XmlNode();
+}
+
+std::string XmlNode::Text() const {
+  std::string text;
+  if (!tree_) return text;
+  for (uint32_t c = tree_->elements_[index_].firstText; c != 0; c = tree_->texts_[c - 1].next)
+    text += tree_->view(tree_->texts_[c - 1].text);
+  return text;
+}
+
+std::string_view LocalName(XmlNode node) {
+  const std::string_view name = node.Name();
   const size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-std::string NamespaceOf(pugi::xml_node element) {
-  return ResolvePrefix(element, PrefixOf(element.name()));
+std::string NamespaceOf(XmlNode element) {
+  return std::string(element.Namespace());
 }
 
-bool Is(pugi::xml_node element, std::string_view ns, std::string_view localName) {
-  return element.type() == pugi::node_element && LocalName(element) == localName &&
-         NamespaceOf(element) == ns;
+bool Is(XmlNode element, std::string_view ns, std::string_view localName) {
+  return element && LocalName(element) == localName && element.Namespace() == ns;
 }
 
-pugi::xml_node FirstChildElement(pugi::xml_node parent) {
-  for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_element) return n;
-  return {};
+XmlNode FirstChildElement(XmlNode parent) {
+  return parent ? parent.FirstChild() : XmlNode();
 }
 
-pugi::xml_node NextElement(pugi::xml_node element) {
-  for (pugi::xml_node n = element.next_sibling(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_element) return n;
-  return {};
+XmlNode NextElement(XmlNode element) {
+  return element ? element.NextSibling() : XmlNode();
 }
 
-pugi::xml_node ChildNamed(pugi::xml_node parent, std::string_view localName) {
-  for (pugi::xml_node n = FirstChildElement(parent); n; n = NextElement(n))
+XmlNode ChildNamed(XmlNode parent, std::string_view localName) {
+  for (XmlNode n = FirstChildElement(parent); n; n = NextElement(n))
     if (LocalName(n) == localName) return n;
   return {};
 }
 
-std::string TextOf(pugi::xml_node element) {
-  std::string text;
-  for (pugi::xml_node n = element.first_child(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
-  return text;
+std::string TextOf(XmlNode element) {
+  return element ? element.Text() : std::string();
 }
 
-bool IsNil(pugi::xml_node element) {
-  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-    const std::string_view name = a.name();
+bool IsNil(XmlNode element) {
+  if (!element) return false;
+  for (size_t n = 0, count = element.AttributeCount(); n < count; ++n) {
+    const std::string_view name = element.AttributeName(n);
     const size_t colon = name.find(':');
     if (colon == std::string_view::npos || name.substr(colon + 1) != "nil") continue;
-    if (ResolvePrefix(element, name.substr(0, colon)) != kXmlSchemaInstanceNamespace) continue;
-    const std::string value = Trim(a.value());
+    if (element.AttributeNamespace(n) != kXmlSchemaInstanceNamespace) continue;
+    const std::string value = Trim(element.AttributeValue(n));
     return value == "true" || value == "1";
   }
   return false;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "db/firebird/FirebirdClient.h"
 #include "db/firebird/FirebirdDriver.h"
 #include "platform/Text.h"
 
@@ -102,8 +103,8 @@ void ExecDialect1(const std::string& path, const std::vector<std::string>& state
       dpb->insertString(&st, isc_dpb_user_name, kFirebirdUser);
       dpb->insertString(&st, isc_dpb_password, kFirebirdPassword);
       dpb->insertString(&st, isc_dpb_lc_ctype, "UTF8");
-      a = master->getDispatcher()->attachDatabase(&st, where.c_str(), dpb->getBufferLength(&st),
-                                                  dpb->getBuffer(&st));
+      a = db::firebird_detail::Dispatcher()->attachDatabase(
+          &st, where.c_str(), dpb->getBufferLength(&st), dpb->getBuffer(&st));
       dpb->dispose();
     }
     for (const std::string& sql : statements) {

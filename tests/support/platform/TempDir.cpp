@@ -1,7 +1,12 @@
 #include "support/platform/TempDir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
@@ -38,6 +43,32 @@ std::filesystem::path TempDir::mkdir(std::string_view relative) const {
   const auto folder = path_ / relative;
   std::filesystem::create_directories(folder);
   return folder;
+}
+
+std::filesystem::path TempDir::fifo(std::string_view relative) const {
+  const auto file = path_ / relative;
+  std::filesystem::create_directories(file.parent_path());
+  if (::mkfifo(file.c_str(), 0600) != 0) throw std::runtime_error("cannot make " + file.string());
+  return file;
+}
+
+bool EndsBesideAnIdleFifo(const std::filesystem::path& fifo, const std::function<void()>& call,
+                          std::chrono::seconds limit) {
+  std::future<void> done = std::async(std::launch::async, call);
+  if (done.wait_for(limit) == std::future_status::ready) {
+    done.get();
+    return true;
+  }
+  // A call may open it again and again.
+  do {
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) ::close(writer);
+  } while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready);
+  try {
+    done.get();
+  } catch (...) {
+  }
+  return false;
 }
 
 std::string ReadFileBytes(const std::filesystem::path& file) {

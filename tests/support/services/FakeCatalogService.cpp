@@ -72,7 +72,7 @@ CatalogRecord MakeCatalogRecord(std::string type, std::string guid, std::string 
 }
 
 FakeCatalogService::FakeCatalogService()
-    : server_([this](const ReceivedRequest& r, pugi::xml_node body, soap::XmlWriter& w) {
+    : server_([this](const ReceivedRequest& r, soap::XmlNode body, soap::XmlWriter& w) {
         answer(r, body, w);
       }) {}
 
@@ -107,7 +107,7 @@ std::vector<CatalogEdit> FakeCatalogService::Edits() const {
   return edits_;
 }
 
-void FakeCatalogService::answer(const ReceivedRequest& r, pugi::xml_node body, soap::XmlWriter& w) {
+void FakeCatalogService::answer(const ReceivedRequest& r, soap::XmlNode body, soap::XmlWriter& w) {
   std::lock_guard lock(mutex_);
   if (session_ &&
       (HeaderText(r, "SessionID") != *session_ || HeaderText(r, "APIVersion") != "1.0.0"))
@@ -158,11 +158,11 @@ void FakeCatalogService::fullItem(const CatalogRead& read, soap::XmlWriter& w) {
   w.End();
 }
 
-void FakeCatalogService::edit(const std::string& operation, pugi::xml_node body,
+void FakeCatalogService::edit(const std::string& operation, soap::XmlNode body,
                               soap::XmlWriter& w) {
   CatalogEdit e{operation, {}};
-  const pugi::xml_node records = soap::ChildNamed(body, "Records");
-  for (pugi::xml_node r = soap::FirstChildElement(records); r; r = soap::NextElement(r))
+  const soap::XmlNode records = soap::ChildNamed(body, "Records");
+  for (soap::XmlNode r = soap::FirstChildElement(records); r; r = soap::NextElement(r))
     e.guids.push_back(ChildText(r, "GUID"));
   edits_.push_back(e);
   w.Start(operation + "Response");

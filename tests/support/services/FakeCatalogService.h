@@ -62,10 +62,10 @@ class FakeCatalogService {
   std::vector<CatalogEdit> Edits() const;
 
  private:
-  void answer(const ReceivedRequest& request, pugi::xml_node body, soap::XmlWriter& w);
+  void answer(const ReceivedRequest& request, soap::XmlNode body, soap::XmlWriter& w);
   void pagedRead(const CatalogRead& read, soap::XmlWriter& w);
   void fullItem(const CatalogRead& read, soap::XmlWriter& w);
-  void edit(const std::string& operation, pugi::xml_node body, soap::XmlWriter& w);
+  void edit(const std::string& operation, soap::XmlNode body, soap::XmlWriter& w);
 
   mutable std::mutex mutex_;
   size_t pageSize_ = 2;

@@ -49,7 +49,7 @@ bool HasHeader(const ReceivedRequest& r, const std::string& name, const std::str
 }  // namespace
 
 FakeIdentityService::FakeIdentityService()
-    : server_([this](const ReceivedRequest& r, pugi::xml_node body, soap::XmlWriter& w) {
+    : server_([this](const ReceivedRequest& r, soap::XmlNode body, soap::XmlWriter& w) {
         answer(r, body, w);
       }) {}
 
@@ -73,14 +73,13 @@ std::vector<UsersQuery> FakeIdentityService::UsersQueries() const {
   return queries_;
 }
 
-void FakeIdentityService::answer(const ReceivedRequest& r, pugi::xml_node body,
-                                 soap::XmlWriter& w) {
+void FakeIdentityService::answer(const ReceivedRequest& r, soap::XmlNode body, soap::XmlWriter& w) {
   if (r.bodyName == "Login") return login(body, w);
   if (r.bodyName == "QueryUsersDetails") return queryUsers(r, body, w);
   throw SoapFault{"SOAP-ENV:Client", "Operation " + r.bodyName + " is not offered here"};
 }
 
-void FakeIdentityService::login(pugi::xml_node body, soap::XmlWriter& w) {
+void FakeIdentityService::login(soap::XmlNode body, soap::XmlWriter& w) {
   LoginCall call{ChildText(body, "Username"), ChildText(body, "Password"),
                  ChildText(body, "SecureLogin") == "true"};
   std::lock_guard lock(mutex_);
@@ -105,16 +104,16 @@ void FakeIdentityService::login(pugi::xml_node body, soap::XmlWriter& w) {
   w.End();
 }
 
-void FakeIdentityService::queryUsers(const ReceivedRequest& r, pugi::xml_node body,
+void FakeIdentityService::queryUsers(const ReceivedRequest& r, soap::XmlNode body,
                                      soap::XmlWriter& w) {
-  const pugi::xml_node filter = soap::ChildNamed(body, "Filter");
+  const soap::XmlNode filter = soap::ChildNamed(body, "Filter");
   UsersQuery query{ChildTexts(soap::ChildNamed(filter, "UserIds")),
                    ChildText(filter, "AccountId"),
                    ChildText(filter, "GetExtraData") == "true",
                    ChildText(body, "BatchSize"),
                    ChildText(body, "RecordLocator"),
                    {}};
-  for (pugi::xml_node c = soap::FirstChildElement(filter); c; c = soap::NextElement(c))
+  for (soap::XmlNode c = soap::FirstChildElement(filter); c; c = soap::NextElement(c))
     query.filterChildren.emplace_back(soap::LocalName(c));
   std::lock_guard lock(mutex_);
   queries_.push_back(query);

@@ -55,9 +55,9 @@ class FakeIdentityService {
   std::vector<UsersQuery> UsersQueries() const;
 
  private:
-  void answer(const ReceivedRequest& request, pugi::xml_node body, soap::XmlWriter& w);
-  void login(pugi::xml_node body, soap::XmlWriter& w);
-  void queryUsers(const ReceivedRequest& request, pugi::xml_node body, soap::XmlWriter& w);
+  void answer(const ReceivedRequest& request, soap::XmlNode body, soap::XmlWriter& w);
+  void login(soap::XmlNode body, soap::XmlWriter& w);
+  void queryUsers(const ReceivedRequest& request, soap::XmlNode body, soap::XmlWriter& w);
 
   mutable std::mutex mutex_;
   std::vector<IdentityAccount> accounts_;

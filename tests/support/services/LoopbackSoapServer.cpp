@@ -14,10 +14,24 @@ using soap::NextElement;
 LoopbackSoapServer::LoopbackSoapServer(Handler handler)
     : handler_(std::move(handler)), server_(std::make_unique<httplib::Server>()) {
   server_->Post("/", [this](const httplib::Request& req, httplib::Response& res) {
-    const Answer a = handle(req.target, req.get_header_value("SOAPAction"),
-                            req.get_header_value("Content-Type"), req.body);
+    Answer a = handle(req.target, req.get_header_value("SOAPAction"),
+                      req.get_header_value("Content-Type"), req.body);
     res.status = a.status;
-    if (a.stallHalfWay.count() == 0) return res.set_content(a.body, "text/xml; charset=utf-8");
+    if (a.trickle.count() > 0) {
+      const auto end = std::chrono::steady_clock::now() + a.trickleLasting;
+      return res.set_content_provider(
+          a.body.size(), "text/xml; charset=utf-8",
+          [this, a, end](size_t offset, size_t, httplib::DataSink& sink) {
+            std::unique_lock lock(mutex_);
+            if (stopped_.wait_for(lock, a.trickle, [this] { return stopping_; }) ||
+                std::chrono::steady_clock::now() >= end)
+              return false;
+            lock.unlock();
+            return sink.write(a.body.data() + offset, 1);
+          });
+    }
+    if (a.stallHalfWay.count() == 0)
+      return res.set_content(std::move(a.body), "text/xml; charset=utf-8");
     res.set_content_provider(a.body.size(), "text/xml; charset=utf-8",
                              [this, a](size_t, size_t, httplib::DataSink& sink) {
                                sink.write(a.body.data(), a.body.size() / 2);
@@ -80,7 +94,7 @@ std::optional<Failure> LoopbackSoapServer::takeFailure(const std::string& action
   std::lock_guard lock(mutex_);
   for (const std::string& key : {action, std::string()}) {
     if (auto it = once_.find(key); it != once_.end()) {
-      Failure f = it->second;
+      Failure f = std::move(it->second);
       once_.erase(it);
       return f;
     }
@@ -102,13 +116,13 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
   r.xml = xml;
 
   std::optional<soap::XmlDocument> doc;
-  pugi::xml_node body;
+  soap::XmlNode body;
   try {
     doc.emplace(soap::XmlDocument::Parse(xml));
-    const pugi::xml_node envelope = doc->Root();
-    for (pugi::xml_node part = FirstChildElement(envelope); part; part = NextElement(part)) {
+    const soap::XmlNode envelope = doc->Root();
+    for (soap::XmlNode part = FirstChildElement(envelope); part; part = NextElement(part)) {
       if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Header"))
-        for (pugi::xml_node h = FirstChildElement(part); h; h = NextElement(h))
+        for (soap::XmlNode h = FirstChildElement(part); h; h = NextElement(h))
           r.headers.push_back({soap::NamespaceOf(h), std::string(LocalName(h)), soap::TextOf(h)});
       if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Body")) body = FirstChildElement(part);
     }
@@ -117,7 +131,7 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
   if (body) {
     r.bodyNs = soap::NamespaceOf(body);
     r.bodyName = LocalName(body);
-    for (pugi::xml_node c = FirstChildElement(body); c; c = NextElement(c))
+    for (soap::XmlNode c = FirstChildElement(body); c; c = NextElement(c))
       r.bodyChildren.emplace_back(LocalName(c));
   }
   {
@@ -132,19 +146,21 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
       case Failure::Kind::Fault:
         return {500, FaultEnvelope({"SOAP-ENV:Server", f->text})};
       case Failure::Kind::Raw:
-        return {f->status, f->text};
+        return {f->status, std::move(f->text)};
       case Failure::Kind::Stall: {
         std::unique_lock lock(mutex_);
         stopped_.wait_for(lock, f->stall, [this] { return stopping_; });
         break;
       }
       case Failure::Kind::StallHalfWay:
+      case Failure::Kind::Trickle:
         break;
     }
   }
   try {
     Answer a{200, AnswerEnvelope([&](soap::XmlWriter& w) { handler_(r, body, w); })};
     if (f && f->kind == Failure::Kind::StallHalfWay) a.stallHalfWay = f->stall;
+    if (f && f->kind == Failure::Kind::Trickle) a.trickle = f->stall, a.trickleLasting = f->lasting;
     return a;
   } catch (const SoapFault& fault) {
     return {500, FaultEnvelope(fault)};
@@ -172,13 +188,13 @@ std::string FaultEnvelope(const SoapFault& fault) {
   });
 }
 
-std::string ChildText(pugi::xml_node parent, const char* name) {
+std::string ChildText(soap::XmlNode parent, const char* name) {
   return soap::TextOf(soap::ChildNamed(parent, name));
 }
 
-std::vector<std::string> ChildTexts(pugi::xml_node list) {
+std::vector<std::string> ChildTexts(soap::XmlNode list) {
   std::vector<std::string> texts;
-  for (pugi::xml_node item = FirstChildElement(list); item; item = NextElement(item))
+  for (soap::XmlNode item = FirstChildElement(list); item; item = NextElement(item))
     texts.push_back(soap::TextOf(item));
   return texts;
 }

@@ -3,8 +3,9 @@
 // request with an XML parser, records what arrived (SOAP action, header
 // elements, body element and its children, in order) and lets a service
 // write the answer. Failures can be injected per operation: a SOAP fault,
-// a raw answer (any status and body), a stall before answering or a stall
-// half way through the answer.
+// a raw answer (any status and body), a stall before answering, a stall
+// half way through the answer, or an answer that trickles in a byte at a
+// time.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -46,11 +47,12 @@ struct SoapFault {
 };
 
 struct Failure {
-  enum class Kind { Fault, Raw, Stall, StallHalfWay };
+  enum class Kind { Fault, Raw, Stall, StallHalfWay, Trickle };
   Kind kind = Kind::Fault;
   int status = 200;
   std::string text;  // fault text or raw body
   std::chrono::milliseconds stall{0};
+  std::chrono::milliseconds lasting{0};
 
   static Failure Fault(std::string text) { return {Kind::Fault, 500, std::move(text), {}}; }
   static Failure Raw(int status, std::string body) {
@@ -63,6 +65,12 @@ struct Failure {
   static Failure StallHalfWay(std::chrono::milliseconds d) {
     return {Kind::StallHalfWay, 200, {}, d};
   }
+  // Sends the status and the headers, then one byte of the answer every
+  // `every`, so that the connection never falls silent for long; drops the
+  // connection after `lasting` (or when the server stops).
+  static Failure Trickle(std::chrono::milliseconds every, std::chrono::milliseconds lasting) {
+    return {Kind::Trickle, 200, {}, every, lasting};
+  }
 };
 
 class LoopbackSoapServer {
@@ -70,7 +78,7 @@ class LoopbackSoapServer {
   // Writes the content of the response body for a request whose body
   // element is given; may throw SoapFault.
   using Handler =
-      std::function<void(const ReceivedRequest&, pugi::xml_node body, soap::XmlWriter& out)>;
+      std::function<void(const ReceivedRequest&, soap::XmlNode body, soap::XmlWriter& out)>;
 
   explicit LoopbackSoapServer(Handler handler);
   ~LoopbackSoapServer();
@@ -95,6 +103,7 @@ class LoopbackSoapServer {
     int status;
     std::string body;
     std::chrono::milliseconds stallHalfWay{0};
+    std::chrono::milliseconds trickle{0}, trickleLasting{0};
   };
   Answer handle(const std::string& target, const std::string& action,
                 const std::string& contentType, const std::string& xml);
@@ -118,7 +127,7 @@ std::string AnswerEnvelope(const std::function<void(soap::XmlWriter&)>& writeBod
 std::string FaultEnvelope(const SoapFault& fault);
 
 // Child element texts and lists of a parsed request.
-std::string ChildText(pugi::xml_node parent, const char* name);
-std::vector<std::string> ChildTexts(pugi::xml_node list);
+std::string ChildText(soap::XmlNode parent, const char* name);
+std::vector<std::string> ChildTexts(soap::XmlNode list);
 
 }  // namespace movrano::testing

@@ -1,0 +1,35 @@
+#include "platform/RegularFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "platform/FileDescriptor.h"
+
+namespace movrano {
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
+  // Not blocking: opening a FIFO for reading waits for a writer otherwise.
+  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    throw MakeOSError(errno);
+  }
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) throw MakeOSError(errno);
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(st.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n == 0) return bytes;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw MakeOSError(errno);
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace movrano
