@@ -7,6 +7,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <algorithm>
+#include <utility>
 
 #include "app/LogText.h"
 #include "app/MigrationModes.h"
