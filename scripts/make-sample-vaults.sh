@@ -9,11 +9,20 @@
 # Each one has its Firebird database (made through the local server with
 # isql-fb), its file store and the configuration file the program reads.
 # The schema and row scripts are those of the tests (tests/support/vaults).
+# With a registry file named, it also writes the registry export through
+# which the program finds them ("Registry.reg" beside the program): the
+# Outpost and Solo vault services and the server vault "Tavrin Vault".
+#   make-sample-vaults.sh <folder> [<registry file>]
 set -euo pipefail
 
-if [[ $# -ne 1 || $1 == -* ]]; then
-  echo "usage: $0 <folder>" >&2
+if [[ $# -lt 1 || $# -gt 2 || $1 == -* ]]; then
+  echo "usage: $0 <folder> [<registry file>]" >&2
   exit 2
+fi
+registry="${2:-}"
+if [[ -n "$registry" && ( -e "$registry" || -L "$registry" ) ]]; then
+  echo "$registry already exists; remove it first." >&2
+  exit 1
 fi
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -133,3 +142,30 @@ make_installed "Tavrin Vault" server empty "${server_schema[@]}" seed/install-se
 make_installed "Solo Vault (empty)" solo empty "${solo_schema[@]}" seed/install-solo.sql
 make_installed "Tavrin Vault (sample)" server sample "${server_schema[@]}" \
   seed/install-server.sql seed/sample-content.sql seed/sample-solo.sql seed/sample-server.sql
+
+# A text as a ".reg" string value: backslashes and double quotes escaped.
+reg_string() {
+  local text="${1//\\/\\\\}"
+  printf '"%s"' "${text//\"/\\\"}"
+}
+
+if [[ -n "$registry" ]]; then
+  services='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services'
+  # A service's folder is that of its program; the programs need not exist.
+  # Written only as a new file (noclobber), never through a link.
+  set -C
+  {
+    echo "Windows Registry Editor Version 5.00"
+    echo
+    echo "[$services\TavrinOutpostVaultService]"
+    echo "\"ImagePath\"=$(reg_string "\"$target/Outpost Vault/OutpostVaultService\"")"
+    echo
+    echo "[$services\TavrinSoloVaultService]"
+    echo "\"ImagePath\"=$(reg_string "\"$target/Solo Vault/Vault/SoloVaultService\"")"
+    echo
+    echo '[HKEY_LOCAL_MACHINE\SOFTWARE\Tavrin\Tavrin Vault\Vault]'
+    echo "\"Path\"=$(reg_string "$target/Tavrin Vault/Vault/")"
+  } >"$registry"
+  set +C
+  echo "Registry: $registry"
+fi

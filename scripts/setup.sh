@@ -2,9 +2,10 @@
 # Installs what a fresh Debian 12 machine lacks for building and testing
 # Movrano, and makes sure the local Firebird server runs with the account
 # the program uses. Quiet and quick when everything is already in place.
-set -euo pipefail
-
 FB_PASSWORD="quartzfen"
+# The local server's service manager: a login there needs no database file
+# and no temporary folder that the server's own user must reach.
+fb_service="localhost:service_mgr"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-format
   firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
@@ -19,13 +20,43 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+port_open() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
 
-if [ ${#missing[@]} -gt 0 ]; then
+wait_for_port() {
+  for _ in $(seq 1 100); do
+    port_open && return 0
+    sleep 0.1
+  done
+  port_open
+}
+
+# sysdba_login_probe <password>: whether the server takes SYSDBA with that
+# password. Prints "password accepted", "login refused" (the server refused
+# exactly that login) or "other failure: <the server's message>", and
+# answers 0, 1 or 2. The password goes through the environment, not the
+# command line that every local user can see.
+sysdba_login_probe() {
+  local output
+  if output=$(ISC_USER=SYSDBA ISC_PASSWORD="$1" fbsvcmgr "$fb_service" info_server_version 2>&1); then
+    echo "password accepted"
+    return 0
+  fi
+  if grep -q "Your user name and password are not defined" <<<"$output"; then
+    echo "login refused"
+    return 1
+  fi
+  echo "other failure: $(head -n 1 <<<"$output")"
+  return 2
+}
+
+install_missing_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"
+  # A server installed here gets the program's password from the start.
   echo "firebird3.0-server shared/firebird/enabled boolean true" | as_root debconf-set-selections
   echo "firebird3.0-server shared/firebird/sysdba_password/first_install password ${FB_PASSWORD}" \
     | as_root debconf-set-selections
@@ -34,43 +65,50 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
-fi
+}
 
-port_open() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
-
-if ! port_open; then
+start_server() {
+  port_open && return 0
   as_root /etc/init.d/firebird3.0 start >/dev/null 2>&1 || true
-  for _ in $(seq 1 100); do
-    port_open && break
-    sleep 0.1
-  done
-  if ! port_open; then
+  if ! wait_for_port; then
     echo "setup: the Firebird server does not answer on 127.0.0.1:3050" >&2
     exit 1
   fi
-fi
+}
 
-# The server's SYSDBA password must be the program's. Probe it over TCP
-# and, when it differs (an earlier install chose another), set it through
-# the security database directly, which needs no password as root.
-probe_dir=$(mktemp -d)
-chmod 777 "$probe_dir"
-probe_sql="create database 'localhost:${probe_dir}/probe.fdb' user 'SYSDBA' password '${FB_PASSWORD}'; drop database;"
-if ! echo "$probe_sql" | isql-fb -q >/dev/null 2>&1; then
+# The server's SYSDBA password must be the program's. It is changed only
+# when the server refused exactly that login (an earlier install chose
+# another password), through the security database directly, which needs
+# no password as root; any other failure changes nothing.
+ensure_sysdba_password() {
+  local verdict
+  verdict=$(sysdba_login_probe "$FB_PASSWORD") && return 0
+  if [ "$verdict" != "login refused" ]; then
+    echo "setup: cannot check the Firebird server's SYSDBA login, nothing changed: ${verdict#other failure: }" >&2
+    exit 1
+  fi
   # The security database opens without a password while the server is down.
   as_root /etc/init.d/firebird3.0 stop >/dev/null 2>&1 || true
   sleep 1
   printf "alter user SYSDBA password '%s';\ncommit;\n" "$FB_PASSWORD" \
     | as_root isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb >/dev/null 2>&1 || true
   as_root /etc/init.d/firebird3.0 start >/dev/null 2>&1 || true
-  for _ in $(seq 1 100); do
-    port_open && break
-    sleep 0.1
-  done
-  if ! echo "$probe_sql" | isql-fb -q >/dev/null 2>&1; then
-    rm -rf "$probe_dir"
-    echo "setup: the Firebird server does not accept SYSDBA with the program's password" >&2
+  wait_for_port || true
+  if ! verdict=$(sysdba_login_probe "$FB_PASSWORD"); then
+    echo "setup: the Firebird server does not accept SYSDBA with the program's password: $verdict" >&2
     exit 1
   fi
+  echo "setup: the Firebird server refused SYSDBA with the program's password; changed SYSDBA's password to it"
+}
+
+main() {
+  set -euo pipefail
+  install_missing_packages
+  start_server
+  ensure_sysdba_password
+}
+
+# Sourced (by the setup tests), the script only defines its functions.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  main "$@"
 fi
-rm -rf "$probe_dir"

@@ -27,22 +27,24 @@ Widget* Named(const char* name, Args&&... args) {
 // A region that keeps its height, at least `leastHeight` and more when
 // what it holds needs it, while the log pane takes the rest.
 QWidget* Panel(const char* name, int leastHeight = 0) {
-  auto* panel = Named<QWidget>(name);
-  panel->setMinimumHeight(leastHeight);
+  auto* panel = Named<AtLeast<QWidget>>(name);
+  panel->setLeastHeight(leastHeight);
   panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   return panel;
 }
 
 QPushButton* Button(const char* name, const char* caption) {
-  auto* button = Named<QPushButton>(name, caption);
-  button->setMinimumSize(kButtonWidth, kButtonHeight);
+  auto* button = Named<AtLeast<QPushButton>>(name, caption);
+  button->setLeastWidth(kButtonWidth);
+  button->setLeastHeight(kButtonHeight);
   return button;
 }
 
 QToolButton* SmallButton(const char* name) {
-  auto* button = Named<QToolButton>(name);
+  auto* button = Named<AtLeast<QToolButton>>(name);
   button->setText("...");
-  button->setMinimumSize(kSmallButtonSize, kSmallButtonSize);
+  button->setLeastWidth(kSmallButtonSize);
+  button->setLeastHeight(kSmallButtonSize);
   return button;
 }
 
@@ -74,8 +76,9 @@ void ShowAsPassword(QLineEdit* edit) {
 
 void BuildHeader(FormControls& c) {
   c.Header = Panel("Header", 139);
-  c.rgMigrationMode = Named<QGroupBox>("rgMigrationMode", "Migration mode");
-  c.rgMigrationMode->setMinimumWidth(342);
+  auto* modes = Named<AtLeast<QGroupBox>>("rgMigrationMode", "Migration mode");
+  modes->setLeastWidth(342);
+  c.rgMigrationMode = modes;
   c.rgMigrationModeItems = new QButtonGroup(c.rgMigrationMode);
   auto* items = new QGridLayout(c.rgMigrationMode);
   for (int i = 0; i <= kLastModeItem; ++i) {
@@ -107,8 +110,8 @@ void BuildHeader(FormControls& c) {
 }
 
 void BuildSource(FormControls& c) {
-  c.pnlSourceVault = Named<QGroupBox>("pnlSourceVault", "Source");
-  c.pnlSourceVault->setMinimumHeight(198);
+  c.pnlSourceVault = Named<AtLeast<QGroupBox>>("pnlSourceVault", "Source");
+  c.pnlSourceVault->setLeastHeight(198);
   c.pnlSourceVault->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   c.edSourceVaultPath = Named<QLineEdit>("edSourceVaultPath");
   c.edSourceDatabaseFile = Named<QLineEdit>("edSourceDatabaseFile");
@@ -202,6 +205,9 @@ void BuildLog(FormControls& c) {
   c.mmLog->setFont(font);
   c.mmLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   c.mmLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Editable, but Tab moves on as from every other control: a tab typed
+  // into the log would go into Copy log and Save log.
+  c.mmLog->setTabChangesFocus(true);
 }
 
 void BuildFooter(FormControls& c) {

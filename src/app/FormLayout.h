@@ -18,6 +18,28 @@
 
 namespace movrano {
 
+// A widget whose least width and height are floors, not caps: it still
+// grows to what its contents need at the platform's font, so nothing in it
+// is cut off and the window's least size follows what is shown.
+template <typename Base>
+class AtLeast final : public Base {
+ public:
+  using Base::Base;
+  void setLeastWidth(int width) {
+    least_.setWidth(width);
+    this->updateGeometry();
+  }
+  void setLeastHeight(int height) {
+    least_.setHeight(height);
+    this->updateGeometry();
+  }
+  QSize sizeHint() const override { return Base::sizeHint().expandedTo(least_); }
+  QSize minimumSizeHint() const override { return Base::minimumSizeHint().expandedTo(least_); }
+
+ private:
+  QSize least_{0, 0};
+};
+
 struct FormControls {
   QWidget* Header;
   QGroupBox* rgMigrationMode;
@@ -27,7 +49,7 @@ struct FormControls {
   QLabel* lblMigrationModeSescription;
 
   QWidget* OutpostPanel;
-  QGroupBox* pnlSourceVault;
+  AtLeast<QGroupBox>* pnlSourceVault;
   QLineEdit* edSourceVaultPath;
   QLineEdit* edSourceDatabaseFile;
   QLineEdit* edSourceFileRepositoryPath;

@@ -18,6 +18,13 @@ std::string DestinationVaultFolder(const std::string& picked) {
   return picked;
 }
 
+std::string TypedExistingFileName(const std::string& typed, const std::string& defaultSuffix) {
+  if (defaultSuffix.empty() || FileExists(typed) || DirectoryExists(typed)) return typed;
+  const size_t nameStart = typed.find_last_of(kPathDelimiter) + 1;
+  if (typed.find('.', nameStart) != std::string::npos) return typed;
+  return typed + "." + defaultSuffix;
+}
+
 FileDialogRequest BackupFileRequest(const std::string& current) {
   return {"Select Tavrin Vault backup file",
           {{"Zip archive files", "*.zip"}, {"Any Files", "*"}},

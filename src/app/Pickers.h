@@ -16,6 +16,12 @@ bool SelectFolder(FileDialogs& dialogs, std::string& Path, const std::string& Ca
 // "Vault" folder) gives that "Vault" folder, any other folder itself.
 std::string DestinationVaultFolder(const std::string& picked);
 
+// The file that a dialog for an existing file takes for a typed name: the
+// name as typed when it names a file or folder, else the name with the
+// default suffix when its last part has no "." (an installer on Linux
+// often has no extension).
+std::string TypedExistingFileName(const std::string& typed, const std::string& defaultSuffix);
+
 // The file dialogs of the backup file (a new name is accepted), the server
 // installer (must exist) and the saved log.
 FileDialogRequest BackupFileRequest(const std::string& current);

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/Pickers.h"
+
 namespace movrano {
 
 namespace {
@@ -31,14 +33,38 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
   return list;
 }
 
+// Qt's dialog gives its default suffix to every name typed without one,
+// also to an existing file's, and then refuses that file as not found. A
+// dialog for an existing file adds the suffix itself, only when the name
+// as typed does not exist.
+class FileDialog final : public QFileDialog {
+ public:
+  FileDialog(QWidget* parent, const FileDialogRequest& request)
+      : QFileDialog(parent, ToQt(request.title)), request_(request) {
+    setFileMode(request.mustExist ? ExistingFile : AnyFile);
+    if (!request.mustExist) setDefaultSuffix(ToQt(request.defaultSuffix));
+  }
+
+  void accept() override {
+    const QStringList typed = selectedFiles();
+    if (request_.mustExist && typed.size() == 1) {
+      const std::string name =
+          TypedExistingFileName(typed.front().toStdString(), request_.defaultSuffix);
+      if (name != typed.front().toStdString()) selectFile(ToQt(name));
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  FileDialogRequest request_;
+};
+
 std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
                                          QFileDialog::AcceptMode mode) {
-  QFileDialog dialog(parent, ToQt(request.title));
+  FileDialog dialog(parent, request);
   dialog.setAcceptMode(mode);
-  dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (mode == QFileDialog::AcceptSave) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setNameFilters(NameFilters(request.filters));
-  dialog.setDefaultSuffix(ToQt(request.defaultSuffix));
   dialog.selectFile(ToQt(request.fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();

@@ -7,6 +7,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <algorithm>
+#include <utility>
 
 #include "app/LogText.h"
 #include "app/MigrationModes.h"
@@ -247,11 +248,15 @@ void TfrmMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (placed_) return;
   placed_ = true;
-  const QRect screen = this->screen()->availableGeometry();
-  QRect frame = frameGeometry();
-  frame.moveCenter(screen.center());
+  const QRect area = this->screen()->availableGeometry();
+  const QSize frame = frameGeometry().size() - size();
+  // No larger than the screen's free area (a laptop's 768 pixels, a large
+  // screen at 200 %), never below what the controls need.
+  resize(size().boundedTo(area.size() - frame).expandedTo(minimumSize()));
+  QRect outer(QPoint(0, 0), size() + frame);
+  outer.moveCenter(area.center());
   // A window larger than the screen keeps its title bar on it.
-  move(std::max(frame.left(), screen.left()), std::max(frame.top(), screen.top()));
+  move(std::max(outer.left(), area.left()), std::max(outer.top(), area.top()));
 }
 
 void TfrmMain::ShowModel() {
@@ -266,14 +271,21 @@ void TfrmMain::ShowModel() {
   ui_.Check_Offline->setChecked(model_.offlineTicked());
   const FormView& view = model_.view();
   ui_.lblMigrationModeSescription->setText(ToQt(view.description));
-  ui_.Check_Offline->setVisible(view.offlineVisible);
-  ui_.pnlSourceVault->setVisible(view.sourceVisible);
   ui_.pnlSourceVault->setTitle(ToQt(view.sourceCaption));
-  ui_.pnlSourceVault->setMinimumHeight(view.sourceHeight);
-  ui_.BackupFileRow->setVisible(view.oracleVisible);
-  ui_.GroupBox_DestinationOra->setVisible(view.oracleVisible);
-  ui_.pnlDestVault->setVisible(view.destVisible);
+  ui_.pnlSourceVault->setLeastHeight(view.sourceHeight);
   ui_.pnlDestVault->setTitle(ToQt(view.destCaption));
+  const std::pair<QWidget*, bool> shown[] = {
+      {ui_.Check_Offline, view.offlineVisible}, {ui_.pnlSourceVault, view.sourceVisible},
+      {ui_.BackupFileRow, view.oracleVisible},  {ui_.GroupBox_DestinationOra, view.oracleVisible},
+      {ui_.pnlDestVault, view.destVisible},
+  };
+  // What goes is hidden before what comes is shown: a moment with both
+  // target groups shown would raise the least size and grow the window
+  // past the screen's edge, where it would stay.
+  for (const auto& [widget, visible] : shown)
+    if (!visible) widget->setVisible(false);
+  for (const auto& [widget, visible] : shown)
+    if (visible) widget->setVisible(true);
 }
 
 void TfrmMain::ShowSelectedItem() {

@@ -31,6 +31,10 @@ class TfrmMain final : public QWidget {
   // are served until its idle notice.
   void StopRunAndWait();
 
+  // The worker's log callback: appends one line, with the time of day, to
+  // the log pane.
+  void AddLogLine(const std::string& AText);
+
   // A termination signal (TerminationSignals.h): a run is cancelled as a
   // confirmed close does and the program ends once the window has closed
   // after it; without a run the program ends at once.
@@ -50,7 +54,6 @@ class TfrmMain final : public QWidget {
 
   void btnImportClick();
   void SetInProcess(bool aInProcess);
-  void AddLogLine(const std::string& AText);
   void btnCopyLogClick();
   void btnSaveLogClick();
 

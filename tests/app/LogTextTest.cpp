@@ -27,6 +27,65 @@ TEST(LogText, PutsTheTimeOfDayBeforeTheFirstLineOnly) {
   EXPECT_EQ(LogLine(At(0, 0, 0), "100% done"), "00:00:00: 100% done");
 }
 
+std::string LeftOut(size_t characters) {
+  return "... [" + std::to_string(characters) + " characters left out]";
+}
+
+TEST(LogText, AVeryLongLineKeepsItsStartAndSaysHowManyCharactersWereLeftOut) {
+  const std::string full(kLongestShownLine, 'a');
+  const std::string umlauts = [] {
+    std::string text;
+    for (size_t i = 0; i < kLongestShownLine + 5; ++i)
+      text += "\xC3\xBC";  // two bytes, one character
+    return text;
+  }();
+  const struct {
+    const char* name;
+    std::string text;
+    std::string shown;
+  } cases[] = {
+      {"short", "Fault: short", "Fault: short"},
+      {"at the bound", full, full},
+      {"one over", full + "b", full + LeftOut(1)},
+      {"characters, not bytes", umlauts, umlauts.substr(0, 2 * kLongestShownLine) + LeftOut(5)},
+      {"each line on its own", full + "bb\nshort\n" + full + "ccc",
+       full + LeftOut(2) + "\nshort\n" + full + LeftOut(3)},
+      {"empty lines stay", "\n\nend\n", "\n\nend\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShownLogText(c.text), c.shown) << c.name;
+  }
+  // Broken UTF-8 is cut at a character's start too.
+  const std::string broken = full.substr(1) + "\xE2\x82\xAC\xE2\x82";
+  EXPECT_EQ(ShownLogText(broken), full.substr(1) + "\xE2\x82\xAC" + LeftOut(1));
+}
+
+TEST(LogText, AVeryLongTextEndsWhereItsBoundIsReached) {
+  const size_t lines = kLongestShownText / (kLongestShownLine + 1) + 3;
+  std::string text;
+  for (size_t i = 0; i < lines; ++i)
+    text += (i ? "\n" : "") + std::string(kLongestShownLine, static_cast<char>('a' + i % 26));
+  const std::string shown = ShownLogText(text);
+  const std::string note = LeftOut(text.size() - kLongestShownText);
+  ASSERT_GT(shown.size(), note.size());
+  EXPECT_EQ(shown.substr(0, kLongestShownText), text.substr(0, kLongestShownText));
+  EXPECT_EQ(shown.substr(kLongestShownText), note);
+
+  // Many short lines are bounded as a whole as well.
+  std::string many;
+  while (many.size() < 3 * kLongestShownText)
+    many += "a line of a fault text\n";
+  EXPECT_EQ(ShownLogText(many),
+            many.substr(0, kLongestShownText) + LeftOut(many.size() - kLongestShownText));
+}
+
+TEST(LogText, TheTimeGoesBeforeTheShownText) {
+  std::setlocale(LC_TIME, "C");
+  const std::string text = std::string(kLongestShownLine + 7, 'x') + "\r\nnext";
+  EXPECT_EQ(LogLine(At(1, 2, 3), text),
+            "01:02:03: " + std::string(kLongestShownLine, 'x') + LeftOut(7) + "\nnext");
+}
+
 TEST(LogText, TheClipboardGetsTheLinesSeparatedByCrLf) {
   EXPECT_EQ(ClipboardText("a\nb\nc"), "a\r\nb\r\nc");
   EXPECT_EQ(ClipboardText(""), "");
@@ -63,6 +122,25 @@ TEST(Pickers, TheDestinationIsTheVaultFolderOfAPickedServerInstallation) {
   EXPECT_EQ(DestinationVaultFolder(base + "Install/Vault/"), base + "Install/Vault/");
   EXPECT_EQ(DestinationVaultFolder(base + "IniOnly/"), base + "IniOnly/");
   EXPECT_EQ(DestinationVaultFolder(base + "VaultOnly/"), base + "VaultOnly/");
+}
+
+TEST(Pickers, ATypedNameGetsTheDefaultSuffixOnlyWhenItDoesNotExistAsTyped) {
+  TempDir root;
+  root.write("setup", "");
+  root.write("Setup.EXE", "");
+  root.mkdir("folder");
+  const std::string base = root.folder();
+  const std::pair<std::string, std::string> cases[] = {
+      {base + "setup", base + "setup"},
+      {base + "Setup", base + "Setup.EXE"},
+      {base + "folder", base + "folder"},
+      {base + "missing", base + "missing.EXE"},
+      {base + "setup.v2", base + "setup.v2"},
+      {base + "folder.d/setup", base + "folder.d/setup.EXE"},
+  };
+  for (const auto& [typed, taken] : cases)
+    EXPECT_EQ(TypedExistingFileName(typed, "EXE"), taken) << typed;
+  EXPECT_EQ(TypedExistingFileName(base + "missing", ""), base + "missing");
 }
 
 TEST(Pickers, OnlyTheInstallerPickerRequiresAnExistingFile) {

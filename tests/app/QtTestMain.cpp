@@ -16,10 +16,17 @@
 namespace {
 
 // The offscreen platform's own screen (800 by 600) is smaller than the
-// window; the tests get a desktop's screen instead.
-constexpr const char* kScreenConfig =
-    R"({"screens": [{"name": "Desktop", "x": 0, "y": 0, "width": 1280, "height": 1024,
-                     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+// window; the tests get a desktop's screen instead, and beside it the
+// screens of small desktops and laptops and a large one meant for 200 %.
+constexpr const char* kScreenConfig = R"({"screens": [
+    {"name": "Desktop", "x": 0, "y": 0, "width": 1280, "height": 1024,
+     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+    {"name": "Laptop", "x": 1280, "y": 0, "width": 1366, "height": 768,
+     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+    {"name": "Small", "x": 2646, "y": 0, "width": 1024, "height": 768,
+     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+    {"name": "Large", "x": 3670, "y": 0, "width": 2560, "height": 1440,
+     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
 
 }  // namespace
 

@@ -59,8 +59,13 @@ void WindowTest::deployStatements() const {
   std::filesystem::copy_file(MOVRANO_STATEMENT_FILE, programFolder_.path() / "Movrano.sql");
 }
 
-TfrmMain& WindowTest::open() {
+TfrmMain& WindowTest::open(QScreen* screen) {
   window_ = std::make_unique<TfrmMain>(programFolder_.path(), prompter_, dialogs_);
+  if (screen) {
+    // A window belongs to the screen under it.
+    window_->setScreen(screen);
+    window_->move(screen->availableGeometry().topLeft());
+  }
   window_->show();
   return *window_;
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,8 +60,9 @@ class WindowTest : public ::testing::Test {
 
   // Puts the deployment's statement file into the program folder.
   void deployStatements() const;
-  // Makes and shows the window; it reads the program folder now.
-  TfrmMain& open();
+  // Makes and shows the window, on `screen` when one is given; it reads
+  // the program folder now.
+  TfrmMain& open(QScreen* screen = nullptr);
   TfrmMain& window() { return *window_; }
   bool isOpen() const { return window_ && window_->isVisible(); }
 

@@ -1,9 +1,13 @@
 // Run from the window, the log pane with copy and save, and closing before,
 // during and after a run. The runs are real workers that fail early (no
 // destination), so each ends with its error lines.
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <chrono>
 #include <regex>
 
 #include "app/LogText.h"
@@ -24,6 +28,14 @@ constexpr const char* kQuitQuestion =
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.rfind(prefix, 0) == 0;
+}
+
+// A saved log: every line of the pane followed by CR LF.
+std::string AsSaved(const std::vector<std::string>& lines) {
+  std::string saved;
+  for (const auto& line : lines)
+    saved += line + "\r\n";
+  return saved;
 }
 
 TEST_F(WindowTest, EachModeAsksItsQuestionAndNoStartsNothing) {
@@ -123,10 +135,7 @@ TEST_F(WindowTest, SaveLogReplacesTheChosenFileWithThePanesLines) {
   ASSERT_EQ(dialogs_.saveRequests.size(), 1u);
   EXPECT_EQ(dialogs_.saveRequests[0], SaveLogRequest());
   EXPECT_EQ(dialogs_.saveRequests[0].fileName, "MovranoLog.txt");
-  std::string expected;
-  for (const auto& line : paneLines())
-    expected += line + "\r\n";
-  EXPECT_EQ(ReadFileBytes(file), expected);
+  EXPECT_EQ(ReadFileBytes(file), AsSaved(paneLines()));
 }
 
 TEST_F(WindowTest, SaveLogCancelledWritesNothingAndAFailureIsReported) {
@@ -140,6 +149,72 @@ TEST_F(WindowTest, SaveLogCancelledWritesNothingAndAFailureIsReported) {
   click("btnSaveLog");
   EXPECT_EQ(prompter_.errors.size(), 1u);
   EXPECT_EQ(paneLines(), before);
+}
+
+// A service's fault text is logged as it came, of any length: the pane
+// shows its start at once and says how much of it was left out, and the
+// window goes on answering. Copy log and Save log give what is shown.
+TEST_F(WindowTest, ALogLineOfAnyLengthShowsAtOnceWithItsStartAndWhatWasLeftOut) {
+  open();
+  const std::regex shortened(R"((Fault: x+)\.\.\. \[(\d+) characters left out\])");
+  for (const size_t length : {size_t{1} << 20, size_t{10} << 20}) {
+    const std::string fault = "Fault: " + std::string(length, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    window().AddLogLine(fault);
+    QCoreApplication::processEvents();
+    window().resize(window().width() - 40, window().height());
+    window().AddLogLine("next line");
+    QCoreApplication::processEvents();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(5)) << length << " characters";
+
+    const auto texts = paneTexts();
+    ASSERT_GE(texts.size(), 2u);
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(texts[texts.size() - 2], parts, shortened))
+        << texts[texts.size() - 2].substr(0, 80);
+    EXPECT_EQ(parts[1].length() + std::stoul(parts[2]), fault.size());
+    EXPECT_EQ(texts.back(), "next line");
+  }
+
+  click("btnCopyLog");
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+            ClipboardText(control<QPlainTextEdit>("mmLog")->toPlainText().toStdString()));
+  const auto file = programFolder_.path() / "MovranoLog.txt";
+  dialogs_.answer = file.string();
+  click("btnSaveLog");
+  EXPECT_EQ(ReadFileBytes(file), AsSaved(paneLines()));
+}
+
+// The pane is edited as text, but Tab and Shift+Tab move on as from every
+// other control, so the buttons below it are reachable forwards.
+TEST_F(WindowTest, TabAndShiftTabLeaveTheLogPaneWhichStaysEditable) {
+  open();
+  window().AddLogLine("Start migration");
+  auto* pane = control<QPlainTextEdit>("mmLog");
+  const std::string before = pane->toPlainText().toStdString();
+  QApplication::setActiveWindow(&window());
+  const auto focused = [] {
+    QWidget* widget = QApplication::focusWidget();
+    return widget ? widget->objectName().toStdString() : std::string("(none)");
+  };
+
+  pane->setFocus();
+  QTest::keyClick(pane, Qt::Key_Tab);
+  EXPECT_EQ(focused(), "btnCopyLog");
+  for (const char* next : {"btnSaveLog", "btnImport", "Button1"}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), next);
+  }
+  pane->setFocus();
+  QTest::keyClick(pane, Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_NE(focused(), "mmLog");
+  EXPECT_EQ(pane->toPlainText().toStdString(), before);
+
+  pane->setFocus();
+  pane->moveCursor(QTextCursor::End);
+  QTest::keyClicks(pane, " noted");
+  EXPECT_EQ(pane->toPlainText().toStdString(), before + " noted");
 }
 
 TEST_F(WindowTest, ClosingWhileIdleClosesAndWritesTheSettings) {
