@@ -9,7 +9,7 @@ fb_service="localhost:service_mgr"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang-format
   firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
-  libcurl4-openssl-dev libpugixml-dev libcrypto++-dev
+  libcurl4-openssl-dev libcrypto++-dev
   libzip-dev zipcmp zipmerge ziptool liblzma-dev
   qt6-base-dev xvfb xauth
   libsqlite3-dev libcpp-httplib-dev
