@@ -188,21 +188,35 @@ int64_t PlanRows(const SampleVault& vault) {
   return rows;
 }
 
-double Migrate(const SampleVault& source, const SampleVault& dest) {
+struct Migrated {
+  double seconds = 0;
+  std::vector<double> stepSeconds;  // from each "Start copy" line to the next line of a step
+};
+
+Migrated Migrate(const SampleVault& source, const SampleVault& dest) {
   RunRequest r;
   r.mode = TMigrationMode::mmSVSToTVSOffline;
   r.sourceDatabaseFile = source.databaseFile();
   r.sourceStoragePath = source.fileStorageFolder();
   r.destVaultPath = dest.vaultFolder();
+  Migrated m;
+  std::chrono::steady_clock::time_point stepStart;
+  bool inStep = false;
+  r.onLine = [&](const std::string& line, TMigrationThread&) {
+    const auto now = std::chrono::steady_clock::now();
+    if (inStep) m.stepSeconds.push_back(std::chrono::duration<double>(now - stepStart).count());
+    inStep = line.rfind("Start copy ", 0) == 0;
+    stepStart = now;
+  };
   const auto start = std::chrono::steady_clock::now();
   const RunResult run = RunMigration(r);
-  const double seconds = Seconds(start);
+  m.seconds = Seconds(start);
   if (!run.succeeded()) {
     for (const std::string& line : run.lines)
       std::fprintf(stderr, "%s\n", line.c_str());
     throw std::runtime_error("the migration failed");
   }
-  return seconds;
+  return m;
 }
 
 }  // namespace
@@ -244,11 +258,12 @@ int main(int argc, char** argv) {
       SampleVault rawDest(VaultEdition::Server, FreshInstall());
       SampleVault engineDest(VaultEdition::Server, FreshInstall());
       const bool engineFirst = round % 2 == 1;
-      double engineSeconds = 0;
-      if (engineFirst) engineSeconds = Migrate(source, engineDest);
+      Migrated engine;
+      if (engineFirst) engine = Migrate(source, engineDest);
       const bench::RawCopyResult raw =
           bench::RawCopySteps(source.databaseFile(), rawDest.databaseFile(), steps);
-      if (!engineFirst) engineSeconds = Migrate(source, engineDest);
+      if (!engineFirst) engine = Migrate(source, engineDest);
+      const double engineSeconds = engine.seconds;
       if (raw.rows != rows) {
         std::fprintf(stderr, "the raw loop copied %d of %lld rows\n", raw.rows,
                      static_cast<long long>(rows));
@@ -262,6 +277,13 @@ int main(int argc, char** argv) {
                   rows / engineSeconds);
       std::printf("  ratio (migration / raw pace): %.3f\n", raw.seconds / engineSeconds);
       rates.add(rows / raw.seconds, rows / engineSeconds);
+      if (round == 0 && engine.stepSeconds.size() == raw.stepSeconds.size()) {
+        std::printf("  %-28s %8s %8s\n", "step", "raw s", "ours s");
+        for (size_t i = 0; i < raw.stepSeconds.size(); ++i) {
+          std::printf("  %-28s %8.2f %8.2f\n", SoloCopyPlan()[i].caption, raw.stepSeconds[i],
+                      engine.stepSeconds[i]);
+        }
+      }
     }
     rates.print("raw read+insert loop", "offline migration");
   } catch (const std::exception& e) {

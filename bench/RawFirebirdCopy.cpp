@@ -134,7 +134,10 @@ RawCopyResult RawCopySteps(const std::string& sourcePath, const std::string& des
   ITransaction* srcTra = src->startTransaction(&st, sizeof kTpb, kTpb);
   ITransaction* dstTra = dst->startTransaction(&st, sizeof kTpb, kTpb);
   for (const RawCopyStep& step : steps) {
+    const auto stepStart = std::chrono::steady_clock::now();
     StepCopy(src, srcTra, dst, dstTra, st, step).run(result, every, onRows);
+    result.stepSeconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - stepStart).count());
   }
   dstTra->commit(&st);
   srcTra->commit(&st);

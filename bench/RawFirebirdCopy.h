@@ -11,6 +11,7 @@ namespace movrano::bench {
 struct RawCopyResult {
   double seconds = 0;  // cursor open to commit, prepares included
   int rows = 0;
+  std::vector<double> stepSeconds;  // each step's, cursor open to its last insert
 };
 
 // One table's copy: the source's select and the destination's insert with
