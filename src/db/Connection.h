@@ -43,7 +43,7 @@ class Connection {
   // User tables, in the database's own order.
   std::vector<std::string> tableNames();
   // Runs a statement text without parameters; database errors raise.
-  bool executeDirect(const std::string& sql);
+  void executeDirect(const std::string& sql);
 
   // For Query: the driver, and the auto-commit step after a statement.
   ConnectionBackend& backend();

@@ -154,9 +154,7 @@ void TVaultMigrationManager::ClearOracleTables() {
   for (const char* listed : kClearTableNames) {
     const std::string table = SchemaTableName(listed, schemaTables);
     try {
-      if (!FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table))) {
-        RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\"", {schema, table});
-      }
+      FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table));
     } catch (const std::exception& e) {
       RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\": %s",
                              {schema, table, std::string(e.what())});
@@ -196,16 +194,13 @@ std::string TVaultMigrationManager::BuildInsertSQL(const db::Query& source,
   return Format("INSERT INTO \"%s\" (%s) VALUES (%s)", table, columns, values);
 }
 
+// A refused block raises the database's own error.
 void TVaultMigrationManager::DisableOracleConstraints() {
-  if (!FDestDatabase->executeDirect(db::kOracleDisableConstraintsBlock)) {
-    RaiseMigrationError("Could not disable target scheme dependencies.");
-  }
+  FDestDatabase->executeDirect(db::kOracleDisableConstraintsBlock);
 }
 
 void TVaultMigrationManager::EnableOracleConstraints() {
-  if (!FDestDatabase->executeDirect(db::kOracleEnableConstraintsBlock)) {
-    RaiseMigrationError("Could not enable target scheme dependencies.");
-  }
+  FDestDatabase->executeDirect(db::kOracleEnableConstraintsBlock);
 }
 
 bool TVaultMigrationManager::OracleSchemaHasTables() {

@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "db/oracle/OracleConstraintBlocks.h"
 #include "db/Query.h"
+#include "db/oracle/OracleConstraintBlocks.h"
 #include "db/oracle/OracleDriver.h"
 #include "support/platform/TempDir.h"
 
@@ -279,7 +279,7 @@ TEST_F(OracleStandIn, ForeignKeysAreEnforcedUntilTheDisableBlock) {
   EXPECT_THROW(insertChild(*conn_, "{C1}", "{NOBODY}"), EDatabaseError);
   conn_->setAutoCommit(false);
   insertParent(*conn_, "{P1}");
-  EXPECT_TRUE(conn_->executeDirect(kOracleDisableConstraintsBlock));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleDisableConstraintsBlock));
   // The block committed what the transaction held.
   conn_->rollback();
   EXPECT_EQ(count(*conn_, "PARENT"), 1);
@@ -291,7 +291,7 @@ TEST_F(OracleStandIn, ForeignKeysAreEnforcedUntilTheDisableBlock) {
   EXPECT_EQ(del.rowsAffected(), 1);
   insertChild(*conn_, "{C1}", "{P1}");
   insertParent(*conn_, "{P1}");
-  EXPECT_TRUE(conn_->executeDirect(kOracleEnableConstraintsBlock));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleEnableConstraintsBlock));
   conn_->commit();
   EXPECT_EQ(count(*conn_, "\"Child_Items\""), 1);
   EXPECT_THROW(insertChild(*conn_, "{C2}", "{NOBODY}"), EDatabaseError);
@@ -310,7 +310,7 @@ TEST_F(OracleStandIn, EnablingValidatesTheRowsAndAFailureLeavesTheKeysOff) {
   }
   insertChild(*conn_, "{C2}", "{NOBODY}");  // still off
   conn_->executeDirect("DELETE FROM \"Child_Items\"");
-  EXPECT_TRUE(conn_->executeDirect(kOracleEnableConstraintsBlock));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleEnableConstraintsBlock));
   EXPECT_THROW(insertChild(*conn_, "{C3}", "{NOBODY}"), EDatabaseError);
 }
 
@@ -320,7 +320,8 @@ TEST_F(OracleStandIn, OnlyTheExactBlocksAreKnown) {
     lfOnly.erase(at, 1);
   EXPECT_THROW(conn_->executeDirect(lfOnly), EDatabaseError);
   EXPECT_THROW(conn_->executeDirect("BEGIN NULL; END;"), EDatabaseError);
-  EXPECT_THROW(conn_->executeDirect(std::string(kOracleDisableConstraintsBlock) + " "), EDatabaseError);
+  EXPECT_THROW(conn_->executeDirect(std::string(kOracleDisableConstraintsBlock) + " "),
+               EDatabaseError);
   // None of them switched the keys off.
   EXPECT_THROW(insertChild(*conn_, "{C1}", "{NOBODY}"), EDatabaseError);
 }
