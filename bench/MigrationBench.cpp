@@ -5,9 +5,11 @@
 // of the raw loop's pace). Rounds alternate which side runs first.
 // The raw loop reads the folder tables in the order they were written
 // (parents first), so the ratio shows what the folder statements cost.
-// Usage: migration_bench [rounds] [--old-statements]
+// Usage: migration_bench [rounds] [--old-statements] [--folders N]
 //   --old-statements  also times the folder statements that joined every row
 //                     to the walk (about a minute each at 5,000 rows)
+//   --folders N       only times the folder statements, on N folders and N
+//                     data folders
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -160,10 +162,15 @@ std::pair<int, double> ReadAll(db::Query& q) {
   return {rows, Seconds(start)};
 }
 
-void TimeFolderStatements(const SampleVault& source, bool old) {
+void AddFolderTrees(const SampleVault& vault, int folders, int dataFolders) {
+  auto c = vault.connect();
+  InsertFolderTree(*c, kFolders, RealisticFolderTree(folders, 1));
+  InsertFolderTree(*c, kDataFolders, RealisticFolderTree(dataFolders, 2));
+}
+
+void TimeFolderStatements(const SampleVault& source, int folders, int dataFolders, bool old) {
   auto c = source.connect();
-  std::printf("\nfolder statements on %d folders and %d data folders\n", kFolderCount,
-              kDataFolderCount);
+  std::printf("\nfolder statements on %d folders and %d data folders\n", folders, dataFolders);
   for (const auto& [name, oldSql] : {std::pair{"sql_source_folders", kOldFolders},
                                      std::pair{"sql_source_datafolder", kOldDataFolders}}) {
     const auto [rows, seconds] = ReadAll(*CreateQuery(*c, name));
@@ -228,9 +235,12 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each round as it ends, also into a file
   int rounds = 3;
   bool old = false;
+  int statementFolders = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--old-statements") == 0) {
       old = true;
+    } else if (std::strcmp(argv[i], "--folders") == 0 && i + 1 < argc) {
+      statementFolders = std::max(1, std::atoi(argv[++i]));
     } else {
       rounds = std::max(1, std::atoi(argv[i]));
     }
@@ -240,12 +250,18 @@ int main(int argc, char** argv) {
     DeployedStatements statements;
     RegisterIDSTypes();
 
+    if (statementFolders > 0) {
+      SampleVault vault(VaultEdition::Solo, FreshInstall());
+      AddFolderTrees(vault, statementFolders, statementFolders);
+      TimeFolderStatements(vault, statementFolders, statementFolders, old);
+      return 0;
+    }
+
     auto start = std::chrono::steady_clock::now();
     SampleVault source(VaultEdition::Solo, FreshInstall());
+    AddFolderTrees(source, kFolderCount, kDataFolderCount);
     {
       auto c = source.connect();
-      InsertFolderTree(*c, kFolders, RealisticFolderTree(kFolderCount, 1));
-      InsertFolderTree(*c, kDataFolders, RealisticFolderTree(kDataFolderCount, 2));
       c->startTransaction();
       for (const std::string& sql : FillStatements())
         c->executeDirect(sql);
@@ -254,7 +270,7 @@ int main(int argc, char** argv) {
     const int64_t rows = PlanRows(source);
     std::printf("generated vault: %lld rows for the plan's %zu steps in %.1f s\n",
                 static_cast<long long>(rows), SoloCopyPlan().size(), Seconds(start));
-    TimeFolderStatements(source, old);
+    TimeFolderStatements(source, kFolderCount, kDataFolderCount, old);
 
     const std::vector<bench::RawCopyStep> steps = RawSteps();
     bench::RoundRates rates;
