@@ -1,5 +1,6 @@
 #include "support/vaults/FolderTree.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -8,6 +9,19 @@
 namespace movrano::testing {
 
 namespace {
+
+// A random GUID text in braces, upper case; each call moves `state` on.
+std::string RandomGuid(uint64_t& state) {
+  std::mt19937_64 random(state++);
+  const uint64_t a = random();
+  const uint64_t b = random();
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%04X-%012llX}", static_cast<unsigned>(a >> 32),
+                static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>(a & 0xFFFF),
+                static_cast<unsigned>(b >> 48),
+                static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFULL));
+  return text;
+}
 
 // Adds `count` rows, each below a random row of `parents` (growing as
 // rows are added) no deeper than `maxDepth` below where it started.
@@ -45,18 +59,6 @@ std::vector<std::string> AddCycle(FolderTree& tree, int size, uint64_t& guids) {
 }
 
 }  // namespace
-
-std::string RandomGuid(uint64_t& state) {
-  std::mt19937_64 random(state++);
-  const uint64_t a = random();
-  const uint64_t b = random();
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%04X-%012llX}", static_cast<unsigned>(a >> 32),
-                static_cast<unsigned>((a >> 16) & 0xFFFF), static_cast<unsigned>(a & 0xFFFF),
-                static_cast<unsigned>(b >> 48),
-                static_cast<unsigned long long>(b & 0xFFFFFFFFFFFFULL));
-  return text;
-}
 
 FolderTree RealisticFolderTree(int count, uint64_t seed) {
   std::mt19937_64 random(seed);

@@ -42,7 +42,4 @@ inline constexpr FolderTable kDataFolders{"TLU_DATAFOLDER", "PARENTDATAFOLDERGUI
 // Inserts the rows (every required column filled) in one transaction.
 void InsertFolderTree(db::Connection& connection, const FolderTable& table, const FolderTree& tree);
 
-// A random GUID text in braces, upper case, from the generator's state.
-std::string RandomGuid(uint64_t& state);
-
 }  // namespace movrano::testing
