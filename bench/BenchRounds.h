@@ -1,6 +1,8 @@
 #pragma once
-// What the benchmarks share: the median of a few rounds, and the process's
-// resident memory with a peak that can be started afresh.
+// What the benchmarks share: the median of a few rounds, the process's CPU
+// time, and its resident memory with a peak that can be started afresh.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +42,14 @@ class RoundRates {
   std::vector<double> ours_;
   std::vector<double> ratios_;
 };
+
+// User plus system time of the whole process (the client's threads too).
+inline double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return s(u.ru_utime) + s(u.ru_stime);
+}
 
 struct Memory {
   long rssKb = 0;

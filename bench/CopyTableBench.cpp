@@ -5,8 +5,6 @@
 // Rounds alternate which copy runs first and the median ratio is printed.
 // Usage: copy_table_bench [rows [rounds]]; COPY_FIRST=1 runs CopyTable first
 // in the first round.
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +34,7 @@ constexpr const char* kStatements =
     "insert into BENCH_ITEM (GUID, HRID, CREATEDBYGUID, LASTMODIFIEDBYGUID, CREATED, DESCRIPTION)\n"
     "values (:GUID, :HRID, :CREATEDBYGUID, :LASTMODIFIEDBYGUID, :CREATED, :DESCRIPTION)\n";
 
+using bench::CpuSeconds;
 using bench::Memory;
 using bench::ReadMemory;
 using bench::ResetPeak;
@@ -44,14 +43,6 @@ struct Sample {
   int rows;
   Memory memory;
 };
-
-// User plus system time of the whole process (the client's threads too).
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return s(u.ru_utime) + s(u.ru_stime);
-}
 
 struct Measured {
   double seconds = 0;

@@ -31,18 +31,95 @@ IAttachment* Attach(IMaster* master, ThrowStatusWrapper& st, const std::string& 
   return att;
 }
 
-// Where one column sits in the fetched message and in the insert's.
-struct Column {
-  unsigned type;
-  unsigned length;
-  unsigned outOffset, outNull;
-  unsigned inOffset, inNull;
+// A fetched row goes to the insert as it is, described by the select's own
+// metadata (the server converts where a parameter's type differs); only a
+// BLOB needs a new BLOB of the destination.
+class StepCopy {
+ public:
+  StepCopy(IAttachment* src, ITransaction* srcTra, IAttachment* dst, ITransaction* dstTra,
+           ThrowStatusWrapper& st, const RawCopyStep& step)
+      : src_(src), srcTra_(srcTra), dst_(dst), dstTra_(dstTra), st_(st) {
+    select_ = src->prepare(&st, srcTra, 0, step.select.c_str(), SQL_DIALECT_V6,
+                           IStatement::PREPARE_PREFETCH_METADATA);
+    insert_ = dst->prepare(&st, dstTra, 0, step.insert.c_str(), SQL_DIALECT_V6,
+                           IStatement::PREPARE_PREFETCH_METADATA);
+    meta_ = select_->getOutputMetadata(&st);
+    IMessageMetadata* inMeta = insert_->getInputMetadata(&st);
+    const unsigned count = meta_->getCount(&st);
+    const unsigned params = inMeta->getCount(&st);
+    inMeta->release();
+    if (params != count) throw std::runtime_error("column and parameter counts differ");
+    for (unsigned i = 0; i < count; ++i) {
+      if ((meta_->getType(&st, i) & ~1u) == SQL_BLOB) {
+        blobs_.push_back({meta_->getOffset(&st, i), meta_->getNullOffset(&st, i)});
+      }
+    }
+    row_.resize(meta_->getMessageLength(&st));
+  }
+  ~StepCopy() {
+    meta_->release();
+    select_->free(&st_);
+    insert_->free(&st_);
+  }
+  StepCopy(const StepCopy&) = delete;
+  StepCopy& operator=(const StepCopy&) = delete;
+
+  void run(RawCopyResult& result, int every, const std::function<void(int)>& onRows) {
+    IResultSet* cursor = select_->openCursor(&st_, srcTra_, nullptr, nullptr, meta_, 0);
+    while (cursor->fetchNext(&st_, row_.data()) == IStatus::RESULT_OK) {
+      for (const Blob& b : blobs_)
+        copyBlob(b);
+      insert_->execute(&st_, dstTra_, meta_, row_.data(), nullptr, nullptr);
+      ++result.rows;
+      if (onRows && every > 0 && result.rows % every == 0) onRows(result.rows);
+    }
+    cursor->close(&st_);
+  }
+
+ private:
+  struct Blob {
+    unsigned offset, nullOffset;
+  };
+
+  void copyBlob(const Blob& b) {
+    short isNull;
+    std::memcpy(&isNull, row_.data() + b.nullOffset, sizeof isNull);
+    if (isNull) return;
+    ISC_QUAD sourceId;
+    std::memcpy(&sourceId, row_.data() + b.offset, sizeof sourceId);
+    IBlob* reader = src_->openBlob(&st_, srcTra_, &sourceId, 0, nullptr);
+    ISC_QUAD destId;
+    IBlob* writer = dst_->createBlob(&st_, dstTra_, &destId, 0, nullptr);
+    for (;;) {
+      unsigned got = 0;
+      const int r =
+          reader->getSegment(&st_, static_cast<unsigned>(segment_.size()), segment_.data(), &got);
+      if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) break;
+      writer->putSegment(&st_, got, segment_.data());
+    }
+    reader->close(&st_);
+    writer->close(&st_);
+    std::memcpy(row_.data() + b.offset, &destId, sizeof destId);
+  }
+
+  IAttachment* src_;
+  ITransaction* srcTra_;
+  IAttachment* dst_;
+  ITransaction* dstTra_;
+  ThrowStatusWrapper& st_;
+  IStatement* select_ = nullptr;
+  IStatement* insert_ = nullptr;
+  IMessageMetadata* meta_ = nullptr;
+  std::vector<Blob> blobs_;
+  std::vector<unsigned char> row_;
+  std::vector<char> segment_ = std::vector<char>(32768);
 };
 
 }  // namespace
 
-RawCopyResult RawCopyLoop(const std::string& sourcePath, const std::string& destPath, int every,
-                          const std::function<void(int)>& onRows) {
+RawCopyResult RawCopySteps(const std::string& sourcePath, const std::string& destPath,
+                           const std::vector<RawCopyStep>& steps, int every,
+                           const std::function<void(int)>& onRows) {
   IMaster* master = fb_get_master_interface();
   IStatus* status = master->getStatus();
   ThrowStatusWrapper st(status);
@@ -56,83 +133,25 @@ RawCopyResult RawCopyLoop(const std::string& sourcePath, const std::string& dest
                                        isc_tpb_rec_version, isc_tpb_wait};
   ITransaction* srcTra = src->startTransaction(&st, sizeof kTpb, kTpb);
   ITransaction* dstTra = dst->startTransaction(&st, sizeof kTpb, kTpb);
-  IStatement* select =
-      src->prepare(&st, srcTra, 0, kSelect, SQL_DIALECT_V6, IStatement::PREPARE_PREFETCH_METADATA);
-  IStatement* insert = dst->prepare(&st, dstTra, 0, VaultRowTable::kInsert, SQL_DIALECT_V6,
-                                    IStatement::PREPARE_PREFETCH_METADATA);
-  IMessageMetadata* outMeta = select->getOutputMetadata(&st);
-  IMessageMetadata* inMeta = insert->getInputMetadata(&st);
-
-  // Both sides describe the same table, so each value travels byte for byte
-  // (a BLOB through a new BLOB of the destination).
-  const unsigned count = outMeta->getCount(&st);
-  if (inMeta->getCount(&st) != count)
-    throw std::runtime_error("column and parameter counts differ");
-  std::vector<Column> columns;
-  for (unsigned i = 0; i < count; ++i) {
-    const unsigned type = outMeta->getType(&st, i) & ~1u;
-    if (type != (inMeta->getType(&st, i) & ~1u) ||
-        outMeta->getLength(&st, i) != inMeta->getLength(&st, i)) {
-      throw std::runtime_error("column " + std::to_string(i) + " differs from its parameter");
-    }
-    columns.push_back({type, outMeta->getLength(&st, i), outMeta->getOffset(&st, i),
-                       outMeta->getNullOffset(&st, i), inMeta->getOffset(&st, i),
-                       inMeta->getNullOffset(&st, i)});
+  for (const RawCopyStep& step : steps) {
+    const auto stepStart = std::chrono::steady_clock::now();
+    StepCopy(src, srcTra, dst, dstTra, st, step).run(result, every, onRows);
+    result.stepSeconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - stepStart).count());
   }
-  std::vector<unsigned char> out(outMeta->getMessageLength(&st));
-  std::vector<unsigned char> in(inMeta->getMessageLength(&st));
-  std::vector<char> segment(32768);
-
-  IResultSet* cursor = select->openCursor(&st, srcTra, nullptr, nullptr, outMeta, 0);
-  while (cursor->fetchNext(&st, out.data()) == IStatus::RESULT_OK) {
-    for (const Column& c : columns) {
-      short isNull;
-      std::memcpy(&isNull, out.data() + c.outNull, sizeof isNull);
-      std::memcpy(in.data() + c.inNull, &isNull, sizeof isNull);
-      if (isNull) continue;
-      const unsigned char* from = out.data() + c.outOffset;
-      unsigned char* to = in.data() + c.inOffset;
-      if (c.type == SQL_BLOB) {
-        ISC_QUAD sourceId;
-        std::memcpy(&sourceId, from, sizeof sourceId);
-        IBlob* reader = src->openBlob(&st, srcTra, &sourceId, 0, nullptr);
-        ISC_QUAD destId;
-        IBlob* writer = dst->createBlob(&st, dstTra, &destId, 0, nullptr);
-        for (;;) {
-          unsigned got = 0;
-          const int r =
-              reader->getSegment(&st, static_cast<unsigned>(segment.size()), segment.data(), &got);
-          if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) break;
-          writer->putSegment(&st, got, segment.data());
-        }
-        reader->close(&st);
-        writer->close(&st);
-        std::memcpy(to, &destId, sizeof destId);
-      } else if (c.type == SQL_VARYING) {
-        unsigned short n;
-        std::memcpy(&n, from, sizeof n);
-        std::memcpy(to, from, sizeof n + n);
-      } else {
-        std::memcpy(to, from, c.length);
-      }
-    }
-    insert->execute(&st, dstTra, inMeta, in.data(), nullptr, nullptr);
-    ++result.rows;
-    if (onRows && every > 0 && result.rows % every == 0) onRows(result.rows);
-  }
-  cursor->close(&st);
   dstTra->commit(&st);
   srcTra->commit(&st);
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  outMeta->release();
-  inMeta->release();
-  select->free(&st);
-  insert->free(&st);
   src->detach(&st);
   dst->detach(&st);
   status->dispose();
   return result;
+}
+
+RawCopyResult RawCopyLoop(const std::string& sourcePath, const std::string& destPath, int every,
+                          const std::function<void(int)>& onRows) {
+  return RawCopySteps(sourcePath, destPath, {{kSelect, VaultRowTable::kInsert}}, every, onRows);
 }
 
 }  // namespace movrano::bench

@@ -132,14 +132,13 @@ std::vector<std::string> Connection::tableNames() {
   return backend().tableNames();
 }
 
-bool Connection::executeDirect(const std::string& sql) {
+void Connection::executeDirect(const std::string& sql) {
   auto statement = backend().makeStatement();
   statement->prepare(sql);
   runStatement([&] { statement->execute(); });
   const bool rows = statement->returnsRows();
   statement->closeCursor();
   statementDone(rows);
-  return true;
 }
 
 }  // namespace movrano::db

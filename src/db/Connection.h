@@ -46,7 +46,7 @@ class Connection {
   // User tables, in the database's own order.
   std::vector<std::string> tableNames();
   // Runs a statement text without parameters; database errors raise.
-  bool executeDirect(const std::string& sql);
+  void executeDirect(const std::string& sql);
 
   // Ends the statement that this connection runs now with a database
   // error. Called from another thread while the owner runs a statement;

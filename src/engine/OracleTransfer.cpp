@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/Query.h"
+#include "db/oracle/OracleConstraintBlocks.h"
 #include "engine/VaultMigrationManager.h"
 
 namespace movrano {
@@ -49,36 +50,6 @@ constexpr const char* kVersionTable = "TBL_VERSION";
 constexpr const char* kVersionTable2 = "TBL_VERSION2";
 
 constexpr const char* kCountSchemaTables = "   SELECT Count(*) FROM user_tables";
-
-// Every constraint of the schema's tables, switched off (foreign keys
-// first) and on again (foreign keys last).
-constexpr const char* kDisableConstraints =
-    "BEGIN\r\n"
-    "  FOR c IN\r\n"
-    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-    "   FROM user_constraints c, user_tables t\r\n"
-    "   WHERE c.table_name = t.table_name\r\n"
-    "   AND c.status = 'ENABLED'\r\n"
-    "   ORDER BY c.constraint_type DESC)\r\n"
-    "  LOOP\r\n"
-    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
-    "|| '\" disable constraint ' || c.constraint_name);\r\n"
-    "  END LOOP;\r\n"
-    "END;";
-
-constexpr const char* kEnableConstraints =
-    "BEGIN\r\n"
-    "  FOR c IN\r\n"
-    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-    "   FROM user_constraints c, user_tables t\r\n"
-    "   WHERE c.table_name = t.table_name\r\n"
-    "   AND c.status = 'DISABLED'\r\n"
-    "   ORDER BY c.constraint_type)\r\n"
-    "  LOOP\r\n"
-    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
-    "|| '\" enable constraint ' || c.constraint_name);\r\n"
-    "  END LOOP;\r\n"
-    "END;";
 
 bool Copied(const std::string& destTable, const std::vector<std::string>& sourceTables) {
   if (destTable.empty() || SameText(destTable, kVersionTable2) ||
@@ -183,9 +154,7 @@ void TVaultMigrationManager::ClearOracleTables() {
   for (const char* listed : kClearTableNames) {
     const std::string table = SchemaTableName(listed, schemaTables);
     try {
-      if (!FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table))) {
-        RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\"", {schema, table});
-      }
+      FDestDatabase->executeDirect(Format("DELETE FROM \"%s\"", table));
     } catch (const std::exception& e) {
       RaiseMigrationErrorFmt("Could not delete data from table \"%s\".\"%s\": %s",
                              {schema, table, std::string(e.what())});
@@ -225,16 +194,13 @@ std::string TVaultMigrationManager::BuildInsertSQL(const db::Query& source,
   return Format("INSERT INTO \"%s\" (%s) VALUES (%s)", table, columns, values);
 }
 
+// A refused block raises the database's own error.
 void TVaultMigrationManager::DisableOracleConstraints() {
-  if (!FDestDatabase->executeDirect(kDisableConstraints)) {
-    RaiseMigrationError("Could not disable target scheme dependencies.");
-  }
+  FDestDatabase->executeDirect(db::kOracleDisableConstraintsBlock);
 }
 
 void TVaultMigrationManager::EnableOracleConstraints() {
-  if (!FDestDatabase->executeDirect(kEnableConstraints)) {
-    RaiseMigrationError("Could not enable target scheme dependencies.");
-  }
+  FDestDatabase->executeDirect(db::kOracleEnableConstraintsBlock);
 }
 
 bool TVaultMigrationManager::OracleSchemaHasTables() {

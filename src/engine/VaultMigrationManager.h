@@ -58,9 +58,7 @@ class TVaultMigrationManager {
   std::string FSourceVersion;
   std::string FDestVersion;
 
- private:
-  friend class TVaultMigrationManagerProbe;  // tests look at the run's state
-
+ protected:  // the steps and the run's state, for tests that drive one step at a time
   void WriteLog(const std::string& text);
   template <typename... Args>
   void WriteLogFmt(std::string_view format, const Args&... args) {

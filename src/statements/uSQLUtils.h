@@ -21,8 +21,8 @@ using TVarArray = std::vector<db::Variant>;
 // prepared nor opened.
 std::unique_ptr<db::Query> CreateQuery(db::Connection& AConnection, std::string_view AName);
 
-// The first column of the first row; Null when there is no row, when that
-// column is NULL, and when the call fails.
+// The first column of the first row; Null when there is no row or that
+// column is NULL. A failing statement raises, and the value is then Null.
 void GetValue(db::Connection& AConnection, std::string_view AName, db::Variant& AValue);
 
 // The first row, resized to its column count; left exactly as it was when

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "db/OracleBlocks.h"
 #include "db/Query.h"
+#include "db/oracle/OracleConstraintBlocks.h"
 #include "db/oracle/OracleDriver.h"
 #include "support/platform/TempDir.h"
 
@@ -286,7 +286,7 @@ TEST_F(OracleConstraints, EveryKindIsEnforcedWithOraclesError) {
 TEST_F(OracleConstraints, TheBlocksSwitchEveryKindInTheirOrder) {
   conn_->setAutoCommit(false);
   insert("PARENT", "'{P1}', 'P-1', 0");
-  EXPECT_TRUE(conn_->executeDirect(kDisable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleDisableConstraintsBlock));
   conn_->rollback();  // the block committed first
   EXPECT_EQ(read("SELECT Count(*) FROM PARENT").toInt64(), 1);
   for (const auto& c : constraints())
@@ -296,28 +296,28 @@ TEST_F(OracleConstraints, TheBlocksSwitchEveryKindInTheirOrder) {
   insert("PARENT", "'{P1}', 'P-1', 9");
   insert("PARENT", "NULL, NULL, 0");
   insert("CHILD", "'{C1}', '{NOBODY}'");
-  const std::string failure = Failure([&] { conn_->executeDirect(kEnable); });
+  const std::string failure = Failure([&] { conn_->executeDirect(kOracleEnableConstraintsBlock); });
   // Check and NOT NULL constraints come first, the NOT NULL of the first
   // column first.
   EXPECT_EQ(failure, "ORA-02296: cannot enable (MOVRANO.SYS_C0000001) - null values found" +
                          std::string(kSuffix));
   conn_->executeDirect("DELETE FROM PARENT WHERE GUID IS NULL");
-  EXPECT_EQ(Failure([&] { conn_->executeDirect(kEnable); }),
+  EXPECT_EQ(Failure([&] { conn_->executeDirect(kOracleEnableConstraintsBlock); }),
             "ORA-02293: cannot validate (MOVRANO.CK_PARENT_KIND) - check constraint violated" +
                 std::string(kSuffix));
   conn_->executeDirect("DELETE FROM PARENT WHERE KIND = 9 OR GUID IS NULL");
   conn_->executeDirect("UPDATE CHILD SET PARENTGUID = '{P1}'");
-  EXPECT_TRUE(conn_->executeDirect(kEnable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleEnableConstraintsBlock));
   for (const auto& c : constraints())
     EXPECT_EQ(c.substr(c.rfind(':')), ":ENABLED") << c;
   EXPECT_NE(Failure([&] { insert("CHILD", "'{C2}', '{NOBODY}'"); }), "");
 }
 
 TEST_F(OracleConstraints, AFailingEnableBlockKeepsTheConstraintsEnabledBeforeIt) {
-  conn_->executeDirect(kDisable);
+  conn_->executeDirect(kOracleDisableConstraintsBlock);
   insert("PARENT", "'{P1}', 'P-1', 0");
   insert("PARENT", "'{P1}', 'P-2', 0");
-  EXPECT_EQ(Failure([&] { conn_->executeDirect(kEnable); }),
+  EXPECT_EQ(Failure([&] { conn_->executeDirect(kOracleEnableConstraintsBlock); }),
             "ORA-02437: cannot validate (MOVRANO.PK_PARENT) - primary key violated" +
                 std::string(kSuffix));
   // The check and NOT NULL constraints (type C) came before and stay on.
@@ -334,7 +334,7 @@ TEST_F(OracleConstraints, AnImpossibleOrderFailsAsOnOracle) {
   // keys off first, while the foreign key still refers to it.
   conn_->executeDirect(
       "CREATE TABLE ALIAS (HRID VARCHAR2(40) CONSTRAINT FK_ALIAS_HRID REFERENCES PARENT (HRID))");
-  EXPECT_EQ(Failure([&] { conn_->executeDirect(kDisable); }),
+  EXPECT_EQ(Failure([&] { conn_->executeDirect(kOracleDisableConstraintsBlock); }),
             "ORA-02297: cannot disable constraint (MOVRANO.UQ_PARENT_HRID) - dependencies exist" +
                 std::string(kSuffix));
   for (const auto& c : constraints())
@@ -342,7 +342,7 @@ TEST_F(OracleConstraints, AnImpossibleOrderFailsAsOnOracle) {
 
   // Without the foreign key the block goes through.
   conn_->executeDirect("DROP TABLE ALIAS");
-  EXPECT_TRUE(conn_->executeDirect(kDisable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleDisableConstraintsBlock));
 }
 
 TEST_F(OracleRules, AWrongLoginIsRefusedAndTheSchemaMayBeAnotherUsers) {

@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "db/OracleBlocks.h"
 #include "db/Query.h"
+#include "db/oracle/OracleConstraintBlocks.h"
 #include "db/oracle/OracleDriver.h"
 #include "support/platform/TempDir.h"
 
@@ -279,7 +279,7 @@ TEST_F(OracleStandIn, ForeignKeysAreEnforcedUntilTheDisableBlock) {
   EXPECT_THROW(insertChild(*conn_, "{C1}", "{NOBODY}"), EDatabaseError);
   conn_->setAutoCommit(false);
   insertParent(*conn_, "{P1}");
-  EXPECT_TRUE(conn_->executeDirect(kDisable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleDisableConstraintsBlock));
   // The block committed what the transaction held.
   conn_->rollback();
   EXPECT_EQ(count(*conn_, "PARENT"), 1);
@@ -291,17 +291,17 @@ TEST_F(OracleStandIn, ForeignKeysAreEnforcedUntilTheDisableBlock) {
   EXPECT_EQ(del.rowsAffected(), 1);
   insertChild(*conn_, "{C1}", "{P1}");
   insertParent(*conn_, "{P1}");
-  EXPECT_TRUE(conn_->executeDirect(kEnable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleEnableConstraintsBlock));
   conn_->commit();
   EXPECT_EQ(count(*conn_, "\"Child_Items\""), 1);
   EXPECT_THROW(insertChild(*conn_, "{C2}", "{NOBODY}"), EDatabaseError);
 }
 
 TEST_F(OracleStandIn, EnablingValidatesTheRowsAndAFailureLeavesTheKeysOff) {
-  conn_->executeDirect(kDisable);
+  conn_->executeDirect(kOracleDisableConstraintsBlock);
   insertChild(*conn_, "{C1}", "{NOBODY}");
   try {
-    conn_->executeDirect(kEnable);
+    conn_->executeDirect(kOracleEnableConstraintsBlock);
     FAIL() << "an orphan row passed the enable block";
   } catch (const EDatabaseError& e) {
     EXPECT_EQ(std::string(e.what()),
@@ -310,17 +310,18 @@ TEST_F(OracleStandIn, EnablingValidatesTheRowsAndAFailureLeavesTheKeysOff) {
   }
   insertChild(*conn_, "{C2}", "{NOBODY}");  // still off
   conn_->executeDirect("DELETE FROM \"Child_Items\"");
-  EXPECT_TRUE(conn_->executeDirect(kEnable));
+  EXPECT_NO_THROW(conn_->executeDirect(kOracleEnableConstraintsBlock));
   EXPECT_THROW(insertChild(*conn_, "{C3}", "{NOBODY}"), EDatabaseError);
 }
 
 TEST_F(OracleStandIn, OnlyTheExactBlocksAreKnown) {
-  std::string lfOnly = kDisable;
+  std::string lfOnly = kOracleDisableConstraintsBlock;
   for (size_t at; (at = lfOnly.find("\r\n")) != std::string::npos;)
     lfOnly.erase(at, 1);
   EXPECT_THROW(conn_->executeDirect(lfOnly), EDatabaseError);
   EXPECT_THROW(conn_->executeDirect("BEGIN NULL; END;"), EDatabaseError);
-  EXPECT_THROW(conn_->executeDirect(kDisable + " "), EDatabaseError);
+  EXPECT_THROW(conn_->executeDirect(std::string(kOracleDisableConstraintsBlock) + " "),
+               EDatabaseError);
   // None of them switched the keys off.
   EXPECT_THROW(insertChild(*conn_, "{C1}", "{NOBODY}"), EDatabaseError);
 }

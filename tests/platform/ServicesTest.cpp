@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
-#include "platform/PaintMessages.h"
 #include "platform/Services.h"
 #include "support/platform/TestPlatform.h"
 
@@ -110,30 +108,13 @@ TEST(PlatformServiceManager, AManagerThatCannotBeOpenedAnswersFalseWithoutWaitin
   EXPECT_EQ(platform.clock->sleeps(), 0);
 }
 
-TEST(PlatformServiceManager, ProcessMessagesRunsTheThreadsHookAfterEachPause) {
+TEST(PlatformServiceManager, ProcessingMessagesLeavesTheWaitAsItIs) {
   for (const bool processMessages : {true, false}) {
     TestPlatform platform;
     platform.services->addService(kService, Stopped(1s));
-    int painted = 0;
-    ScopedPaintMessagesHook hook([&] { ++painted; });
     EXPECT_TRUE(StartServiceAndWait("", kService, processMessages));
     EXPECT_EQ(platform.clock->sleeps(), 8);
-    EXPECT_EQ(painted, processMessages ? 8 : 0);
   }
-}
-
-TEST(PlatformServiceManager, AWorkerThreadWithoutWindowsPaintsNothing) {
-  TestPlatform platform;
-  platform.services->addService(kService, Running(1s));
-  int painted = 0;
-  ScopedPaintMessagesHook hook([&] { ++painted; });
-  bool stopped = false;
-  std::thread worker([&] { stopped = StopServiceAndWait("", kService, true); });
-  worker.join();
-  EXPECT_TRUE(stopped);
-  EXPECT_EQ(painted, 0);
-  ProcessPaintMessages();
-  EXPECT_EQ(painted, 1);
 }
 
 TEST(PlatformServiceManager, TheRealManagerKnowsNoSuchUnit) {

@@ -77,7 +77,8 @@ bool IsTextColumn(unsigned type) {
 }
 
 constexpr size_t kMaxVarcharBytes = 32765;
-constexpr size_t kReadSegment = 65535;  // the most one segment call moves
+constexpr size_t kReadSegment = 65535;   // the most one segment call moves
+constexpr size_t kFirstBlobRead = 8192;  // read before a BLOB's length is asked
 
 // The bytes a value takes as text, without copying held text.
 size_t TextSize(const Variant& v) {
@@ -344,18 +345,32 @@ class FirebirdStatement : public StatementBackend {
     }
   }
 
-  // Read straight into a buffer of the BLOB's full length, so that a large
-  // BLOB is held once, not grown through copies.
+  // Most BLOBs end within a first small read, which needs no length from
+  // the server (a round trip per BLOB). A longer one asks for its length
+  // and is read straight into a buffer of that size, so that a large BLOB
+  // is held once, not grown through copies.
   template <typename Buffer>
   Buffer readBlob(ThrowStatusWrapper* st, ISC_QUAD& id) {
     IBlob* blob = session_->attachment()->openBlob(st, session_->transaction(), &id, 0, nullptr);
     Buffer buffer;
     try {
-      buffer.resize(TotalLength(st, blob));
+      typename Buffer::value_type first[kFirstBlobRead];
       size_t at = 0;
-      for (;;) {
+      int r = IStatus::RESULT_OK;
+      const auto more = [&r] { return r == IStatus::RESULT_OK || r == IStatus::RESULT_SEGMENT; };
+      while (more() && at < sizeof first) {
         unsigned got = 0;
-        int r;
+        r = blob->getSegment(st, static_cast<unsigned>(sizeof first - at), first + at, &got);
+        at += got;
+      }
+      if (!more()) {
+        buffer.assign(first, first + at);
+      } else {
+        buffer.resize(std::max(TotalLength(st, blob), at));
+        std::copy(first, first + at, buffer.begin());
+      }
+      while (more()) {
+        unsigned got = 0;
         if (at < buffer.size()) {
           const auto want = static_cast<unsigned>(std::min(buffer.size() - at, kReadSegment));
           r = blob->getSegment(st, want, buffer.data() + at, &got);
@@ -366,7 +381,6 @@ class FirebirdStatement : public StatementBackend {
           buffer.insert(buffer.end(), spill, spill + got);
         }
         at += got;
-        if (r != IStatus::RESULT_OK && r != IStatus::RESULT_SEGMENT) break;
       }
       buffer.resize(at);
       blob->close(st);

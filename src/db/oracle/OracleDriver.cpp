@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "db/oracle/OracleCatalog.h"
+#include "db/oracle/OracleConstraintBlocks.h"
 #include "db/oracle/OracleSql.h"
 #include "db/oracle/OracleText.h"
 #include "db/oracle/OracleValues.h"
@@ -25,36 +26,6 @@ namespace movrano::db {
 namespace {
 
 using namespace oracle_detail;
-
-// The blocks of the Oracle table transfer that switch the schema's
-// constraints off and on, exactly as the engine sends them.
-constexpr std::string_view kDisableConstraintsBlock =
-    "BEGIN\r\n"
-    "  FOR c IN\r\n"
-    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-    "   FROM user_constraints c, user_tables t\r\n"
-    "   WHERE c.table_name = t.table_name\r\n"
-    "   AND c.status = 'ENABLED'\r\n"
-    "   ORDER BY c.constraint_type DESC)\r\n"
-    "  LOOP\r\n"
-    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
-    "|| '\" disable constraint ' || c.constraint_name);\r\n"
-    "  END LOOP;\r\n"
-    "END;";
-
-constexpr std::string_view kEnableConstraintsBlock =
-    "BEGIN\r\n"
-    "  FOR c IN\r\n"
-    "  (SELECT c.owner, c.table_name, c.constraint_name\r\n"
-    "   FROM user_constraints c, user_tables t\r\n"
-    "   WHERE c.table_name = t.table_name\r\n"
-    "   AND c.status = 'DISABLED'\r\n"
-    "   ORDER BY c.constraint_type)\r\n"
-    "  LOOP\r\n"
-    "    dbms_utility.exec_ddl_statement('alter table \"' || c.owner || '\".\"' || c.table_name "
-    "|| '\" enable constraint ' || c.constraint_name);\r\n"
-    "  END LOOP;\r\n"
-    "END;";
 
 // The schema's own tables and their constraints, as Oracle's dictionary
 // views list them.
@@ -155,9 +126,9 @@ class OracleStatement : public StatementBackend {
       stmt_ = nullptr;
     }
     block_ = Block::None;
-    if (sql == kDisableConstraintsBlock) {
+    if (sql == kOracleDisableConstraintsBlock) {
       block_ = Block::Disable;
-    } else if (sql == kEnableConstraintsBlock) {
+    } else if (sql == kOracleEnableConstraintsBlock) {
       block_ = Block::Enable;
     }
     bound_.clear();
