@@ -6,6 +6,7 @@ cd "$(dirname "$0")"
 name=$1
 seconds=${2:-600}
 shift $(($# < 2 ? $# : 2))
+[ -d "seeds/$name" ] || python3 make_seeds.py
 mkdir -p "corpus/$name" "artifacts/$name"
 dict=()
 case $name in
