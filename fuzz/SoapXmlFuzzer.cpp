@@ -16,8 +16,9 @@ namespace movrano::fuzz {
 
 MOVRANO_SOAP_CLASS(FuzzItem, soap::Remotable,
                    (std::string, Name)(bool, Flag)(int32_t, Count)(double, Amount)(
-                       std::optional<soap::XSDateTime>, When)(soap::TextList, Tags)(
-                       std::unique_ptr<FuzzItem>, Child)(soap::ObjectList<FuzzItem>, Items));
+                       std::optional<soap::XSDateTime>,
+                       When)(soap::TextList, Tags)(std::unique_ptr<FuzzItem>,
+                                                   Child)(soap::ObjectList<FuzzItem>, Items));
 
 namespace {
 
@@ -35,8 +36,8 @@ size_t Walk(soap::XmlNode node) {
   for (soap::XmlNode n = node; n; n = n.NextSibling()) {
     seen += n.Name().size() + n.Namespace().size() + n.Text().size();
     for (size_t a = 0; a < n.AttributeCount(); ++a)
-      seen += n.AttributeName(a).size() + n.AttributeNamespace(a).size() +
-              n.AttributeValue(a).size();
+      seen +=
+          n.AttributeName(a).size() + n.AttributeNamespace(a).size() + n.AttributeValue(a).size();
     seen += soap::IsNil(n);
     seen += Walk(n.FirstChild());
   }

@@ -3,6 +3,8 @@
 # sources each one needs, into fuzz/out/.
 #   bash fuzz/build.sh            every harness
 #   bash fuzz/build.sh soap_xml   one of soap_xml, zip_directory, reg_file
+# and large_inputs, a plain optimised program that times the readers on
+# pathological inputs far larger than the fuzzers try.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 CXX=${CXX:-clang++-14}
@@ -25,15 +27,28 @@ reg_file=(fuzz/RegFileFuzzer.cpp src/platform/RegFile.cpp src/platform/Registry.
           src/platform/Text.cpp src/platform/Exceptions.cpp src/platform/Paths.cpp
           src/platform/RegularFile.cpp)
 
+large_inputs=(fuzz/LargeInputs.cpp src/services/soap/XmlReader.cpp
+              src/services/soap/XmlEncoding.cpp src/services/soap/XmlWriter.cpp
+              src/platform/RegFile.cpp src/platform/Registry.cpp src/platform/Paths.cpp
+              src/platform/RegularFile.cpp src/platform/Text.cpp src/platform/Exceptions.cpp)
+
 build() {
   local name=$1 sources libs
   sources="${name}[@]"
   libs="${name}_libs[@]"
+  local options=("${flags[@]}")
+  [ "$name" != large_inputs ] || options=(-std=c++20 -O2 -Isrc)
   echo "building $out/$name"
-  "$CXX" "${flags[@]}" "${!sources}" "${!libs-}" -o "$out/$name"
+  "$CXX" "${options[@]}" "${!sources}" ${!libs+"${!libs}"} -o "$out/$name"
 }
 
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(soap_xml zip_directory reg_file)
-for name in "${names[@]}"; do build "$name" & done
-wait
+[ ${#names[@]} -gt 0 ] || names=(soap_xml zip_directory reg_file large_inputs)
+pids=()
+for name in "${names[@]}"; do
+  build "$name" &
+  pids+=($!)
+done
+failed=0
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+exit $failed
