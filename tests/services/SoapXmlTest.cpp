@@ -158,7 +158,12 @@ TEST(SoapXml, RefusesWhatIsNotWellFormed) {
                            "<a>bad \xC3</a>",
                            "<a>\xED\xA0\x80</a>",
                            "<a>\xEF\xBF\xBF</a>",
-                           "<a>overlong \xC0\xAF</a>"})
+                           "<a>overlong \xC0\xAF</a>",
+                           "<a\u00D7b/>",
+                           "<a\u00A0b='1'/>",
+                           "<\u0300a/>",
+                           "<\u00B7a/>",
+                           "<-a/>"})
     EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
   EXPECT_THROW(XmlDocument::Parse(std::string("<a>nul\0</a>", 10)), ESOAPMessageError);
   // What may stand around and between elements.
@@ -167,6 +172,11 @@ TEST(SoapXml, RefusesWhatIsNotWellFormed) {
       "&gt;<?pi\tx?></a  >\n<!-- e -->");
   EXPECT_EQ(TextOf(doc.Root()), "t]]>");
   EXPECT_EQ(LocalName(FirstChildElement(doc.Root())), "b");
+  // Names of letters beyond ASCII.
+  const XmlDocument names = XmlDocument::Parse(
+      "<Z\u00FCrich a\u00B7\u0300b='1'><\u65E5:x xmlns:\u65E5='urn:j'/></Z\u00FCrich>");
+  EXPECT_EQ(names.Root().Attribute("a\u00B7\u0300b"), "1");
+  EXPECT_TRUE(Is(FirstChildElement(names.Root()), "urn:j", "x"));
 }
 
 // Names have at most one colon, every prefix is declared, "xml" and

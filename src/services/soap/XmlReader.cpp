@@ -1,6 +1,5 @@
 #include "services/soap/XmlReader.h"
 
-#include <cctype>
 #include <charconv>
 #include <limits>
 #include <unordered_map>
@@ -29,14 +28,33 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Any byte of a multi-byte UTF-8 sequence may be part of a name.
-bool IsNameStart(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalpha(u) || c == '_' || c == ':' || u >= 0x80;
+// The code point of the UTF-8 sequence at `at` (the document was checked
+// to be valid UTF-8); its length goes to `length`.
+uint32_t CodePointAt(std::string_view s, size_t at, size_t& length) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[at + i]); };
+  const unsigned char lead = byte(0);
+  length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (at + length > s.size()) return 0;
+  uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i)
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  return cp;
 }
 
-bool IsNameChar(char c) {
-  return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+bool IsNameStart(uint32_t cp) {
+  if (cp < 0x80)
+    return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || cp == '_' || cp == ':';
+  return (cp >= 0xC0 && cp <= 0xD6) || (cp >= 0xD8 && cp <= 0xF6) || (cp >= 0xF8 && cp <= 0x2FF) ||
+         (cp >= 0x370 && cp <= 0x37D) || (cp >= 0x37F && cp <= 0x1FFF) ||
+         (cp >= 0x200C && cp <= 0x200D) || (cp >= 0x2070 && cp <= 0x218F) ||
+         (cp >= 0x2C00 && cp <= 0x2FEF) || (cp >= 0x3001 && cp <= 0xD7FF) ||
+         (cp >= 0xF900 && cp <= 0xFDCF) || (cp >= 0xFDF0 && cp <= 0xFFFD) ||
+         (cp >= 0x10000 && cp <= 0xEFFFF);
+}
+
+bool IsNameChar(uint32_t cp) {
+  return IsNameStart(cp) || (cp >= '0' && cp <= '9') || cp == '-' || cp == '.' || cp == 0xB7 ||
+         (cp >= 0x300 && cp <= 0x36F) || (cp >= 0x203F && cp <= 0x2040);
 }
 
 bool IsXmlChar(uint32_t cp) {
@@ -134,10 +152,13 @@ class XmlParser {
   }
 
   size_t nameEnd(size_t from) const {
-    if (from >= s_.size() || !IsNameStart(s_[from])) return from;
-    size_t q = from + 1;
-    while (q < s_.size() && IsNameChar(s_[q]))
-      ++q;
+    size_t q = from;
+    size_t length = 0;
+    while (q < s_.size()) {
+      const uint32_t cp = CodePointAt(s_, q, length);
+      if (!(q == from ? IsNameStart(cp) : IsNameChar(cp))) break;
+      q += length;
+    }
     return q;
   }
 
@@ -250,7 +271,9 @@ class XmlParser {
     const std::string_view name = std::string_view(s_).substr(begin, end - begin);
     const size_t colon = name.find(':');
     if (colon == std::string_view::npos) return;
-    if (colon == 0 || colon + 1 == name.size() || !IsNameStart(name[colon + 1]) ||
+    size_t length = 0;
+    if (colon == 0 || colon + 1 == name.size() ||
+        !IsNameStart(CodePointAt(name, colon + 1, length)) ||
         name.find(':', colon + 1) != std::string_view::npos)
       NotWellFormed("misplaced ':' in a name", begin);
   }
