@@ -76,6 +76,10 @@ TEST(SoapXml, DecodesTheDeclaredEncoding) {
     const XmlDocument doc = XmlDocument::Parse(Declared(c.encoding, c.bytes));
     EXPECT_EQ(TextOf(doc.Root()), c.text) << c.encoding;
   }
+  // Only the declaration names the encoding, no instruction that follows it.
+  const XmlDocument instruction =
+      XmlDocument::Parse("<?xml-stylesheet encoding='ISO-8859-1'?><a>Z\u00FCrich</a>");
+  EXPECT_EQ(TextOf(instruction.Root()), "Z\u00FCrich");
 }
 
 TEST(SoapXml, RefusesAnEncodingItCannotDecodeNamingIt) {
