@@ -29,7 +29,7 @@ class PeakMemory {
   // Aborts (a finding) when the peak passed `factor` times `inputSize`
   // plus `slack` bytes.
   void Check(size_t inputSize, size_t factor, size_t slack) const {
-    if (peak() > factor * inputSize + slack) {
+    if (static_cast<size_t>(peak()) > factor * inputSize + slack) {
       std::fprintf(stderr, "==memory== %zu bytes live at the peak for an input of %zu bytes\n",
                    static_cast<size_t>(peak()), inputSize);
       std::abort();

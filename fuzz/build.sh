@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 CXX=${CXX:-clang++-14}
 out=fuzz/out
 mkdir -p "$out"
-flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -Isrc -Ifuzz
+flags=(-std=c++20 -Wall -Wextra -g -O1 -fno-omit-frame-pointer -Isrc -Ifuzz
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
 
 soap_xml=(fuzz/SoapXmlFuzzer.cpp src/services/soap/XmlReader.cpp
