@@ -144,13 +144,19 @@ std::optional<std::string> OverlappingZipEntries(int fd, const std::function<voi
       const std::string local = ReadAt(fd, p.offset, kLocalHeaderSize);
       if (Read(local, 0, 4) != kLocalHeader) throw Malformed{"bad local header"};
       const uint64_t header = kLocalHeaderSize + Read(local, 26, 2) + Read(local, 28, 2);
-      spans.push_back(Span{p.offset, p.offset + header + p.dataSize});
+      // The header's offset lies in the file, so adding its length cannot
+      // wrap; a ZIP64 size that would wrap the end around past zero runs
+      // past everything instead.
+      const uint64_t dataStart = p.offset + header;
+      const uint64_t end =
+          p.dataSize > UINT64_MAX - dataStart ? UINT64_MAX : dataStart + p.dataSize;
+      spans.push_back(Span{p.offset, end});
     }
     std::sort(spans.begin(), spans.end(),
               [](const Span& a, const Span& b) { return a.begin < b.begin; });
     for (size_t i = 0; i < spans.size(); ++i) {
       const uint64_t next = i + 1 < spans.size() ? spans[i + 1].begin : d.offset;
-      if (spans[i].end > next || spans[i].end < spans[i].begin) {
+      if (spans[i].end > next) {
         return std::string("entries overlap");
       }
     }

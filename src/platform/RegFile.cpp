@@ -18,19 +18,31 @@ struct Malformed {
   std::string what;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
+// The lines of a text one at a time, without their line ends: an export
+// of many short lines takes no more memory than its text.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+
+  // False past the last line (the empty one after a final line end).
+  bool next(std::string_view& line) {
+    if (start_ > text_.size()) return false;
+    size_t end = text_.find('\n', start_);
+    if (end == std::string_view::npos) end = text_.size();
+    line = text_.substr(start_, end - start_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start_ = end + 1;
+    ++number_;
+    return true;
   }
-  return lines;
-}
+  // The 1-based number of the line `next` gave last.
+  size_t number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  size_t start_ = 0;
+  size_t number_ = 0;
+};
 
 // A quoted text starting at `pos` (on the quote); leaves `pos` after the
 // closing quote.
@@ -216,13 +228,14 @@ size_t DataStart(std::string_view line) {
 }
 
 // A value line whose hex list goes on over the following lines.
-std::string JoinContinuations(const std::vector<std::string>& lines, size_t& i) {
-  std::string line = Trim(lines[i]);
+std::string JoinContinuations(std::string_view first, Lines& lines) {
+  std::string line = Trim(first);
   const size_t data = DataStart(line);
   if (data == std::string::npos || !StartsText("hex", TrimLeft(line.substr(data)))) return line;
-  while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
+  std::string_view next;
+  while (!line.empty() && line.back() == '\\' && lines.next(next)) {
     line.pop_back();
-    line += Trim(lines[++i]);
+    line += Trim(next);
   }
   return line;
 }
@@ -231,19 +244,20 @@ std::string JoinContinuations(const std::vector<std::string>& lines, size_t& i) 
 
 RegistryContent RegistryContent::Parse(std::string_view fileBytes, std::string_view source) {
   RegistryContent content;
-  const auto lines = Lines(DecodeTextFileBytes(fileBytes));
-  size_t i = 0;
-  while (i < lines.size() && Trim(lines[i]).empty())
-    ++i;
-  const std::string header = i < lines.size() ? Trim(lines[i]) : std::string();
+  const std::string text = DecodeTextFileBytes(fileBytes);
+  Lines lines(text);
+  std::string_view next;
+  std::string header;
+  while (header.empty() && lines.next(next))
+    header = Trim(next);
   if (header != kHeader4 && header != kHeader5) {
     throw ERegistryException(Format("%s is not a registry export", source));
   }
   Parser parser(content, header == kHeader5);
-  for (++i; i < lines.size(); ++i) {
-    const size_t lineNumber = i + 1;
+  while (lines.next(next)) {
+    const size_t lineNumber = lines.number();
     try {
-      const std::string line = JoinContinuations(lines, i);
+      const std::string line = JoinContinuations(next, lines);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         parser.keyLine(line);

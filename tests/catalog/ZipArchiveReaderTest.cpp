@@ -1,12 +1,17 @@
 // Reading item revision archives: entries, folders, entries read piece by
 // piece for every compression method, and the failures that end the
 // catalog migration.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include "catalog/CatalogFixture.h"
 #include "catalog/ZipArchiveReader.h"
+#include "catalog/ZipDirectory.h"
 #include "catalog/ZipFixture.h"
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano::testing {
@@ -202,6 +207,54 @@ TEST(ZipArchiveReader, EntriesWhoseRecordsOverlapAreRefused) {
   const std::string apart = (dir.path() / "apart.zip").string();
   WriteRawZip(apart, {model, RawZipEntry::Stored("Empty/", ""), inner});
   EXPECT_EQ(TZipArchiveReader(apart).NumberOfItems(), 3);
+}
+
+// An archive of one stored entry "a" of ten bytes whose directory record
+// gives its compressed size in a ZIP64 field.
+std::string Zip64Archive(uint64_t compressedSize) {
+  std::string bytes;
+  const auto put = [&](uint64_t value, int size) {
+    for (int i = 0; i < size; ++i)
+      bytes += static_cast<char>(value >> (8 * i));
+  };
+  put(0x04034b50, 4);  // local header
+  put(45, 2), put(0, 2), put(0, 2), put(0, 4), put(0, 4);
+  put(0xFFFFFFFF, 4), put(0xFFFFFFFF, 4), put(1, 2), put(0, 2);
+  bytes += "a0123456789";
+  const size_t directory = bytes.size();
+  put(0x02014b50, 4);  // directory record
+  put(45, 2), put(45, 2), put(0, 2), put(0, 2), put(0, 4), put(0, 4);
+  put(0xFFFFFFFF, 4), put(0xFFFFFFFF, 4), put(1, 2), put(20, 2), put(0, 2);
+  put(0, 2), put(0, 2), put(0, 4), put(0, 4);
+  bytes += "a";
+  put(0x0001, 2), put(16, 2), put(10, 8), put(compressedSize, 8);
+  const size_t directorySize = bytes.size() - directory;
+  put(0x06054b50, 4);  // end of directory
+  put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(directorySize, 4), put(directory, 4), put(0, 2);
+  return bytes;
+}
+
+// A ZIP64 size so large that the entry's end wraps around past zero still
+// runs into what follows it.
+TEST(ZipDirectory, AnEntryWhoseSizeWrapsAroundOverlaps) {
+  TempDir dir;
+  const struct {
+    uint64_t compressedSize;
+    std::optional<std::string> problem;
+  } cases[] = {
+      {10, std::nullopt},
+      {11, "entries overlap"},
+      {~uint64_t{0}, "entries overlap"},
+      {~uint64_t{0} - 30, "entries overlap"},  // ends where it begins
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.compressedSize);
+    const auto file = dir.path() / "zip64.zip";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << Zip64Archive(c.compressedSize);
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.valid());
+    EXPECT_EQ(OverlappingZipEntries(fd.get(), {}), c.problem);
+  }
 }
 
 // A cancellation reaches the reading at every piece, whatever the method.

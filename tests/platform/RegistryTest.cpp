@@ -175,6 +175,12 @@ TEST(PlatformRegistry, AMalformedExportIsRefusedWithItsLine) {
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"V\"=hex:1,2,345\n",
        "reg.reg, line 3: bad hexadecimal number"},
       {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\nV=1\n", "reg.reg, line 3: unexpected text"},
+      // Lines count from the file's first, blank ones and continued ones too.
+      {"\r\n \n\nREGEDIT4\n[HKEY_NOWHERE]\n", "reg.reg, line 5: unknown root key HKEY_NOWHERE"},
+      {"REGEDIT4\r\n\r\n\n[HKEY_LOCAL_MACHINE\\X]\r\n\"V\"=hex:01,\\\r\n  02,\\\n  zz\r\n",
+       "reg.reg, line 5: bad hexadecimal number"},
+      {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"V\"=hex:01,\\\n  02,\\\r\n  03\n\nV=1\n",
+       "reg.reg, line 7: unexpected text"},
   };
   for (const auto& c : cases) {
     try {

@@ -288,9 +288,11 @@ TEST_F(SoapSerializer, RefusesValuesOfTheWrongFormNamingTheElement) {
     const char* element;
     const char* text;
   };
-  for (const Case c : {Case{"BreakQuantity", "abc"}, Case{"BreakQuantity", "2147483648"},
-                       Case{"BreakQuantity", "1.5"}, Case{"Price", "1,5"}, Case{"Price", "1e999"},
-                       Case{"Success", "yes"}, Case{"CreatedAt", "2020-13-01T00:00:00"}}) {
+  for (const Case c :
+       {Case{"BreakQuantity", "abc"}, Case{"BreakQuantity", "2147483648"},
+        Case{"BreakQuantity", "1.5"}, Case{"Price", "1,5"}, Case{"Price", "1e999"},
+        Case{"BreakQuantity", "+-5"}, Case{"BreakQuantity", "+"}, Case{"Price", "+-1.5"},
+        Case{"Success", "yes"}, Case{"CreatedAt", "2020-13-01T00:00:00"}}) {
     const std::string xml = std::string("<root><object><") + c.element + ">" + c.text + "</" +
                             c.element + "></object></root>";
     try {

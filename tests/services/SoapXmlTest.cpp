@@ -76,6 +76,10 @@ TEST(SoapXml, DecodesTheDeclaredEncoding) {
     const XmlDocument doc = XmlDocument::Parse(Declared(c.encoding, c.bytes));
     EXPECT_EQ(TextOf(doc.Root()), c.text) << c.encoding;
   }
+  // Only the declaration names the encoding, no instruction that follows it.
+  const XmlDocument instruction =
+      XmlDocument::Parse("<?xml-stylesheet encoding='ISO-8859-1'?><a>Z\u00FCrich</a>");
+  EXPECT_EQ(TextOf(instruction.Root()), "Z\u00FCrich");
 }
 
 TEST(SoapXml, RefusesAnEncodingItCannotDecodeNamingIt) {
@@ -146,13 +150,61 @@ TEST(SoapXml, RefusesWhatIsNotWellFormed) {
                            "<a/>text",
                            "<a><?xml version='1.0'?></a>",
                            "<a><!DOCTYPE a></a>",
-                           "<a></a >x"})
+                           "<a></a >x",
+                           "<a><!-- a -- b --></a>",
+                           "<a><!-- c ---></a>",
+                           "<!-- a--b --><a/>",
+                           "<a><?pi!x?></a>",
+                           "<a><?pi&x?></a>",
+                           "<a>x ]]> y</a>",
+                           "<a>\x01</a>",
+                           "<a b='\x1F'/>",
+                           "<a>bad \xC3</a>",
+                           "<a>\xED\xA0\x80</a>",
+                           "<a>\xEF\xBF\xBF</a>",
+                           "<a>overlong \xC0\xAF</a>",
+                           "<a\u00D7b/>",
+                           "<a\u00A0b='1'/>",
+                           "<\u0300a/>",
+                           "<\u00B7a/>",
+                           "<-a/>"})
     EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
+  EXPECT_THROW(XmlDocument::Parse(std::string("<a>nul\0</a>", 10)), ESOAPMessageError);
   // What may stand around and between elements.
   const XmlDocument doc = XmlDocument::Parse(
-      "<?xml version='1.0'?>\n<!-- c --><?pi x?> <a ><b\n/><!-- in --><?pi?>t</a  >\n<!-- e -->");
-  EXPECT_EQ(TextOf(doc.Root()), "t");
+      "<?xml version='1.0'?>\n<!-- c --><?pi x?> <a ><b\n/><!-- in --><?pi?>t]]<!---->"
+      "&gt;<?pi\tx?></a  >\n<!-- e -->");
+  EXPECT_EQ(TextOf(doc.Root()), "t]]>");
   EXPECT_EQ(LocalName(FirstChildElement(doc.Root())), "b");
+  // Names of letters beyond ASCII.
+  const XmlDocument names = XmlDocument::Parse(
+      "<Z\u00FCrich a\u00B7\u0300b='1'><\u65E5:x xmlns:\u65E5='urn:j'/></Z\u00FCrich>");
+  EXPECT_EQ(names.Root().Attribute("a\u00B7\u0300b"), "1");
+  EXPECT_TRUE(Is(FirstChildElement(names.Root()), "urn:j", "x"));
+}
+
+// Names have at most one colon, every prefix is declared, "xml" and
+// "xmlns" keep their own meaning, and no two attributes share a
+// namespace and local name.
+TEST(SoapXml, RefusesWhatBreaksTheNamespaceRules) {
+  for (const char* text :
+       {"<p:a/>", "<a p:b='1'/>", "<a><b xmlns:p='urn:p'/><p:c/></a>", "<:a/>", "<a:/>",
+        "<p:b:c xmlns:p='urn:p'/>", "<p:1 xmlns:p='urn:p'/>", "<a :b='1'/>", "<a xmlns:='urn:x'/>",
+        "<a xmlns:p=''/>", "<xmlns:a/>", "<a xmlns:xml='urn:other'/>",
+        "<a xmlns:xmlns='urn:other'/>", "<a xmlns:p='http://www.w3.org/XML/1998/namespace'/>",
+        "<a xmlns='http://www.w3.org/XML/1998/namespace'/>",
+        "<a xmlns:p='http://www.w3.org/2000/xmlns/'/>",
+        "<a xmlns:p='urn:x' xmlns:q='urn:x' p:b='1' q:b='2'/>",
+        "<a xmlns:p='urn:x' xmlns:q='urn:x' a1='' a2='' a3='' a4='' a5='' "
+        "a6='' a7='' a8='' p:b='1' q:b='2'/>"})
+    EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
+  const XmlDocument doc = XmlDocument::Parse(
+      "<a xmlns:xml='http://www.w3.org/XML/1998/namespace' xmlns:p='urn:x' xmlns:q='urn:x' "
+      "xml:lang='en' p:b='1' q:c='2' b='3'><p:d xmlns=''/></a>");
+  EXPECT_EQ(doc.Root().Attribute("xml:lang"), "en");
+  EXPECT_EQ(doc.Root().AttributeNamespace(3), "http://www.w3.org/XML/1998/namespace");
+  EXPECT_EQ(doc.Root().Attribute("b"), "3");
+  EXPECT_TRUE(Is(FirstChildElement(doc.Root()), "urn:x", "d"));
 }
 
 TEST(SoapXml, ReadsTheUnicodeFormsByTheirBytes) {

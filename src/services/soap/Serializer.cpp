@@ -28,6 +28,12 @@ constexpr int kMaxDepth = 200;
 constexpr size_t kValueBytesPerResponseByte = 8;
 constexpr size_t kValueBytesAllowance = size_t{4} << 20;
 
+// The schema's numbers may carry a "+", which from_chars does not take;
+// one sign only, so "+-1" stays refused.
+void DropPlusSign(std::string& number) {
+  if (number.size() > 1 && number[0] == '+' && number[1] != '-') number.erase(0, 1);
+}
+
 }  // namespace
 
 // Keeps one reading within bounds and resolves href="#id" references. What
@@ -121,7 +127,7 @@ bool ParseBoolean(std::string_view text, std::string_view element) {
 int32_t ParseInteger(std::string_view text, std::string_view element) {
   std::string t = Trim(text);
   if (t.empty()) return 0;
-  if (t[0] == '+') t.erase(0, 1);
+  DropPlusSign(t);
   int32_t value = 0;
   const auto r = std::from_chars(t.data(), t.data() + t.size(), value);
   if (r.ec != std::errc() || r.ptr != t.data() + t.size()) WrongForm("Integer", text, element);
@@ -134,7 +140,7 @@ double ParseDouble(std::string_view text, std::string_view element) {
   if (t == "INF" || t == "+INF") return std::numeric_limits<double>::infinity();
   if (t == "-INF") return -std::numeric_limits<double>::infinity();
   if (t == "NaN") return std::numeric_limits<double>::quiet_NaN();
-  if (t[0] == '+') t.erase(0, 1);
+  DropPlusSign(t);
   double value = 0;
   const auto r = std::from_chars(t.data(), t.data() + t.size(), value);
   if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(value))

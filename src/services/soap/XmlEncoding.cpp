@@ -16,7 +16,10 @@ using namespace std::string_view_literals;
 // The encoding named by the XML declaration of a document that starts in
 // an ASCII-compatible form; empty when there is none.
 std::string DeclaredEncoding(std::string_view bytes) {
-  if (bytes.substr(0, 5) != "<?xml") return {};
+  // "<?xml-stylesheet ...?>" and the like are instructions, not the declaration.
+  if (bytes.substr(0, 5) != "<?xml" || bytes.size() < 6 ||
+      std::string_view(" \t\r\n").find(bytes[5]) == std::string_view::npos)
+    return {};
   const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
   const size_t key = declaration.find("encoding");
   if (key == std::string_view::npos) return {};

@@ -1,6 +1,5 @@
 #include "services/soap/XmlReader.h"
 
-#include <cctype>
 #include <charconv>
 #include <limits>
 #include <unordered_map>
@@ -10,13 +9,15 @@
 #include "platform/Text.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XmlEncoding.h"
+#include "services/soap/XmlWriter.h"
 
 namespace movrano::soap {
 namespace {
 
 using namespace std::string_view_literals;
 
-constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
 [[noreturn]] void NotWellFormed(std::string_view what, size_t offset) {
   throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
@@ -27,14 +28,33 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Any byte of a multi-byte UTF-8 sequence may be part of a name.
-bool IsNameStart(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalpha(u) || c == '_' || c == ':' || u >= 0x80;
+// The code point of the UTF-8 sequence at `at` (the document was checked
+// to be valid UTF-8); its length goes to `length`.
+uint32_t CodePointAt(std::string_view s, size_t at, size_t& length) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[at + i]); };
+  const unsigned char lead = byte(0);
+  length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  if (at + length > s.size()) return 0;
+  uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i)
+    cp = (cp << 6) | (byte(i) & 0x3F);
+  return cp;
 }
 
-bool IsNameChar(char c) {
-  return IsNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+bool IsNameStart(uint32_t cp) {
+  if (cp < 0x80)
+    return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || cp == '_' || cp == ':';
+  return (cp >= 0xC0 && cp <= 0xD6) || (cp >= 0xD8 && cp <= 0xF6) || (cp >= 0xF8 && cp <= 0x2FF) ||
+         (cp >= 0x370 && cp <= 0x37D) || (cp >= 0x37F && cp <= 0x1FFF) ||
+         (cp >= 0x200C && cp <= 0x200D) || (cp >= 0x2070 && cp <= 0x218F) ||
+         (cp >= 0x2C00 && cp <= 0x2FEF) || (cp >= 0x3001 && cp <= 0xD7FF) ||
+         (cp >= 0xF900 && cp <= 0xFDCF) || (cp >= 0xFDF0 && cp <= 0xFFFD) ||
+         (cp >= 0x10000 && cp <= 0xEFFFF);
+}
+
+bool IsNameChar(uint32_t cp) {
+  return IsNameStart(cp) || (cp >= '0' && cp <= '9') || cp == '-' || cp == '.' || cp == 0xB7 ||
+         (cp >= 0x300 && cp <= 0x36F) || (cp >= 0x203F && cp <= 0x2040);
 }
 
 bool IsXmlChar(uint32_t cp) {
@@ -87,7 +107,7 @@ class XmlParser {
       } else if (startsWith("</")) {
         endTag();
       } else if (startsWith("<!--")) {
-        skipPast("-->", 4);
+        comment();
       } else if (startsWith("<![CDATA[")) {
         cdata();
       } else if (startsWith("<?")) {
@@ -132,10 +152,13 @@ class XmlParser {
   }
 
   size_t nameEnd(size_t from) const {
-    if (from >= s_.size() || !IsNameStart(s_[from])) return from;
-    size_t q = from + 1;
-    while (q < s_.size() && IsNameChar(s_[q]))
-      ++q;
+    size_t q = from;
+    size_t length = 0;
+    while (q < s_.size()) {
+      const uint32_t cp = CodePointAt(s_, q, length);
+      if (!(q == from ? IsNameStart(cp) : IsNameChar(cp))) break;
+      q += length;
+    }
     return q;
   }
 
@@ -149,7 +172,7 @@ class XmlParser {
     skipSpace();
     if (p_ >= s_.size()) return;
     if (s_[p_] != '<') NotWellFormed("text outside the root element", p_);
-    if (startsWith("<!--")) return skipPast("-->", 4);
+    if (startsWith("<!--")) return comment();
     if (startsWith("<?")) return instruction();
     if (startsWith("<!DOCTYPE"))
       throw ESOAPMessageError("The response declares a document type, which is not accepted");
@@ -159,18 +182,30 @@ class XmlParser {
     startTag();
   }
 
+  // "--" may only end a comment.
+  void comment() {
+    const size_t dashes = s_.find("--", p_ + 4);
+    if (dashes == std::string::npos) NotWellFormed("comment not closed", p_);
+    if (dashes + 2 >= s_.size() || s_[dashes + 2] != '>')
+      NotWellFormed("'--' in a comment", dashes);
+    p_ = dashes + 3;
+  }
+
   void instruction() {
     const size_t end = nameEnd(p_ + 2);
     if (end == p_ + 2) NotWellFormed("processing instruction without target", p_);
     if (LowerCase(s_.substr(p_ + 2, end - p_ - 2)) == "xml")
       NotWellFormed("XML declaration not at the start", p_);
-    skipPast("?>", 2);
+    if (end >= s_.size() || (!IsSpace(s_[end]) && s_.compare(end, 2, "?>") != 0))
+      NotWellFormed("space expected after the processing instruction's target", end);
+    skipPast("?>", end - p_);
   }
 
   void startTag() {
     const size_t nameStart = p_ + 1;
     const size_t end = nameEnd(nameStart);
     if (end == nameStart) NotWellFormed("element name expected", p_);
+    checkQName(nameStart, end);
     const uint32_t index = Index(t_.elements_.size());
     XmlTree::Element& e = t_.elements_.emplace_back();
     e.name = {Index(nameStart), Index(end - nameStart)};
@@ -179,13 +214,16 @@ class XmlParser {
     const bool empty = attributes();
     const uint32_t bindings = Index(bindings_.size());
     declareNamespaces(e.firstAttribute);
-    e.ns = resolve(PrefixOf(t_.view(e.name)));
+    const std::string_view elementPrefix = PrefixOf(t_.view(e.name));
+    if (elementPrefix == "xmlns") NotWellFormed("element with the prefix xmlns", nameStart);
+    e.ns = resolve(elementPrefix, nameStart);
     for (size_t a = e.firstAttribute; a < t_.attributes_.size(); ++a) {
       XmlTree::Attr& attr = t_.attributes_[a];
       const std::string_view name = t_.view(attr.name);
       const std::string_view prefix = PrefixOf(name);
-      if (!prefix.empty() && prefix != "xmlns") attr.ns = resolve(prefix);
+      if (!prefix.empty() && prefix != "xmlns") attr.ns = resolve(prefix, attr.name.offset);
     }
+    checkUnique(e.firstAttribute);
     if (empty) {
       e.end = index + 1;
       undeclare(bindings);
@@ -196,7 +234,6 @@ class XmlParser {
 
   // Reads the attributes up to the end of the start tag; true for "/>".
   bool attributes() {
-    const uint32_t first = Index(t_.attributes_.size());
     while (true) {
       const size_t before = p_;
       skipSpace();
@@ -207,13 +244,13 @@ class XmlParser {
       }
       if (startsWith("/>")) {
         p_ += 2;
-        checkUnique(first);
         return true;
       }
       if (p_ == before) NotWellFormed("space expected before an attribute", p_);
       const size_t nameStart = p_;
       p_ = nameEnd(p_);
       if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
+      checkQName(nameStart, p_);
       const Span name{Index(nameStart), Index(p_ - nameStart)};
       skipSpace();
       if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
@@ -226,8 +263,35 @@ class XmlParser {
       t_.attributes_.push_back({name, value, 0});
       p_ = close + 1;
     }
-    checkUnique(first);
     return false;
+  }
+
+  // One colon at most, between a prefix and a local part.
+  void checkQName(size_t begin, size_t end) const {
+    const std::string_view name = std::string_view(s_).substr(begin, end - begin);
+    const size_t colon = name.find(':');
+    if (colon == std::string_view::npos) return;
+    size_t length = 0;
+    if (colon == 0 || colon + 1 == name.size() ||
+        !IsNameStart(CodePointAt(name, colon + 1, length)) ||
+        name.find(':', colon + 1) != std::string_view::npos)
+      NotWellFormed("misplaced ':' in a name", begin);
+  }
+
+  // An attribute by its namespace and local name: two prefixes bound to
+  // one namespace do not make two attributes of one name.
+  using ExpandedName = std::pair<std::string_view, std::string_view>;
+  struct ExpandedNameHash {
+    size_t operator()(const ExpandedName& n) const {
+      const std::hash<std::string_view> hash;
+      return hash(n.first) * 31 + hash(n.second);
+    }
+  };
+
+  ExpandedName expandedName(const XmlTree::Attr& attr) const {
+    const std::string_view name = t_.view(attr.name);
+    if (attr.ns == kNone) return {{}, name};
+    return {t_.namespaceAt(attr.ns), name.substr(name.find(':') + 1)};
   }
 
   void checkUnique(uint32_t first) {
@@ -238,13 +302,13 @@ class XmlParser {
     if (count <= 8) {
       for (size_t a = first; a < t_.attributes_.size(); ++a)
         for (size_t b = first; b < a; ++b)
-          if (t_.view(t_.attributes_[a].name) == t_.view(t_.attributes_[b].name)) duplicate(a);
+          if (expandedName(t_.attributes_[a]) == expandedName(t_.attributes_[b])) duplicate(a);
       return;
     }
-    std::unordered_set<std::string_view> seen;
+    std::unordered_set<ExpandedName, ExpandedNameHash> seen;
     seen.reserve(count);
     for (size_t a = first; a < t_.attributes_.size(); ++a)
-      if (!seen.insert(t_.view(t_.attributes_[a].name)).second) duplicate(a);
+      if (!seen.insert(expandedName(t_.attributes_[a])).second) duplicate(a);
   }
 
   static std::string_view PrefixOf(std::string_view qname) {
@@ -263,7 +327,17 @@ class XmlParser {
         prefix = name.substr(6);
       else
         continue;
-      uint32_t ns = kNone;  // an empty value undeclares
+      const std::string_view uri = t_.view(attr.value);
+      if (prefix == "xml") {
+        // Binding "xml" to its own namespace changes nothing.
+        if (uri != kXmlNamespace) NotWellFormed("the prefix xml bound elsewhere", attr.name.offset);
+        continue;
+      }
+      if (prefix == "xmlns" || uri == kXmlNamespace || uri == kXmlnsNamespace)
+        NotWellFormed("reserved prefix or namespace declared", attr.name.offset);
+      if (!prefix.empty() && uri.empty())
+        NotWellFormed("namespace prefix declared empty", attr.name.offset);
+      uint32_t ns = kNone;  // an empty default namespace undeclares it
       if (attr.value.length > 0) {
         ns = Index(t_.namespaces_.size());
         t_.namespaces_.push_back(attr.value);
@@ -281,11 +355,15 @@ class XmlParser {
     }
   }
 
-  // An undeclared prefix stands for no namespace.
-  uint32_t resolve(std::string_view prefix) const {
+  // The namespace of a prefix, or the default namespace; `at` is where
+  // the name stands, for the error.
+  uint32_t resolve(std::string_view prefix, size_t at) const {
     if (prefix == "xml") return 1;
     const auto it = current_.find(prefix);
-    return it == current_.end() || it->second == kNone ? kNone : bindings_[it->second - 1].ns;
+    const uint32_t ns =
+        it == current_.end() || it->second == kNone ? kNone : bindings_[it->second - 1].ns;
+    if (ns == kNone && !prefix.empty()) NotWellFormed("namespace prefix not declared", at);
+    return ns;
   }
 
   void endTag() {
@@ -307,6 +385,8 @@ class XmlParser {
   void text() {
     const size_t end = s_.find('<', p_);
     if (end == std::string::npos) NotWellFormed("element not closed", p_);
+    const size_t marker = std::string_view(s_).substr(p_, end - p_).find("]]>");
+    if (marker != std::string_view::npos) NotWellFormed("']]>' in text", p_ + marker);
     addText(decode(p_, end, false));
     p_ = end;
   }
@@ -409,6 +489,9 @@ XmlDocument XmlDocument::Parse(std::string bytes) {
   d.tree_ = std::make_unique<XmlTree>();
   d.tree_->sourceSize_ = bytes.size();
   d.tree_->bytes_ = ToUtf8(std::move(bytes));
+  if (!IsXmlText(d.tree_->bytes_))
+    throw ESOAPMessageError(
+        "The response is not well-formed XML (it holds bytes that are no XML character)");
   XmlParser(*d.tree_).Run();
   return d;
 }
