@@ -82,7 +82,12 @@ start_server() {
 # no password as root; any other failure changes nothing.
 ensure_sysdba_password() {
   local verdict
-  verdict=$(sysdba_login_probe "$FB_PASSWORD") && return 0
+  # A server that has just started may not answer its service manager yet.
+  for _ in $(seq 1 20); do
+    verdict=$(sysdba_login_probe "$FB_PASSWORD") && return 0
+    [ "${verdict#other failure}" = "$verdict" ] && break
+    sleep 0.5
+  done
   if [ "$verdict" != "login refused" ]; then
     echo "setup: cannot check the Firebird server's SYSDBA login, nothing changed: ${verdict#other failure: }" >&2
     exit 1

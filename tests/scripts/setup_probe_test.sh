@@ -75,11 +75,15 @@ expect_ensure() {
 }
 
 expect_ensure "accepted: nothing changes" "exit: 0" "password accepted"
+persistent_failure=()
+for _ in $(seq 1 20); do persistent_failure+=("other failure: I/O error"); done
 expect_ensure "another failure: nothing changes, and setup stops" "$(
   printf '%s\n' \
     "setup: cannot check the Firebird server's SYSDBA login, nothing changed: I/O error" \
     "exit: 1"
-)" "other failure: I/O error"
+)" "${persistent_failure[@]}"
+expect_ensure "a server still starting: asked again, nothing changes" "exit: 0" \
+  "other failure: connection refused" "password accepted"
 expect_ensure "refused: the password is set, in one line" "$(
   printf '%s\n' \
     "setup: the Firebird server refused SYSDBA with the program's password; changed SYSDBA's password to it" \
