@@ -87,14 +87,6 @@ bool IsLeftOver(std::string_view name) {
 
 }  // namespace
 
-Fd::~Fd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int Fd::close() {
-  return ::close(std::exchange(fd_, -1));
-}
-
 NotCopied::NotCopied(int code)
     : std::runtime_error(std::system_category().message(code)), error(code) {}
 
@@ -138,11 +130,11 @@ struct stat StatAt(int folder, const std::string& name) {
   return st;
 }
 
-Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
-                struct stat& now) {
-  Fd fd(::openat(folder, name.c_str(),
-                 flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd) {
+FileDescriptor OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
+                            struct stat& now) {
+  FileDescriptor fd(::openat(folder, name.c_str(),
+                             flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) {
     if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT) throw Changed();
     throw NotCopied(errno);
   }
@@ -224,10 +216,10 @@ size_t EntriesAt(int folder, const std::string& name) {
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) {
     return 1;
   }
-  const Fd below(
+  const FileDescriptor below(
       ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   size_t entries = 1;
-  if (!below) return entries;
+  if (!below.valid()) return entries;
   try {
     for (const std::string& inner : NamesIn(below.get()))
       entries += EntriesAt(below.get(), inner);

@@ -10,30 +10,11 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+
 namespace movrano::copying {
-
-// A file descriptor, closed with its owner.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd();
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  // Closes now, where a failure still counts (a delayed write error).
-  int close();
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // Why an entry could not be copied; `error` is the errno where there is one.
 class NotCopied : public std::runtime_error {
@@ -59,8 +40,8 @@ struct stat StatAt(int folder, const std::string& name);
 // Opens a source entry without following a link and without waiting (a
 // pipe swapped in for a file), and only when it is still the entry the
 // listing saw (`seen`); `now` receives what it is now. Raises NotCopied.
-Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
-                struct stat& now);
+FileDescriptor OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
+                            struct stat& now);
 
 // The source's owner, group, access lists and mode on the open copy, as
 // `cp -a` run as root keeps them; where the owner cannot be given, the
