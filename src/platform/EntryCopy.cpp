@@ -2,23 +2,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "platform/TempName.h"
+
 namespace movrano::copying {
 
 namespace {
-
-constexpr std::string_view kTempPrefix = ".movrano-";
-constexpr std::string_view kTempSuffix = ".part";
 
 // A POSIX access list of an open file; nothing where it has none, or its
 // file system keeps none.
@@ -67,22 +63,6 @@ void CopyContents(int in, int out) {
       if (w > 0) done += w;
     }
   }
-}
-
-// A temporary entry of ours whose process has ended: a copy was killed.
-bool IsLeftOver(std::string_view name) {
-  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return false;
-  name.remove_prefix(kTempPrefix.size());
-  name.remove_suffix(kTempSuffix.size());
-  const char* const end = name.data() + name.size();
-  pid_t pid = 0;
-  unsigned counter = 0;
-  const auto [dash, pidError] = std::from_chars(name.data(), end, pid);
-  if (pidError != std::errc() || pid <= 0 || dash == end || *dash != '-') return false;
-  const auto [last, counterError] = std::from_chars(dash + 1, end, counter);
-  if (counterError != std::errc() || last != end) return false;
-  // Our own process copies into one folder at a time, after this cleanup.
-  return pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
 }
 
 }  // namespace
@@ -180,18 +160,6 @@ void CopyFileContents(int in, int out, const struct stat& source) {
   if (!TakeOverTimes(out, source)) throw NotCopied(errno);
 }
 
-std::string TempEntry::NextName() {
-  static std::atomic<unsigned> counter{0};
-  return std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-         std::string(kTempSuffix);
-}
-
-void TempEntry::fail() {
-  const int error = errno;
-  name_.clear();
-  throw NotCopied(error);
-}
-
 TempEntry::~TempEntry() {
   if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
 }
@@ -204,7 +172,7 @@ void TempEntry::renameTo(const std::string& name) {
 void RemoveLeftOvers(int folder) {
   try {
     for (const std::string& name : NamesIn(folder)) {
-      if (IsLeftOver(name)) ::unlinkat(folder, name.c_str(), 0);
+      if (IsLeftOverTempName(name)) ::unlinkat(folder, name.c_str(), 0);
     }
   } catch (const NotCopied&) {
     // a folder that cannot be listed fails its copy on its own

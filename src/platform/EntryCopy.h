@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/FileDescriptor.h"
+#include "platform/TempName.h"
 
 namespace movrano::copying {
 
@@ -60,22 +61,15 @@ bool TakeOverTimes(int fd, const struct stat& source);
 // disk. Raises NotCopied.
 void CopyFileContents(int in, int out, const struct stat& source);
 
-// A temporary entry in a folder, removed unless it took its final name.
-// Its name is short whatever the final one, so that a name as long as the
-// file system allows can still be replaced, and names the process, so that
-// a later copy can tell one that a killed copy left.
+// A temporary entry in a folder (see TempName.h), removed unless it took
+// its final name.
 class TempEntry {
  public:
   // `create` makes the entry under the name it is given, answering false
   // (errno set) when it cannot. Raises NotCopied.
   template <typename Create>
-  TempEntry(int folder, Create create) : folder_(folder) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = NextName();
-      if (create(name_)) return;
-      if (errno != EEXIST) break;
-    }
-    fail();
+  TempEntry(int folder, Create create) : folder_(folder), name_(CreateUnderTempName(create)) {
+    if (name_.empty()) throw NotCopied(errno);
   }
   ~TempEntry();
   TempEntry(const TempEntry&) = delete;
@@ -86,8 +80,6 @@ class TempEntry {
   void renameTo(const std::string& name);
 
  private:
-  static std::string NextName();
-  [[noreturn]] void fail();
   int folder_;
   std::string name_;
 };
