@@ -58,17 +58,6 @@ class TempFile {
   bool committed_ = false;
 };
 
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw MakeOSError(errno);
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-}
-
 // The mode a new file gets: 0666 less the process's umask, which only
 // /proc tells without changing it.
 mode_t NewFileMode() {

@@ -57,10 +57,10 @@ void CopyContents(int in, int out) {
       if (errno == EINTR) continue;
       throw NotCopied(errno);
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno != EINTR) throw NotCopied(errno);
-      if (w > 0) done += w;
+    try {
+      WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)));
+    } catch (const EOSError& e) {
+      throw NotCopied(e.errorCode());
     }
   }
 }
