@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/EntryCopy.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -306,9 +307,9 @@ std::vector<SkippedEntry> CopyDirectoryInto(const fs::path& source, const OpenFo
 
 void CopyFileInto(const fs::path& source, const OpenFolder& folder, const std::string& name) {
   const auto fail = [](int error) { return EInOutError(std::system_category().message(error)); };
-  const FileDescriptor in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st;
-  if (!in.valid() || ::fstat(in.get(), &st) != 0) throw fail(errno);
+  const FileDescriptor in = OpenWithoutWaiting(source, st);
+  if (!in.valid()) throw fail(errno);
   if (!S_ISREG(st.st_mode)) throw fail(EINVAL);
   FileDescriptor out(::openat(folder.fd(), name.c_str(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
