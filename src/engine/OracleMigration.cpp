@@ -155,8 +155,7 @@ void TVaultMigrationManager::LogWhatIsLeft(bool backupWritten) {
 void TVaultMigrationManager::BackupSourceData() {
   if (FileExists(FTVSOracleParams.UnInstaller)) return;
   // Checked against the originals, which the copies replace from here on.
-  const std::string tool = GetBackupToolPath();
-  if (!tool.empty() && FileExists(tool)) RefuseBackupFileOnVaultData();
+  if (FileExists(GetBackupToolPath())) RefuseBackupFileOnVaultData();
   if (!FSourceStorageGiven) {
     RaiseMigrationErrorFmt("Could not find source Vault file storage directory %s", {""});
   }
@@ -197,7 +196,7 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
   try {
     const bool installed = CheckInstallerVersion();
     const std::string tool = GetBackupToolPath();
-    const bool toolFound = !tool.empty() && FileExists(tool);
+    const bool toolFound = FileExists(tool);
     RefuseUnquotableCommandLines(installed, toolFound ? tool : std::string());
     if (toolFound) {
       RunBackupTool(tool);

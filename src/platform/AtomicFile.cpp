@@ -4,15 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "platform/Exceptions.h"
 #include "platform/FileDescriptor.h"
+#include "platform/TempName.h"
 
 namespace movrano {
 
@@ -24,24 +23,19 @@ fs::path FolderOf(const fs::path& file) {
   return file.parent_path().empty() ? fs::path(".") : file.parent_path();
 }
 
-// A temporary file in the target's folder, removed unless it took the
-// target's place. Its name is short whatever the target's, so a file whose
-// name is as long as the file system allows can still be replaced.
+// A temporary file in the target's folder (see TempName.h), removed
+// unless it took the target's place.
 class TempFile {
  public:
   TempFile(const fs::path& target, mode_t mode) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = FolderOf(target) / (".movrano-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(counter++) + ".part");
-      const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-      if (fd >= 0) {
-        fd_.emplace(fd);
-        return;
-      }
-      if (errno != EEXIST) break;
-    }
-    throw MakeOSError(errno);
+    const fs::path folder = FolderOf(target);
+    const std::string name = CreateUnderTempName([&](const std::string& candidate) {
+      fd_ = FileDescriptor(
+          ::open((folder / candidate).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+      return fd_.valid();
+    });
+    if (name.empty()) throw MakeOSError(errno);
+    path_ = folder / name;
   }
   ~TempFile() {
     fd_.reset();
@@ -50,8 +44,8 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  int fd() const { return fd_->get(); }
-  void close() { fd_->close(); }
+  int fd() const { return fd_.get(); }
+  void close() { fd_.close(); }
 
   void commit(const fs::path& target) {
     if (::rename(path_.c_str(), target.c_str()) != 0) throw MakeOSError(errno);
@@ -60,20 +54,9 @@ class TempFile {
 
  private:
   fs::path path_;
-  std::optional<FileDescriptor> fd_;
+  FileDescriptor fd_;
   bool committed_ = false;
 };
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw MakeOSError(errno);
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-}
 
 // The mode a new file gets: 0666 less the process's umask, which only
 // /proc tells without changing it.

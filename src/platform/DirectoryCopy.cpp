@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/EntryCopy.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -100,15 +101,15 @@ class TreeCopy {
     RefuseTargetInTheWay(to, name, target, false);
     if (beforeFileOpen_) beforeFileOpen_(source);
     struct stat now;
-    const Fd in = OpenSourceAt(from, name, seen, 0, now);
-    Fd out;
+    const FileDescriptor in = OpenSourceAt(from, name, seen, 0, now);
+    FileDescriptor out;
     TempEntry temp(to, [&](const std::string& tempName) {
-      out = Fd(::openat(to, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        0600));
-      return static_cast<bool>(out);
+      out = FileDescriptor(::openat(to, tempName.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+      return out.valid();
     });
     CopyFileContents(in.get(), out.get(), now);
-    if (out.close() != 0) throw NotCopied(errno);
+    if (::close(out.release()) != 0) throw NotCopied(errno);
     temp.renameTo(name);
   }
 
@@ -132,7 +133,8 @@ class TreeCopy {
 
   // The folder of the same name in the destination, made when missing
   // (private until its copy is complete). `made` tells which.
-  static Fd TargetFolder(int to, const std::string& name, const fs::path& target, bool& made) {
+  static FileDescriptor TargetFolder(int to, const std::string& name, const fs::path& target,
+                                     bool& made) {
     struct stat existing;
     made = false;
     if (::fstatat(to, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -145,8 +147,9 @@ class TreeCopy {
     } else if (errno != EEXIST) {
       throw NotCopied(errno);
     }
-    Fd folder(::openat(to, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder) {
+    FileDescriptor folder(
+        ::openat(to, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) {
       if (errno == ELOOP) throw NotCopied(Quoted(target) + " is a symbolic link");
       if (errno == ENOTDIR) throw NotCopied(Quoted(target) + " is a file, not a folder");
       throw NotCopied(errno);
@@ -157,9 +160,9 @@ class TreeCopy {
   void copyFolder(int from, int to, const std::string& name, const struct stat& seen,
                   const fs::path& source, const fs::path& target) {
     struct stat now;
-    const Fd in = OpenSourceAt(from, name, seen, O_DIRECTORY, now);
+    const FileDescriptor in = OpenSourceAt(from, name, seen, O_DIRECTORY, now);
     bool made = false;
-    Fd out;
+    FileDescriptor out;
     try {
       out = TargetFolder(to, name, target, made);
     } catch (const NotCopied& e) {
@@ -197,7 +200,8 @@ bool InsideSource(const fs::path& source, const fs::path& destination) {
 }
 
 // The source folder, opened once its copy may go to `destination`.
-Fd OpenSourceFolder(const fs::path& source, const fs::path& destination, struct stat& st) {
+FileDescriptor OpenSourceFolder(const fs::path& source, const fs::path& destination,
+                                struct stat& st) {
   std::error_code ec;
   if (source.empty() || !fs::is_directory(source, ec)) {
     throw EDirectoryNotFoundException(
@@ -207,8 +211,8 @@ Fd OpenSourceFolder(const fs::path& source, const fs::path& destination, struct 
     throw EInOutError(Format("Cannot copy the folder %s into itself (%s)", source.string(),
                              destination.string()));
   }
-  Fd fd(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd || ::fstat(fd.get(), &st) != 0) throw MakeOSError(errno);
+  FileDescriptor fd(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) throw MakeOSError(errno);
   return fd;
 }
 
@@ -262,24 +266,17 @@ std::optional<OpenFolder> OpenFolder::CreateNew(const fs::path& path) {
     if (errno == EEXIST) return std::nullopt;
     throw MakeOSError(errno);
   }
-  Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st;
   // Who can write the parent folder can put a folder of theirs in its place.
-  if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) return std::nullopt;
-  return OpenFolder(path, fd.release());
-}
-
-OpenFolder::OpenFolder(OpenFolder&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
-
-OpenFolder::~OpenFolder() {
-  if (fd_ >= 0) ::close(fd_);
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) return std::nullopt;
+  return OpenFolder(path, std::move(fd));
 }
 
 std::vector<SkippedEntry> CopyDirectory(const fs::path& source, const fs::path& destination,
                                         const BeforeFileOpen& beforeFileOpen) {
   struct stat st;
-  const Fd from = OpenSourceFolder(source, destination, st);
+  const FileDescriptor from = OpenSourceFolder(source, destination, st);
   const fs::path folder = destination.has_filename() ? destination : destination.parent_path();
   struct stat existing;
   bool made = false;
@@ -292,33 +289,34 @@ std::vector<SkippedEntry> CopyDirectory(const fs::path& source, const fs::path& 
       throw MakeOSError(errno);
     }
   }
-  const Fd to(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!to) throw MakeOSError(errno);
+  const FileDescriptor to(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!to.valid()) throw MakeOSError(errno);
   return CopyInto(from.get(), st, source, to.get(), destination, made, beforeFileOpen);
 }
 
 std::vector<SkippedEntry> CopyDirectoryInto(const fs::path& source, const OpenFolder& parent,
                                             const std::string& name) {
   struct stat st;
-  const Fd from = OpenSourceFolder(source, parent.path() / name, st);
+  const FileDescriptor from = OpenSourceFolder(source, parent.path() / name, st);
   if (::mkdirat(parent.fd(), name.c_str(), 0700) != 0) throw MakeOSError(errno);
-  const Fd to(::openat(parent.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (!to) throw MakeOSError(errno);
+  const FileDescriptor to(
+      ::openat(parent.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!to.valid()) throw MakeOSError(errno);
   return CopyInto(from.get(), st, source, to.get(), parent.path() / name, true, {});
 }
 
 void CopyFileInto(const fs::path& source, const OpenFolder& folder, const std::string& name) {
   const auto fail = [](int error) { return EInOutError(std::system_category().message(error)); };
-  const Fd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st;
-  if (!in || ::fstat(in.get(), &st) != 0) throw fail(errno);
+  const FileDescriptor in = OpenWithoutWaiting(source, st);
+  if (!in.valid()) throw fail(errno);
   if (!S_ISREG(st.st_mode)) throw fail(EINVAL);
-  Fd out(::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  0600));
-  if (!out) throw fail(errno);
+  FileDescriptor out(::openat(folder.fd(), name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out.valid()) throw fail(errno);
   try {
     CopyFileContents(in.get(), out.get(), st);
-    if (::fsync(out.get()) != 0 || out.close() != 0) throw NotCopied(errno);
+    if (::fsync(out.get()) != 0 || ::close(out.release()) != 0) throw NotCopied(errno);
   } catch (const NotCopied& e) {
     ::unlinkat(folder.fd(), name.c_str(), 0);
     throw EInOutError(e.what());

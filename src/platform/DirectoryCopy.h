@@ -8,9 +8,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/FileDescriptor.h"
 
 namespace movrano {
 
@@ -36,17 +38,17 @@ class OpenFolder {
   // nothing. Raises EOSError for other failures.
   static std::optional<OpenFolder> CreateNew(const std::filesystem::path& path);
 
-  OpenFolder(OpenFolder&& other) noexcept;
+  OpenFolder(OpenFolder&& other) noexcept = default;
   OpenFolder& operator=(OpenFolder&&) = delete;
-  ~OpenFolder();
 
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   const std::filesystem::path& path() const { return path_; }
 
  private:
-  OpenFolder(std::filesystem::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+  OpenFolder(std::filesystem::path path, FileDescriptor fd)
+      : path_(std::move(path)), fd_(std::move(fd)) {}
   std::filesystem::path path_;
-  int fd_;
+  FileDescriptor fd_;
 };
 
 // Called with a source file's path right before the file is opened.

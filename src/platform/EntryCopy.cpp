@@ -2,23 +2,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <optional>
 #include <string_view>
 #include <system_error>
 
+#include "platform/TempName.h"
+
 namespace movrano::copying {
 
 namespace {
-
-constexpr std::string_view kTempPrefix = ".movrano-";
-constexpr std::string_view kTempSuffix = ".part";
 
 // A POSIX access list of an open file; nothing where it has none, or its
 // file system keeps none.
@@ -61,39 +57,15 @@ void CopyContents(int in, int out) {
       if (errno == EINTR) continue;
       throw NotCopied(errno);
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno != EINTR) throw NotCopied(errno);
-      if (w > 0) done += w;
+    try {
+      WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)));
+    } catch (const EOSError& e) {
+      throw NotCopied(e.errorCode());
     }
   }
 }
 
-// A temporary entry of ours whose process has ended: a copy was killed.
-bool IsLeftOver(std::string_view name) {
-  if (!name.starts_with(kTempPrefix) || !name.ends_with(kTempSuffix)) return false;
-  name.remove_prefix(kTempPrefix.size());
-  name.remove_suffix(kTempSuffix.size());
-  const char* const end = name.data() + name.size();
-  pid_t pid = 0;
-  unsigned counter = 0;
-  const auto [dash, pidError] = std::from_chars(name.data(), end, pid);
-  if (pidError != std::errc() || pid <= 0 || dash == end || *dash != '-') return false;
-  const auto [last, counterError] = std::from_chars(dash + 1, end, counter);
-  if (counterError != std::errc() || last != end) return false;
-  // Our own process copies into one folder at a time, after this cleanup.
-  return pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
-}
-
 }  // namespace
-
-Fd::~Fd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-int Fd::close() {
-  return ::close(std::exchange(fd_, -1));
-}
 
 NotCopied::NotCopied(int code)
     : std::runtime_error(std::system_category().message(code)), error(code) {}
@@ -138,11 +110,11 @@ struct stat StatAt(int folder, const std::string& name) {
   return st;
 }
 
-Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
-                struct stat& now) {
-  Fd fd(::openat(folder, name.c_str(),
-                 flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd) {
+FileDescriptor OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
+                            struct stat& now) {
+  FileDescriptor fd(::openat(folder, name.c_str(),
+                             flags | O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!fd.valid()) {
     if (errno == ELOOP || errno == ENOTDIR || errno == ENOENT) throw Changed();
     throw NotCopied(errno);
   }
@@ -188,18 +160,6 @@ void CopyFileContents(int in, int out, const struct stat& source) {
   if (!TakeOverTimes(out, source)) throw NotCopied(errno);
 }
 
-std::string TempEntry::NextName() {
-  static std::atomic<unsigned> counter{0};
-  return std::string(kTempPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-         std::string(kTempSuffix);
-}
-
-void TempEntry::fail() {
-  const int error = errno;
-  name_.clear();
-  throw NotCopied(error);
-}
-
 TempEntry::~TempEntry() {
   if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
 }
@@ -212,7 +172,7 @@ void TempEntry::renameTo(const std::string& name) {
 void RemoveLeftOvers(int folder) {
   try {
     for (const std::string& name : NamesIn(folder)) {
-      if (IsLeftOver(name)) ::unlinkat(folder, name.c_str(), 0);
+      if (IsLeftOverTempName(name)) ::unlinkat(folder, name.c_str(), 0);
     }
   } catch (const NotCopied&) {
     // a folder that cannot be listed fails its copy on its own
@@ -224,10 +184,10 @@ size_t EntriesAt(int folder, const std::string& name) {
   if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) {
     return 1;
   }
-  const Fd below(
+  const FileDescriptor below(
       ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   size_t entries = 1;
-  if (!below) return entries;
+  if (!below.valid()) return entries;
   try {
     for (const std::string& inner : NamesIn(below.get()))
       entries += EntriesAt(below.get(), inner);

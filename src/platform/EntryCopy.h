@@ -10,30 +10,12 @@
 #include <cstddef>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
+#include "platform/TempName.h"
+
 namespace movrano::copying {
-
-// A file descriptor, closed with its owner.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd();
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  // Closes now, where a failure still counts (a delayed write error).
-  int close();
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // Why an entry could not be copied; `error` is the errno where there is one.
 class NotCopied : public std::runtime_error {
@@ -59,8 +41,8 @@ struct stat StatAt(int folder, const std::string& name);
 // Opens a source entry without following a link and without waiting (a
 // pipe swapped in for a file), and only when it is still the entry the
 // listing saw (`seen`); `now` receives what it is now. Raises NotCopied.
-Fd OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
-                struct stat& now);
+FileDescriptor OpenSourceAt(int folder, const std::string& name, const struct stat& seen, int flags,
+                            struct stat& now);
 
 // The source's owner, group, access lists and mode on the open copy, as
 // `cp -a` run as root keeps them; where the owner cannot be given, the
@@ -79,22 +61,15 @@ bool TakeOverTimes(int fd, const struct stat& source);
 // disk. Raises NotCopied.
 void CopyFileContents(int in, int out, const struct stat& source);
 
-// A temporary entry in a folder, removed unless it took its final name.
-// Its name is short whatever the final one, so that a name as long as the
-// file system allows can still be replaced, and names the process, so that
-// a later copy can tell one that a killed copy left.
+// A temporary entry in a folder (see TempName.h), removed unless it took
+// its final name.
 class TempEntry {
  public:
   // `create` makes the entry under the name it is given, answering false
   // (errno set) when it cannot. Raises NotCopied.
   template <typename Create>
-  TempEntry(int folder, Create create) : folder_(folder) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      name_ = NextName();
-      if (create(name_)) return;
-      if (errno != EEXIST) break;
-    }
-    fail();
+  TempEntry(int folder, Create create) : folder_(folder), name_(CreateUnderTempName(create)) {
+    if (name_.empty()) throw NotCopied(errno);
   }
   ~TempEntry();
   TempEntry(const TempEntry&) = delete;
@@ -105,8 +80,6 @@ class TempEntry {
   void renameTo(const std::string& name);
 
  private:
-  static std::string NextName();
-  [[noreturn]] void fail();
   int folder_;
   std::string name_;
 };

@@ -1,8 +1,9 @@
 #pragma once
-// An open file descriptor, closed with its owner.
+// An open file descriptor, closed with its owner, and whole writes to one.
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 #include "platform/Exceptions.h"
@@ -39,5 +40,18 @@ class FileDescriptor {
  private:
   int fd_;
 };
+
+// Writes all the bytes, through short and interrupted writes. Raises
+// EOSError.
+inline void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw MakeOSError(errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+}
 
 }  // namespace movrano

@@ -1,21 +1,26 @@
 #include "platform/RegularFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-
-#include "platform/FileDescriptor.h"
 
 namespace movrano {
 
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
-  // Not blocking: opening a FIFO for reading waits for a writer otherwise.
+FileDescriptor OpenWithoutWaiting(const std::filesystem::path& file, struct stat& st) {
   FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.valid() && ::fstat(fd.get(), &st) != 0) {
+    const int error = errno;
+    fd.reset();
+    errno = error;
+  }
+  return fd;
+}
+
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
+  struct stat st;
+  const FileDescriptor fd = OpenWithoutWaiting(file, st);
   if (!fd.valid()) {
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     throw MakeOSError(errno);
   }
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) throw MakeOSError(errno);
   if (!S_ISREG(st.st_mode)) return std::nullopt;
 
   std::string bytes;
