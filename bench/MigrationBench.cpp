@@ -202,11 +202,7 @@ struct Migrated {
 };
 
 Migrated Migrate(const SampleVault& source, const SampleVault& dest) {
-  RunRequest r;
-  r.mode = TMigrationMode::mmSVSToTVSOffline;
-  r.sourceDatabaseFile = source.databaseFile();
-  r.sourceStoragePath = source.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
+  RunRequest r = VaultRunRequest(TMigrationMode::mmSVSToTVSOffline, source, dest);
   Migrated m;
   std::chrono::steady_clock::time_point stepStart;
   bool inStep = false;

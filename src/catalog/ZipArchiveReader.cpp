@@ -36,6 +36,10 @@ struct ZipFileCloser {
 };
 using ZipFile = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
+struct ZipDiscarder {
+  void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+
 struct LzmaStream {
   LzmaStream() = default;
   LzmaStream(const LzmaStream&) = delete;
@@ -97,13 +101,15 @@ TZipArchiveReader::TZipArchiveReader(const std::string& path, std::function<void
   FileDescriptor forLibzip(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
   if (!forLibzip.valid()) refuse(std::strerror(errno));
   int code = 0;
-  archive_ = zip_fdopen(forLibzip.get(), ZIP_RDONLY, &code);
-  if (!archive_) refuse(ErrorText(code));
+  // Discarded on every way out until the check has passed, a raising
+  // checkpoint's too.
+  std::unique_ptr<zip_t, ZipDiscarder> opened(zip_fdopen(forLibzip.get(), ZIP_RDONLY, &code));
+  if (!opened) refuse(ErrorText(code));
   (void)forLibzip.release();  // the archive closes it
   if (const auto overlap = OverlappingZipEntries(fd.get(), checkpoint_)) {
-    zip_discard(std::exchange(archive_, nullptr));
     refuse(ErrorText(ZIP_ER_INCONS) + ": " + *overlap);
   }
+  archive_ = opened.release();
 }
 
 TZipArchiveReader::~TZipArchiveReader() {

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "catalog/CatalogFixture.h"
 #include "catalog/ZipArchiveReader.h"
@@ -275,6 +277,32 @@ TEST(ZipArchiveReader, TheCheckpointRunsForEveryPieceAndEndsTheReading) {
               "Exception Abort");
     EXPECT_EQ(checks, 4);
     EXPECT_LT(read, model.size() / 2);
+  }
+}
+
+size_t OpenDescriptors() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                           std::filesystem::directory_iterator()));
+}
+
+// A cancellation while the archive is opened, before or during the
+// directory check, leaves nothing of it open.
+TEST(ZipArchiveReader, ACheckpointRaisingWhileOpeningLeavesNoFileOpen) {
+  TempDir dir;
+  const auto file = dir.path() / "model.zip";
+  WriteZip(file, {{"Model.bin", ModelBytes(4096)}}, ZipMethod::Store);
+  for (const int raisingCheck : {1, 2}) {
+    SCOPED_TRACE(raisingCheck);
+    const size_t before = OpenDescriptors();
+    int checks = 0;
+    EXPECT_EQ(Raised([&] {
+                TZipArchiveReader archive(file.string(), [&] {
+                  if (++checks == raisingCheck) throw Exception("Abort");
+                });
+              }),
+              "Exception Abort");
+    EXPECT_EQ(checks, raisingCheck);
+    EXPECT_EQ(OpenDescriptors(), before);
   }
 }
 

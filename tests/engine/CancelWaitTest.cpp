@@ -19,21 +19,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-RunRequest VaultRequest(TMigrationMode mode, const SampleVault& source, const SampleVault& dest) {
-  RunRequest r;
-  r.mode = mode;
-  r.sourceDatabaseFile = source.databaseFile();
-  r.sourceStoragePath = source.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
-  return r;
-}
-
 class CancelWait : public ::testing::Test {
  protected:
   void SetUp() override { RegisterIDSTypes(); }
 
   RunRequest request() const {
-    return VaultRequest(TMigrationMode::mmSVSToTVSOffline, source_, dest_);
+    return VaultRunRequest(TMigrationMode::mmSVSToTVSOffline, source_, dest_);
   }
 
   std::string firstSourceContentType() const {
@@ -106,7 +97,7 @@ TEST(CancelWaitOutpost, TheServiceIsStartedAgainAfterACancelledWait) {
   RunResult run;
   {
     const PendingChange pending(dest.databaseFile(), "update TLU_VAULT set HRID = HRID");
-    RunRequest r = VaultRequest(TMigrationMode::mmOutpostToTVS, source, dest);
+    RunRequest r = VaultRunRequest(TMigrationMode::mmOutpostToTVS, source, dest);
     r.identity = GetIDSPort(false, identity.Url());
     r.terminateWhen = [&] {
       return StatementRunsElsewhere(dest.databaseFile(), "UPDATE TLU_VAULT");

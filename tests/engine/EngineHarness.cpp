@@ -9,6 +9,7 @@
 #include "engine/Synchronizer.h"
 #include "services/IDS.h"
 #include "statements/uSQLManager.h"
+#include "support/vaults/SampleVault.h"
 
 namespace movrano::testing {
 
@@ -35,6 +36,16 @@ std::vector<std::string> RunResult::copyCaptions() const {
     if (l.rfind(kStart, 0) == 0) captions.push_back(l.substr(kStart.size()));
   }
   return captions;
+}
+
+RunRequest VaultRunRequest(TMigrationMode mode, const SampleVault& source,
+                           const SampleVault& dest) {
+  RunRequest r;
+  r.mode = mode;
+  r.sourceDatabaseFile = source.databaseFile();
+  r.sourceStoragePath = source.fileStorageFolder();
+  r.destVaultPath = dest.vaultFolder();
+  return r;
 }
 
 RunResult RunMigration(const RunRequest& r) {

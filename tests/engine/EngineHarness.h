@@ -13,6 +13,8 @@
 
 namespace movrano::testing {
 
+class SampleVault;
+
 struct RunRequest {
   std::string sourceDatabaseFile;
   std::string sourceStoragePath;
@@ -50,6 +52,9 @@ struct RunResult {
   // The captions of the "Start copy %s" lines, in order.
   std::vector<std::string> copyCaptions() const;
 };
+
+// A run of `mode` from `source`'s database and file store into `dest`.
+RunRequest VaultRunRequest(TMigrationMode mode, const SampleVault& source, const SampleVault& dest);
 
 // Runs the request to its idle notice and waits until the worker is gone.
 RunResult RunMigration(const RunRequest& request);

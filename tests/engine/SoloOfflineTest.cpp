@@ -59,20 +59,13 @@ std::set<std::string> FilesBelow(const fs::path& root) {
   return files;
 }
 
-RunRequest OfflineRequest(const SampleVault& source, const SampleVault& dest) {
-  RunRequest r;
-  r.mode = TMigrationMode::mmSVSToTVSOffline;
-  r.sourceDatabaseFile = source.databaseFile();
-  r.sourceStoragePath = source.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
-  return r;
-}
-
 class SoloOffline : public ::testing::Test {
  protected:
   void SetUp() override { RegisterIDSTypes(); }
 
-  RunRequest request() const { return OfflineRequest(source_, dest_); }
+  RunRequest request() const {
+    return VaultRunRequest(TMigrationMode::mmSVSToTVSOffline, source_, dest_);
+  }
 
   DatabaseRows destTables() { return DumpTables(*dest_.connect()); }
 
@@ -283,7 +276,8 @@ class SoloOfflineAtTheEdges : public ::testing::Test {
 
 TEST_F(SoloOfflineAtTheEdges, EveryRowValueAndFileArrivesAsItWas) {
   const auto sourceTree = StoreTree(source_.fileStorageFolder());
-  const RunResult run = RunMigration(OfflineRequest(source_, dest_));
+  const RunResult run =
+      RunMigration(VaultRunRequest(TMigrationMode::mmSVSToTVSOffline, source_, dest_));
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
   EXPECT_EQ(run.lines.back(), "Migration succesfully finished");
 

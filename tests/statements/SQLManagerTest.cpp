@@ -1,18 +1,16 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
-#include "statements/TempFolder.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 
 std::string Utf16Bytes(std::string_view utf8, bool bigEndian) {
   std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
@@ -29,7 +27,7 @@ class SQLManagerFiles : public ::testing::Test {
   void load(std::string_view name, std::string_view bytes) {
     catalogue_.LoadFromFile(dir_.write(name, bytes).string());
   }
-  TempFolder dir_;
+  TempDir dir_;
   TSQLManager catalogue_;
 };
 
@@ -96,8 +94,7 @@ TEST_F(SQLManagerFiles, ANameThatIsNoFileIsSkipped) {
 // hold it up.
 TEST_F(SQLManagerFiles, AFifoIsSkippedWithoutWaiting) {
   dir_.write("b.sql", "--$kept\nselect 1\n");
-  const auto fifo = dir_.path() / "a.sql";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto fifo = dir_.fifo("a.sql");
   EXPECT_TRUE(testing::EndsBesideAnIdleFifo(fifo, [&] { catalogue_.LoadFromPath(dir_.folder()); }));
   EXPECT_EQ(catalogue_.StatementCount(), 1);
 }
@@ -163,7 +160,7 @@ TEST(SQLManagerAccessor, ExistsBetweenCreationAndRelease) {
   {
     SQLManagerScope scope;
     EXPECT_EQ(SQLManager().StatementCount(), 0);
-    TempFolder dir;
+    TempDir dir;
     SQLManager().LoadFromFile(dir.write("a.sql", "--$a\n1").string());
     CreateSQLManager();  // a second creation keeps the loaded catalogue
     EXPECT_EQ(SQLManager().StatementCount(), 1);

@@ -4,10 +4,10 @@
 #include <ostream>
 
 #include "platform/Exceptions.h"
-#include "statements/TempFolder.h"
 #include "statements/uSQLManager.h"
 #include "statements/uSQLUtils.h"
 #include "support/db/FirebirdFixture.h"
+#include "support/platform/TempDir.h"
 
 namespace movrano {
 namespace db {
@@ -48,7 +48,7 @@ class SQLUtils : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     CreateSQLManager();
-    const testing::TempFolder dir;
+    const testing::TempDir dir;
     SQLManager().LoadFromFile(dir.write("routines.sql", kStatements).string());
   }
   static void TearDownTestSuite() { FreeSQLManager(); }

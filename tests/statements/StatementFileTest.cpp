@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "statements/StatementFile.h"
-#include "statements/TempFolder.h"
+#include "support/platform/TempDir.h"
 
 namespace movrano {
 
@@ -146,7 +146,7 @@ TEST(StatementFileText, InvalidBytesOfAUtf8MarkedFileBecomeReplacementCharacters
       {"a surrogate", "\xED\xA0\x80", fffd + fffd + fffd},
       {"above U+10FFFF", "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
   };
-  testing::TempFolder dir;
+  testing::TempDir dir;
   for (const auto& c : cases) {
     const auto file = dir.write("marked.sql", bom + "--$ q\n" + c.bytes);
     EXPECT_EQ(ReadStatementFileText(file), "--$ q\n" + c.text) << c.what;

@@ -2,8 +2,8 @@
 
 #include "platform/Exceptions.h"
 #include "statements/StatementMacros.h"
-#include "statements/TempFolder.h"
 #include "statements/uSQLManager.h"
+#include "support/platform/TempDir.h"
 
 namespace movrano {
 namespace {
@@ -35,7 +35,7 @@ TEST(StatementMacros, ReplaceEveryReferenceWithoutRegardToCaseInIndexOrder) {
 }
 
 TEST(StatementMacros, FindMacrosStartsFromTheStatementOrTheNameItself) {
-  testing::TempFolder dir;
+  testing::TempDir dir;
   TSQLManager catalogue;
   catalogue.LoadFromFile(dir.write("m.sql", "--$sql_count\nselect count(*) from %table%").string());
   EXPECT_EQ(catalogue.FindMacros("SQL_COUNT", {"TABLE"}, {"ITEMS"}),
