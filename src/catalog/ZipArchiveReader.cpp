@@ -16,6 +16,7 @@
 #include "catalog/ZipDirectory.h"
 #include "platform/Exceptions.h"
 #include "platform/FileDescriptor.h"
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 
 namespace movrano {
@@ -94,9 +95,9 @@ TZipArchiveReader::TZipArchiveReader(const std::string& path, std::function<void
   };
   passCheckpoint();
   // Opened without blocking: a FIFO there is refused, not waited on.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat st;
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) refuse(std::strerror(errno));
+  FileDescriptor fd = OpenWithoutWaiting(path, st);
+  if (!fd.valid()) refuse(std::strerror(errno));
   if (!S_ISREG(st.st_mode)) refuse("Not a regular file");
   FileDescriptor forLibzip(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
   if (!forLibzip.valid()) refuse(std::strerror(errno));
