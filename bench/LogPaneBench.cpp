@@ -7,11 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "app/ScriptedAnswers.h"
 #include "app/ufrmMain.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
@@ -33,29 +32,6 @@ std::string FaultText(size_t bytes, bool words) {
   return text;
 }
 
-// Nothing here asks the user anything; a failure is printed.
-class PrintingPrompter final : public movrano::Prompter {
- public:
-  bool confirm(const std::string&) override { return false; }
-  bool warn(const std::string&) override { return false; }
-  void showError(const std::string& message) override {
-    std::fprintf(stderr, "window: %s\n", message.c_str());
-  }
-};
-
-class NoDialogs final : public movrano::FileDialogs {
- public:
-  std::optional<std::string> pickFolder(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> openFile(const movrano::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> saveFile(const movrano::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,8 +44,13 @@ int main(int argc, char** argv) {
   QApplication application(qtArgc, argv);
   const movrano::SQLManagerScope statements;
   const movrano::testing::TempDir programFolder;
-  PrintingPrompter prompter;
-  NoDialogs dialogs;
+  // Nothing here asks the user anything; a failure is printed.
+  movrano::testing::ScriptedPrompter prompter;
+  prompter.onConfirm = [](const std::string&) { return false; };
+  prompter.onError = [](const std::string& message) {
+    std::fprintf(stderr, "window: %s\n", message.c_str());
+  };
+  movrano::testing::ScriptedDialogs dialogs;
   movrano::TfrmMain window(programFolder.path(), prompter, dialogs);
   window.show();
   QApplication::processEvents();

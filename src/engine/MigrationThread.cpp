@@ -107,7 +107,6 @@ void TMigrationThread::Execute() {
 }
 
 void TMigrationThread::Terminate() {
-  FTerminated.store(true);
   FStatements->cancel();
 }
 

@@ -6,7 +6,6 @@
 // log line or progress report, which then raises EMovrano "Abort", and
 // ends a web service request or a database statement that is waiting,
 // which then raises the same.
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -38,7 +37,7 @@ class TMigrationThread {
   // Any thread: asks the worker to stop at its next log line or progress
   // report, or in the request or statement it waits for.
   void Terminate();
-  bool Terminated() const { return FTerminated.load(); }
+  bool Terminated() const { return FStatements->cancelled(); }
 
   // Blocks until every worker has finished and freed itself (program exit,
   // tests).
@@ -59,12 +58,12 @@ class TMigrationThread {
   TLogCallBack FLogProc;
   TUpdateStatusCallBack FUpdateStatusProc;
   TProgressEvent FProgressEvent;
-  // Cancels the statements of the engine's connections at termination.
+  // The termination request; it also cancels the statements of the
+  // engine's connections.
   const std::shared_ptr<db::StatementCanceller> FStatements =
       std::make_shared<db::StatementCanceller>();
   std::unique_ptr<TVaultMigrationManager> FVaultMigrationManager;
   Synchronizer& FSync;
-  std::atomic<bool> FTerminated{false};
 };
 
 }  // namespace movrano

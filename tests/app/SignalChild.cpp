@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/ScriptedAnswers.h"
 #include "app/TerminationSignals.h"
 #include "app/ufrmMain.h"
 #include "engine/MigrationThread.h"
@@ -27,25 +28,10 @@ namespace {
 
 using namespace movrano;
 
-class YesPrompter final : public Prompter {
- public:
-  bool confirm(const std::string&) override { return true; }
-  bool warn(const std::string&) override { return true; }
-  void showError(const std::string& message) override { Print("error - " + message); }
-  static void Print(const std::string& line) {
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-  }
-};
-
-class NoDialogs final : public FileDialogs {
- public:
-  std::optional<std::string> pickFolder(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> openFile(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<std::string> saveFile(const FileDialogRequest&) override { return std::nullopt; }
-};
+void Print(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
 
 void Type(TfrmMain& window, const char* edit, const char* text) {
   QLineEdit* field = window.findChild<QLineEdit*>(edit);
@@ -70,7 +56,7 @@ void StartOfflineRun(TfrmMain& window, char** argv) {
 void PrintNewLines(const QPlainTextEdit& pane, int& printed) {
   const QStringList lines = pane.toPlainText().split('\n');
   for (; printed < lines.size(); ++printed) {
-    if (!lines[printed].isEmpty()) YesPrompter::Print(lines[printed].toStdString());
+    if (!lines[printed].isEmpty()) Print(lines[printed].toStdString());
   }
 }
 
@@ -87,8 +73,10 @@ int main(int argc, char** argv) {
   const TerminationSignals termination;
   testing::TestPlatform platform;
   platform.setRegistry("Windows Registry Editor Version 5.00\n");
-  YesPrompter prompter;
-  NoDialogs dialogs;
+  testing::ScriptedPrompter prompter;
+  prompter.onWarn = [](const std::string&) { return true; };
+  prompter.onError = [](const std::string& message) { Print("error - " + message); };
+  testing::ScriptedDialogs dialogs;  // every dialog cancelled
   int result = 0;
   {
     TfrmMain window(argv[1], prompter, dialogs);
@@ -98,7 +86,7 @@ int main(int argc, char** argv) {
     window.show();
     QTimer::singleShot(0, [&] {
       if (argc == 5) StartOfflineRun(window, argv);
-      YesPrompter::Print("shown");
+      Print("shown");
     });
     result = ExecMainWindow(window, termination);
   }

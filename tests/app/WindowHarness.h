@@ -15,40 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "app/ScriptedAnswers.h"
 #include "app/ufrmMain.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 #include "support/platform/TestPlatform.h"
 
 namespace movrano::testing {
-
-class ScriptedPrompter final : public Prompter {
- public:
-  bool confirm(const std::string& question) override;
-  bool warn(const std::string& question) override;
-  void showError(const std::string& message) override;
-
-  // The answers; each may also serve the event loop before it answers.
-  std::function<bool(const std::string&)> onConfirm = [](const std::string&) { return true; };
-  std::function<bool(const std::string&)> onWarn = [](const std::string&) { return false; };
-  std::vector<std::string> confirmations;
-  std::vector<std::string> warnings;
-  std::vector<std::string> errors;
-};
-
-class ScriptedDialogs final : public FileDialogs {
- public:
-  std::optional<std::string> pickFolder(const std::string& start,
-                                        const std::string& caption) override;
-  std::optional<std::string> openFile(const FileDialogRequest& request) override;
-  std::optional<std::string> saveFile(const FileDialogRequest& request) override;
-
-  std::optional<std::string> answer;  // what every dialog answers; nothing: Cancel
-  std::vector<std::pair<std::string, std::string>> folderRequests;  // start, caption
-  std::vector<FileDialogRequest> openRequests;
-  std::vector<FileDialogRequest> saveRequests;
-};
 
 // Serves the event loop until `done` answers true.
 void ServeEventsUntil(const std::function<bool()>& done);

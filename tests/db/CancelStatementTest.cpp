@@ -64,10 +64,9 @@ TEST_F(CancelStatement, AWaitingStatementEndsWithWhatTheCheckRaises) {
   auto& run = runCancelled([](Connection& c) { c.executeDirect("update T set V = 3"); },
                            [] { throw Stopped(); });
   waitUntilWaiting();
-  const auto cancelledAt = std::chrono::steady_clock::now();
   canceller_->cancel();
+  // The locker holds on to the end of the test: only the cancel ends the wait.
   ASSERT_EQ(run.wait_for(10s), std::future_status::ready);
-  EXPECT_LT(std::chrono::steady_clock::now() - cancelledAt, 5s);
   EXPECT_THROW(run.get(), Stopped);
 }
 

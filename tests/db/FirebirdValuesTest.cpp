@@ -197,8 +197,9 @@ TEST_F(FirebirdValues, DoublesReadAsTheShortestTextThatReadsBack) {
 }
 
 TEST_F(FirebirdValues, BlobsRoundTripAcrossSegmentBoundaries) {
-  // Sizes around the 64 KiB a segment call moves, and a few MiB.
-  const size_t sizes[] = {1, 65534, 65535, 65536, 65537, 3 * 1048576 + 7};
+  // Sizes around the 8 KiB read before a BLOB's length is asked, around
+  // the 64 KiB a segment call moves, and a few MiB.
+  const size_t sizes[] = {1, 8191, 8192, 8193, 65534, 65535, 65536, 65537, 3 * 1048576 + 7};
   Query ins(*conn_);
   ins.setSql("insert into A (ID, DATA, NOTE) values (:id, :data, :note)");
   int id = 0;

@@ -354,35 +354,34 @@ class FirebirdStatement : public StatementBackend {
     IBlob* blob = session_->attachment()->openBlob(st, session_->transaction(), &id, 0, nullptr);
     Buffer buffer;
     try {
-      typename Buffer::value_type first[kFirstBlobRead];
-      size_t at = 0;
       int r = IStatus::RESULT_OK;
       const auto more = [&r] { return r == IStatus::RESULT_OK || r == IStatus::RESULT_SEGMENT; };
-      while (more() && at < sizeof first) {
-        unsigned got = 0;
-        r = blob->getSegment(st, static_cast<unsigned>(sizeof first - at), first + at, &got);
-        at += got;
-      }
+      // Reads into `into` from `at` on until `size` bytes are there or the BLOB ends.
+      const auto fill = [&](typename Buffer::value_type* into, size_t& at, size_t size) {
+        while (more() && at < size) {
+          unsigned got = 0;
+          const auto want = static_cast<unsigned>(std::min(size - at, kReadSegment));
+          r = blob->getSegment(st, want, into + at, &got);
+          at += got;
+        }
+      };
+      typename Buffer::value_type first[kFirstBlobRead];
+      size_t at = 0;
+      fill(first, at, sizeof first);
       if (!more()) {
         buffer.assign(first, first + at);
       } else {
         buffer.resize(std::max(TotalLength(st, blob), at));
         std::copy(first, first + at, buffer.begin());
+        fill(buffer.data(), at, buffer.size());
+        buffer.resize(at);
       }
+      // Past the announced length (or none was given): the end, or more.
       while (more()) {
-        unsigned got = 0;
-        if (at < buffer.size()) {
-          const auto want = static_cast<unsigned>(std::min(buffer.size() - at, kReadSegment));
-          r = blob->getSegment(st, want, buffer.data() + at, &got);
-        } else {
-          // Past the announced length (or none was given): the end, or more.
-          typename Buffer::value_type spill[8192];
-          r = blob->getSegment(st, sizeof spill, spill, &got);
-          buffer.insert(buffer.end(), spill, spill + got);
-        }
-        at += got;
+        size_t got = 0;
+        fill(first, got, sizeof first);
+        buffer.insert(buffer.end(), first, first + got);
       }
-      buffer.resize(at);
       blob->close(st);
     } catch (...) {
       blob->release();
