@@ -25,23 +25,6 @@ std::string WithLineEnds(std::string_view text, std::string_view lineEnd) {
   return out;
 }
 
-bool StartsCharacter(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-}
-
-size_t CharacterCount(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), StartsCharacter));
-}
-
-// The byte length of the first `characters` characters of `text`.
-size_t PrefixBytes(std::string_view text, size_t characters) {
-  size_t i = 0;
-  for (size_t seen = 0; i < text.size(); ++i) {
-    if (StartsCharacter(text[i]) && seen++ == characters) break;
-  }
-  return i;
-}
-
 void AppendLeftOut(std::string& out, size_t characters) {
   out += Format("... [%d characters left out]", characters);
 }
@@ -57,23 +40,23 @@ std::string ShownLogText(std::string_view text) {
     const std::string_view line = text.substr(start, end - start);
     if (start > 0) {
       if (shown == kLongestShownText) {
-        AppendLeftOut(out, CharacterCount(text.substr(start - 1)));
+        AppendLeftOut(out, Utf8CharacterCount(text.substr(start - 1)));
         break;
       }
       out += '\n';
       ++shown;
     }
     const size_t room = std::min(kLongestShownLine, kLongestShownText - shown);
-    const size_t kept = PrefixBytes(line, room);
+    const size_t kept = Utf8PrefixBytes(line, room);
     out.append(line.substr(0, kept));
-    shown += CharacterCount(line.substr(0, kept));
+    shown += Utf8CharacterCount(line.substr(0, kept));
     if (kept < line.size()) {
-      const size_t lineLeftOut = CharacterCount(line.substr(kept));
+      const size_t lineLeftOut = Utf8CharacterCount(line.substr(kept));
       if (shown < kLongestShownText) {
         AppendLeftOut(out, lineLeftOut);
       } else {
         // The whole text's bound ends this line and the rest.
-        AppendLeftOut(out, lineLeftOut + CharacterCount(text.substr(end)));
+        AppendLeftOut(out, lineLeftOut + Utf8CharacterCount(text.substr(end)));
         break;
       }
     }

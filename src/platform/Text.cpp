@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 #include "platform/Exceptions.h"
 
 namespace movrano {
@@ -268,6 +270,24 @@ std::string DecodeTextFileBytes(std::string_view bytes) {
     return ReplaceInvalidUtf8(bytes.substr(3));
   }
   return DecodeUnmarkedBytes(bytes);
+}
+
+namespace {
+bool StartsUtf8Character(char byte) {
+  return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+}  // namespace
+
+size_t Utf8CharacterCount(std::string_view s) {
+  return static_cast<size_t>(std::count_if(s.begin(), s.end(), StartsUtf8Character));
+}
+
+size_t Utf8PrefixBytes(std::string_view s, size_t characters) {
+  size_t i = 0;
+  for (size_t seen = 0; i < s.size(); ++i) {
+    if (StartsUtf8Character(s[i]) && seen++ == characters) break;
+  }
+  return i;
 }
 
 }  // namespace movrano

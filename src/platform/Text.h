@@ -55,6 +55,10 @@ bool IsValidUtf8(std::string_view s);
 std::string Utf16ToUtf8(std::u16string_view s);
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Windows1252ToUtf8(std::string_view s);
+// Characters of UTF-8 text, counted by their first bytes, and the byte
+// length of its first `characters` characters (never a character cut).
+size_t Utf8CharacterCount(std::string_view s);
+size_t Utf8PrefixBytes(std::string_view s, size_t characters);
 // UTF-8 with each ill-formed sequence (its longest valid start, else one
 // byte) replaced by U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view s);

@@ -23,18 +23,6 @@ unsigned BytesPerChar(unsigned charset) {
   }
 }
 
-// The first `count` code points of UTF-8 text (CHAR columns come padded
-// to their byte length).
-std::string FirstCodePoints(std::string_view s, unsigned count) {
-  size_t i = 0;
-  for (unsigned n = 0; n < count && i < s.size(); ++n) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-      ++i;
-  }
-  return std::string(s.substr(0, i));
-}
-
 // A whole-number column with a scale is an exact NUMERIC/DECIMAL.
 Variant Scaled(int64_t v, int scale) {
   if (scale == 0) return Variant(v);
@@ -276,7 +264,11 @@ class FirebirdStatement : public StatementBackend {
       case SQL_TEXT: {
         std::string_view raw(reinterpret_cast<const char*>(p), c.length);
         if (c.charset == kCharsetOctets) return Variant::FromBytes(Bytes(raw.begin(), raw.end()));
-        if (c.charset == kCharsetUtf8) return Variant(FirstCodePoints(raw, c.length / 4));
+        // A UTF-8 CHAR comes padded to its byte length: its characters are
+        // the first quarter of them.
+        if (c.charset == kCharsetUtf8) {
+          return Variant(std::string(raw.substr(0, Utf8PrefixBytes(raw, c.length / 4))));
+        }
         return Variant(DecodeUnmarkedBytes(raw));
       }
       case SQL_VARYING: {

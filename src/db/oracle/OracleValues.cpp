@@ -45,14 +45,6 @@ const char* StorageName(int storage) {
                            StorageName(storage))};
 }
 
-size_t CharacterCount(std::string_view text) {
-  size_t count = 0;
-  for (const char c : text) {
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
-  }
-  return count;
-}
-
 void SetText(sqlite3_context* ctx, const std::string& text) {
   sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -66,7 +58,7 @@ void ToText(sqlite3_context* ctx, sqlite3_value* v, const std::string& declared,
   const size_t maximum = args.empty() ? (StartsWith(declared, "CHAR") ? 1 : 0) : args[0];
   const bool countsCharacters =
       StartsWith(declared, "N") || declared.find(" CHAR(") != std::string::npos;
-  const size_t actual = countsCharacters ? CharacterCount(text) : text.size();
+  const size_t actual = countsCharacters ? Utf8CharacterCount(text) : text.size();
   if (maximum > 0 && actual > maximum) {
     throw OracleError{Format("ORA-12899: value too large for column %s (actual: %d, maximum: %d)",
                              column, static_cast<int64_t>(actual), static_cast<int64_t>(maximum))};
