@@ -127,6 +127,9 @@ class XmlParser {
   using Span = XmlTree::Span;
   static constexpr uint32_t kNone = 0;
 
+  // Where characters stand, which decides how they are decoded.
+  enum class Content { Text, AttributeValue, CData };
+
   struct Frame {
     uint32_t element;
     uint32_t lastText;  // 1-based
@@ -259,7 +262,7 @@ class XmlParser {
       if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
       const size_t close = s_.find(s_[p_], p_ + 1);
       if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
-      const Span value = decode(p_ + 1, close, true);
+      const Span value = decode(p_ + 1, close, Content::AttributeValue);
       t_.attributes_.push_back({name, value, 0});
       p_ = close + 1;
     }
@@ -387,7 +390,7 @@ class XmlParser {
     if (end == std::string::npos) NotWellFormed("element not closed", p_);
     const size_t marker = std::string_view(s_).substr(p_, end - p_).find("]]>");
     if (marker != std::string_view::npos) NotWellFormed("']]>' in text", p_ + marker);
-    addText(decode(p_, end, false));
+    addText(decode(p_, end, Content::Text));
     p_ = end;
   }
 
@@ -395,7 +398,7 @@ class XmlParser {
     const size_t start = p_ + 9;
     const size_t end = s_.find("]]>", start);
     if (end == std::string::npos) NotWellFormed("CDATA section not closed", p_);
-    addText(normaliseLineEnds(start, end));
+    addText(decode(start, end, Content::CData));
     p_ = end + 3;
   }
 
@@ -411,23 +414,11 @@ class XmlParser {
     frame.lastText = chunk;
   }
 
-  Span normaliseLineEnds(size_t begin, size_t end) {
-    size_t w = begin;
-    for (size_t r = begin; r < end; ++r) {
-      if (s_[r] == '\r') {
-        s_[w++] = '\n';
-        if (r + 1 < end && s_[r + 1] == '\n') ++r;
-      } else {
-        s_[w++] = s_[r];
-      }
-    }
-    return {Index(begin), Index(w - begin)};
-  }
-
   // Decodes [begin, end) where it stands: line ends become "\n" (a space in
-  // an attribute value, as do tabs and line feeds), and references their
-  // characters. Only XML's own references are known.
-  Span decode(size_t begin, size_t end, bool attribute) {
+  // an attribute value, as do tabs and line feeds), and references outside
+  // CDATA their characters. Only XML's own references are known.
+  Span decode(size_t begin, size_t end, Content content) {
+    const bool attribute = content == Content::AttributeValue;
     size_t w = begin;
     for (size_t r = begin; r < end; ++r) {
       const char c = s_[r];
@@ -438,7 +429,7 @@ class XmlParser {
         s_[w++] = ' ';
       } else if (attribute && c == '<') {
         NotWellFormed("'<' in an attribute value", r);
-      } else if (c == '&') {
+      } else if (c == '&' && content != Content::CData) {
         r = reference(r, end, w);
       } else {
         s_[w++] = c;
