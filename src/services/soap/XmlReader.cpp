@@ -441,9 +441,11 @@ class XmlParser {
   // Writes the character of the reference at `at` to `w`; returns where
   // the reference ends (its ';').
   size_t reference(size_t at, size_t end, size_t& w) {
+    const auto unknown = [] {
+      return ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    };
     const size_t semicolon = s_.find(';', at);
-    if (semicolon == std::string::npos || semicolon >= end)
-      throw ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    if (semicolon == std::string::npos || semicolon >= end) throw unknown();
     const std::string_view ref = std::string_view(s_).substr(at + 1, semicolon - at - 1);
     static constexpr std::pair<std::string_view, char> kNamed[] = {
         {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
@@ -452,9 +454,6 @@ class XmlParser {
         s_[w++] = c;
         return semicolon;
       }
-    const auto unknown = [] {
-      return ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
-    };
     if (ref.size() < 2 || ref[0] != '#') throw unknown();
     const bool hex = ref[1] == 'x';
     const std::string_view digits = ref.substr(hex ? 2 : 1);
