@@ -96,7 +96,7 @@ class XmlParser {
   explicit XmlParser(XmlTree& tree) : t_(tree), s_(tree.bytes_) {}
 
   void Run() {
-    if (s_.compare(0, 5, "<?xml") == 0 && s_.size() > 5 && IsSpace(s_[5])) skipPast("?>", 5);
+    if (StartsWithXmlDeclaration(s_)) skipPast("?>", 5);
     while (p_ < s_.size()) {
       if (open_.empty()) {
         topLevel();
