@@ -14,8 +14,6 @@
 namespace movrano::soap {
 namespace {
 
-using namespace std::string_view_literals;
-
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -571,20 +569,17 @@ std::string_view LocalName(XmlNode node) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-std::string NamespaceOf(XmlNode element) {
-  return std::string(element.Namespace());
-}
-
 bool Is(XmlNode element, std::string_view ns, std::string_view localName) {
   return element && LocalName(element) == localName && element.Namespace() == ns;
 }
 
+// The null node answers as empty, so these need no checks of their own.
 XmlNode FirstChildElement(XmlNode parent) {
-  return parent ? parent.FirstChild() : XmlNode();
+  return parent.FirstChild();
 }
 
 XmlNode NextElement(XmlNode element) {
-  return element ? element.NextSibling() : XmlNode();
+  return element.NextSibling();
 }
 
 XmlNode ChildNamed(XmlNode parent, std::string_view localName) {
@@ -594,11 +589,10 @@ XmlNode ChildNamed(XmlNode parent, std::string_view localName) {
 }
 
 std::string TextOf(XmlNode element) {
-  return element ? element.Text() : std::string();
+  return element.Text();
 }
 
 bool IsNil(XmlNode element) {
-  if (!element) return false;
   for (size_t n = 0, count = element.AttributeCount(); n < count; ++n) {
     const std::string_view name = element.AttributeName(n);
     const size_t colon = name.find(':');
