@@ -49,8 +49,8 @@ size_t CollectBody(char* data, size_t size, size_t count, void* target) {
 }
 
 // Sets options on one curl request and remembers them. Send and receive
-// time-outs are idle limits that the transfer loop enforces; 0 stands for
-// the default.
+// time-outs are limits on a slow or silent phase that the transfer loop
+// enforces; 0 stands for the default.
 class CurlRequest final : public HttpRequestHandle {
  public:
   CurlRequest(CURL* easy, std::vector<std::pair<HttpOption, uint32_t>>& record)
@@ -90,9 +90,9 @@ class CurlRequest final : public HttpRequestHandle {
   std::vector<std::pair<HttpOption, uint32_t>>& record_;
 };
 
-// Tells whether a phase of a transfer moves slower than about one byte a
-// second over its whole limit: a server that sends a byte now and then
-// holds a request as long as a silent one would, and fails the same way.
+// Tells whether a phase of a transfer moved fewer bytes than about one a
+// second, one at least, over the last of its limit: a silent phase, and a
+// server that sends a byte now and then, which holds a request as long.
 class Throughput {
  public:
   void Restart(Clock::time_point now, curl_off_t bytes) {
@@ -101,9 +101,14 @@ class Throughput {
   }
 
   bool TooSlow(Clock::time_point now, curl_off_t bytes, uint32_t limitMs) {
-    // One sample per poll interval keeps the history short for any limit.
-    if (now - samples_.back().at >= std::chrono::milliseconds(kPollMs))
+    if (bytes != samples_.back().bytes) {
       samples_.push_back({now, bytes});
+      // Of three samples within a poll interval the middle one goes, which
+      // keeps the history short for any limit and the last move exact.
+      const size_t n = samples_.size();
+      if (n >= 3 && now - samples_[n - 3].at < std::chrono::milliseconds(kPollMs))
+        samples_.erase(samples_.end() - 2);
+    }
     const Clock::time_point windowStart = now - std::chrono::milliseconds(limitMs);
     while (samples_.size() > 1 && samples_[1].at <= windowStart)
       samples_.pop_front();
@@ -114,7 +119,7 @@ class Throughput {
 
  private:
   struct Sample {
-    Clock::time_point at;
+    Clock::time_point at;  // when the count was first seen
     curl_off_t bytes;
   };
   std::deque<Sample> samples_;
@@ -124,10 +129,10 @@ std::string Context(const std::string& url, const std::string& action) {
   return Format(" - URL:%s - SOAPAction:%s", RedactedUrl(url), action);
 }
 
-// Runs the transfer, failing when a phase stays idle longer than allowed,
-// or moves slower than about a byte a second over that whole time: sending
-// while the body is not yet out, receiving afterwards. Between waits of at
-// most kPollMs the cancellation check runs.
+// Runs the transfer, failing when a phase moves slower than about a byte
+// a second over its limit, or not at all: sending while the body is not yet
+// out, receiving afterwards. Between waits of at most kPollMs the
+// cancellation check runs.
 CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
   std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
   if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
@@ -137,9 +142,6 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
     ~Detach() { curl_multi_remove_handle(m, e); }
   } detach{multi.get(), easy};
 
-  Clock::time_point lastActivity = Clock::now();
-  curl_off_t lastUp = -1, lastDown = -1;
-  long lastHeader = -1;
   bool connected = false, sending = false;
   Throughput throughput;
   int running = 1;
@@ -155,25 +157,15 @@ CURLcode Transfer(CURL* easy, const CurlRequest& request, curl_off_t bodySize) {
     curl_easy_getinfo(easy, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
     const Clock::time_point now = Clock::now();
     const curl_off_t moved = up + down + header;
-    if ((pretransfer > 0 && !connected) || up != lastUp || down != lastDown ||
-        header != lastHeader) {
-      if (pretransfer > 0 && (!connected || sending != (up < bodySize))) {
-        connected = true;
-        sending = up < bodySize;
-        throughput.Restart(now, moved);
-      }
-      lastActivity = now;
-      lastUp = up, lastDown = down, lastHeader = header;
+    if (pretransfer > 0 && (!connected || sending != (up < bodySize))) {
+      connected = true;
+      sending = up < bodySize;
+      throughput.Restart(now, moved);
     }
-    int waitMs = kPollMs;
-    if (connected) {
-      const uint32_t limit = sending ? request.limits.send : request.limits.receive;
-      const auto idle =
-          std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity).count();
-      if (idle >= limit || throughput.TooSlow(now, moved, limit)) return CURLE_OPERATION_TIMEDOUT;
-      waitMs = static_cast<int>(std::min<long long>(waitMs, limit - idle));
-    }
-    if (curl_multi_poll(multi.get(), nullptr, 0, waitMs, nullptr) != CURLM_OK)
+    if (connected &&
+        throughput.TooSlow(now, moved, sending ? request.limits.send : request.limits.receive))
+      return CURLE_OPERATION_TIMEDOUT;
+    if (curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr) != CURLM_OK)
       return CURLE_FAILED_INIT;
   }
   int left = 0;

@@ -16,10 +16,7 @@ using namespace std::string_view_literals;
 // The encoding named by the XML declaration of a document that starts in
 // an ASCII-compatible form; empty when there is none.
 std::string DeclaredEncoding(std::string_view bytes) {
-  // "<?xml-stylesheet ...?>" and the like are instructions, not the declaration.
-  if (bytes.substr(0, 5) != "<?xml" || bytes.size() < 6 ||
-      std::string_view(" \t\r\n").find(bytes[5]) == std::string_view::npos)
-    return {};
+  if (!StartsWithXmlDeclaration(bytes)) return {};
   const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
   const size_t key = declaration.find("encoding");
   if (key == std::string_view::npos) return {};
@@ -99,6 +96,11 @@ const char* UnicodeForm(std::string_view b, size_t& mark) {
 }
 
 }  // namespace
+
+bool StartsWithXmlDeclaration(std::string_view bytes) {
+  return bytes.size() > 5 && bytes.substr(0, 5) == "<?xml" &&
+         std::string_view(" \t\r\n").find(bytes[5]) != std::string_view::npos;
+}
 
 std::string ToUtf8(std::string bytes) {
   size_t mark = 0;

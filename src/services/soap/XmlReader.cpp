@@ -14,8 +14,6 @@
 namespace movrano::soap {
 namespace {
 
-using namespace std::string_view_literals;
-
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -96,7 +94,7 @@ class XmlParser {
   explicit XmlParser(XmlTree& tree) : t_(tree), s_(tree.bytes_) {}
 
   void Run() {
-    if (s_.compare(0, 5, "<?xml") == 0 && s_.size() > 5 && IsSpace(s_[5])) skipPast("?>", 5);
+    if (StartsWithXmlDeclaration(s_)) skipPast("?>", 5);
     while (p_ < s_.size()) {
       if (open_.empty()) {
         topLevel();
@@ -126,6 +124,9 @@ class XmlParser {
  private:
   using Span = XmlTree::Span;
   static constexpr uint32_t kNone = 0;
+
+  // Where characters stand, which decides how they are decoded.
+  enum class Content { Text, AttributeValue, CData };
 
   struct Frame {
     uint32_t element;
@@ -259,7 +260,7 @@ class XmlParser {
       if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
       const size_t close = s_.find(s_[p_], p_ + 1);
       if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
-      const Span value = decode(p_ + 1, close, true);
+      const Span value = decode(p_ + 1, close, Content::AttributeValue);
       t_.attributes_.push_back({name, value, 0});
       p_ = close + 1;
     }
@@ -387,7 +388,7 @@ class XmlParser {
     if (end == std::string::npos) NotWellFormed("element not closed", p_);
     const size_t marker = std::string_view(s_).substr(p_, end - p_).find("]]>");
     if (marker != std::string_view::npos) NotWellFormed("']]>' in text", p_ + marker);
-    addText(decode(p_, end, false));
+    addText(decode(p_, end, Content::Text));
     p_ = end;
   }
 
@@ -395,7 +396,7 @@ class XmlParser {
     const size_t start = p_ + 9;
     const size_t end = s_.find("]]>", start);
     if (end == std::string::npos) NotWellFormed("CDATA section not closed", p_);
-    addText(normaliseLineEnds(start, end));
+    addText(decode(start, end, Content::CData));
     p_ = end + 3;
   }
 
@@ -411,23 +412,11 @@ class XmlParser {
     frame.lastText = chunk;
   }
 
-  Span normaliseLineEnds(size_t begin, size_t end) {
-    size_t w = begin;
-    for (size_t r = begin; r < end; ++r) {
-      if (s_[r] == '\r') {
-        s_[w++] = '\n';
-        if (r + 1 < end && s_[r + 1] == '\n') ++r;
-      } else {
-        s_[w++] = s_[r];
-      }
-    }
-    return {Index(begin), Index(w - begin)};
-  }
-
   // Decodes [begin, end) where it stands: line ends become "\n" (a space in
-  // an attribute value, as do tabs and line feeds), and references their
-  // characters. Only XML's own references are known.
-  Span decode(size_t begin, size_t end, bool attribute) {
+  // an attribute value, as do tabs and line feeds), and references outside
+  // CDATA their characters. Only XML's own references are known.
+  Span decode(size_t begin, size_t end, Content content) {
+    const bool attribute = content == Content::AttributeValue;
     size_t w = begin;
     for (size_t r = begin; r < end; ++r) {
       const char c = s_[r];
@@ -438,7 +427,7 @@ class XmlParser {
         s_[w++] = ' ';
       } else if (attribute && c == '<') {
         NotWellFormed("'<' in an attribute value", r);
-      } else if (c == '&') {
+      } else if (c == '&' && content != Content::CData) {
         r = reference(r, end, w);
       } else {
         s_[w++] = c;
@@ -450,9 +439,11 @@ class XmlParser {
   // Writes the character of the reference at `at` to `w`; returns where
   // the reference ends (its ';').
   size_t reference(size_t at, size_t end, size_t& w) {
+    const auto unknown = [] {
+      return ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    };
     const size_t semicolon = s_.find(';', at);
-    if (semicolon == std::string::npos || semicolon >= end)
-      throw ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
+    if (semicolon == std::string::npos || semicolon >= end) throw unknown();
     const std::string_view ref = std::string_view(s_).substr(at + 1, semicolon - at - 1);
     static constexpr std::pair<std::string_view, char> kNamed[] = {
         {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
@@ -461,9 +452,6 @@ class XmlParser {
         s_[w++] = c;
         return semicolon;
       }
-    const auto unknown = [] {
-      return ESOAPMessageError("The response is not well-formed XML (unknown entity reference)");
-    };
     if (ref.size() < 2 || ref[0] != '#') throw unknown();
     const bool hex = ref[1] == 'x';
     const std::string_view digits = ref.substr(hex ? 2 : 1);
@@ -581,20 +569,17 @@ std::string_view LocalName(XmlNode node) {
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-std::string NamespaceOf(XmlNode element) {
-  return std::string(element.Namespace());
-}
-
 bool Is(XmlNode element, std::string_view ns, std::string_view localName) {
   return element && LocalName(element) == localName && element.Namespace() == ns;
 }
 
+// The null node answers as empty, so these need no checks of their own.
 XmlNode FirstChildElement(XmlNode parent) {
-  return parent ? parent.FirstChild() : XmlNode();
+  return parent.FirstChild();
 }
 
 XmlNode NextElement(XmlNode element) {
-  return element ? element.NextSibling() : XmlNode();
+  return element.NextSibling();
 }
 
 XmlNode ChildNamed(XmlNode parent, std::string_view localName) {
@@ -604,11 +589,10 @@ XmlNode ChildNamed(XmlNode parent, std::string_view localName) {
 }
 
 std::string TextOf(XmlNode element) {
-  return element ? element.Text() : std::string();
+  return element.Text();
 }
 
 bool IsNil(XmlNode element) {
-  if (!element) return false;
   for (size_t n = 0, count = element.AttributeCount(); n < count; ++n) {
     const std::string_view name = element.AttributeName(n);
     const size_t colon = name.find(':');

@@ -122,9 +122,6 @@ class XmlDocument {
 };
 
 std::string_view LocalName(XmlNode node);
-// The namespace URI of an element's prefix, as declared by the element or
-// its ancestors.
-std::string NamespaceOf(XmlNode element);
 bool Is(XmlNode element, std::string_view ns, std::string_view localName);
 
 XmlNode FirstChildElement(XmlNode parent);

@@ -123,13 +123,14 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
     for (soap::XmlNode part = FirstChildElement(envelope); part; part = NextElement(part)) {
       if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Header"))
         for (soap::XmlNode h = FirstChildElement(part); h; h = NextElement(h))
-          r.headers.push_back({soap::NamespaceOf(h), std::string(LocalName(h)), soap::TextOf(h)});
+          r.headers.push_back(
+              {std::string(h.Namespace()), std::string(LocalName(h)), soap::TextOf(h)});
       if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Body")) body = FirstChildElement(part);
     }
   } catch (const soap::ESOAPMessageError&) {
   }
   if (body) {
-    r.bodyNs = soap::NamespaceOf(body);
+    r.bodyNs = body.Namespace();
     r.bodyName = LocalName(body);
     for (soap::XmlNode c = FirstChildElement(body); c; c = NextElement(c))
       r.bodyChildren.emplace_back(LocalName(c));
