@@ -52,6 +52,9 @@ int CompareText(std::string_view a, std::string_view b);  // <0, 0, >0
 bool StartsText(std::string_view prefix, std::string_view s);
 
 bool IsValidUtf8(std::string_view s);
+// Writes the UTF-8 form of a code point (at most 4 bytes) at `out`;
+// returns its length.
+size_t EncodeUtf8(uint32_t cp, char* out);
 std::string Utf16ToUtf8(std::u16string_view s);
 std::u16string Utf8ToUtf16(std::string_view s);
 std::string Windows1252ToUtf8(std::string_view s);

@@ -60,30 +60,6 @@ bool IsXmlChar(uint32_t cp) {
          (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
 }
 
-// Writes the UTF-8 form of a code point at `out`; returns its length.
-size_t PutUtf8(uint32_t cp, char* out) {
-  if (cp < 0x80) {
-    out[0] = static_cast<char>(cp);
-    return 1;
-  }
-  if (cp < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (cp >> 6));
-    out[1] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  if (cp < 0x10000) {
-    out[0] = static_cast<char>(0xE0 | (cp >> 12));
-    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 3;
-  }
-  out[0] = static_cast<char>(0xF0 | (cp >> 18));
-  out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-  out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-  out[3] = static_cast<char>(0x80 | (cp & 0x3F));
-  return 4;
-}
-
 }  // namespace
 
 // Reads the document in one pass, building the tree and resolving
@@ -460,7 +436,7 @@ class XmlParser {
     if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
         !IsXmlChar(cp))
       throw unknown();
-    w += PutUtf8(cp, &s_[w]);
+    w += EncodeUtf8(cp, &s_[w]);
     return semicolon;
   }
 
