@@ -21,7 +21,7 @@ soap_xml=(fuzz/SoapXmlFuzzer.cpp src/services/soap/XmlReader.cpp
           src/platform/Text.cpp src/platform/Exceptions.cpp)
 zip_directory=(fuzz/ZipDirectoryFuzzer.cpp src/catalog/ZipDirectory.cpp
                src/catalog/ZipArchiveReader.cpp src/platform/Text.cpp
-               src/platform/Exceptions.cpp)
+               src/platform/Exceptions.cpp src/platform/RegularFile.cpp)
 zip_directory_libs=(-lzip -llzma)
 reg_file=(fuzz/RegFileFuzzer.cpp src/platform/RegFile.cpp src/platform/Registry.cpp
           src/platform/Text.cpp src/platform/Exceptions.cpp src/platform/Paths.cpp
