@@ -117,7 +117,9 @@ class TVaultMigrationManager {
   void RunInstaller(const std::string& arguments);
   void RefuseUnquotableCommandLines(bool installed, const std::string& tool) const;
   void RefuseBackupFileOnVaultData() const;
+  std::vector<std::string> WhatIsLeft(bool backupWritten) const;
   void LogWhatIsLeft(bool backupWritten);
+  void WriteRestoreNote(bool installed, bool backupWritten);
   void LocateInstalledDestination(std::string& storage);
 
   // The Oracle mode: the copy of every table into the Oracle schema.
@@ -159,6 +161,8 @@ class TVaultMigrationManager {
   std::unique_ptr<IDS::APIVersion> versionHeader_;
   // An empty storage folder text would name the file system's root.
   bool FSourceStorageGiven;
+  // The folder of the backup copies, once made.
+  std::string FBackupFolder;
 };
 
 }  // namespace movrano
