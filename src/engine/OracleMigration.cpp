@@ -170,11 +170,11 @@ void TVaultMigrationManager::WriteRestoreNote(bool installed, bool backupWritten
   std::string text;
   for (const std::string& line : WhatIsLeft(backupWritten))
     text += line + "\n";
-  text += backupWritten
-              ? "To restore the old Tavrin Vault, install it again on this database file and file "
-                "storage folder, or restore its data from the backup file with its backup tool.\n"
-              : "To restore the old Tavrin Vault, install it again on this database file and file "
-                "storage folder.\n";
+  text +=
+      "To restore the old Tavrin Vault, install it again on this database file and file storage "
+      "folder";
+  text +=
+      backupWritten ? ", or restore its data from the backup file with its backup tool.\n" : ".\n";
   try {
     ReplacePrivateFileContents(note, text);
   } catch (const std::exception& e) {

@@ -1092,11 +1092,10 @@ std::string NoteText(const std::vector<std::string>& lines, bool backupWritten) 
   for (const auto& line : lines)
     text += line + "\n";
   return text +
-         (backupWritten
-              ? "To restore the old Tavrin Vault, install it again on this database file and file "
-                "storage folder, or restore its data from the backup file with its backup tool.\n"
-              : "To restore the old Tavrin Vault, install it again on this database file and file "
-                "storage folder.\n");
+         "To restore the old Tavrin Vault, install it again on this database file and file "
+         "storage folder" +
+         (backupWritten ? ", or restore its data from the backup file with its backup tool.\n"
+                        : ".\n");
 }
 
 mode_t ModeOf(const fs::path& file) {
