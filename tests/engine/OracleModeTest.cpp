@@ -282,21 +282,21 @@ class OracleMode : public ::testing::Test {
 
   RunRequest request() const {
     RunRequest r;
-    r.mode = TMigrationMode::mmTVSFirebirdToTVSOracle;
-    r.sourceDatabaseFile = source_.databaseFile();
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = source_.vaultFolder();
-    r.sourceVersion = kVaultVersion;
-    r.oracle.TNSName = schemaFile_;
-    r.oracle.DirectConnection = false;
-    r.oracle.Host = " ";
-    r.oracle.Port = 0;
-    r.oracle.Scheme = kOracleSchemaName;
-    r.oracle.User = kOracleUser;
-    r.oracle.Password = kOraclePassword;
-    r.oracle.Installer = installer_;
-    r.oracle.UnInstaller = uninstaller_;
-    r.oracle.BackupFileName = backupFile_;
+    r.MigrationMode = TMigrationMode::mmTVSFirebirdToTVSOracle;
+    r.SourceDatabaseFile = source_.databaseFile();
+    r.SourceFileRepositoryPath = source_.fileStorageFolder();
+    r.DestVaultPath = source_.vaultFolder();
+    r.SourceVersion = kVaultVersion;
+    r.TVSOracleParams.TNSName = schemaFile_;
+    r.TVSOracleParams.DirectConnection = false;
+    r.TVSOracleParams.Host = " ";
+    r.TVSOracleParams.Port = 0;
+    r.TVSOracleParams.Scheme = kOracleSchemaName;
+    r.TVSOracleParams.User = kOracleUser;
+    r.TVSOracleParams.Password = kOraclePassword;
+    r.TVSOracleParams.Installer = installer_;
+    r.TVSOracleParams.UnInstaller = uninstaller_;
+    r.TVSOracleParams.BackupFileName = backupFile_;
     return r;
   }
 
@@ -580,7 +580,7 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
 TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
   removeOldServer();
   RunRequest r = request();
-  r.sourceVersion.clear();
+  r.SourceVersion.clear();
   const std::time_t before = std::time(nullptr);
   const RunResult run = migrate(r);
   const std::time_t after = std::time(nullptr);
@@ -844,7 +844,7 @@ TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
 TEST_F(OracleMode, WithoutTheOldServerAnEmptyStorageFolderEndsTheRunBeforeAnyCopy) {
   removeOldServer();
   RunRequest r = request();
-  r.sourceStoragePath.clear();
+  r.SourceFileRepositoryPath.clear();
   const RunResult run = migrate(r);
   EXPECT_EQ(run.lines, Concat(preamble(), {"Source Vault uninstaller () does not exists.",
                                            "ERROR - EMovrano Could not find source Vault file "
@@ -871,7 +871,7 @@ TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RunRequest r = request();
-    r.oracle.BackupFileName = c.name;
+    r.TVSOracleParams.BackupFileName = c.name;
     const RunResult run = migrate(r);
     EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
   }
@@ -965,16 +965,17 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
   } cases[] = {
       {"installer",
        [&](RunRequest& r) {
-         r.oracle.Installer = (quotedFolder / "setup.exe").string();
+         r.TVSOracleParams.Installer = (quotedFolder / "setup.exe").string();
          fs::create_directories(quotedFolder);
-         fs::copy_file(installer_, r.oracle.Installer, fs::copy_options::overwrite_existing);
+         fs::copy_file(installer_, r.TVSOracleParams.Installer,
+                       fs::copy_options::overwrite_existing);
        },
        "The path \"" + (quotedFolder / "setup.exe").string() +
            "\" holds a double quote, which no command line can carry"},
       {"uninstaller",
        [&](RunRequest& r) {
-         r.oracle.UnInstaller = (quotedFolder / "unins000.exe").string();
-         WriteRecordingProgram(r.oracle.UnInstaller);
+         r.TVSOracleParams.UnInstaller = (quotedFolder / "unins000.exe").string();
+         WriteRecordingProgram(r.TVSOracleParams.UnInstaller);
          WriteRecordingProgram(quotedFolder / "BackupTool" / "tvbackup.exe");
        },
        "The path \"" + (quotedFolder / "BackupTool" / "tvbackup.exe").string() +
@@ -982,14 +983,14 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
       // Accounts that Oracle would let log in.
       {"password",
        [&](RunRequest& r) {
-         r.oracle.Password = "pass\"word";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.Password = "pass\"word";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle password holds a double quote, which no command line can carry"},
       {"user",
        [&](RunRequest& r) {
-         r.oracle.User = "mov\"rano";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.User = "mov\"rano";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle user name holds a double quote, which no command line can carry"},
   };
@@ -1031,7 +1032,7 @@ TEST_F(OracleMode, RefusesABackupFileOnTheVaultsOwnDataBeforeAnythingIsDeletedOr
     for (const auto& c : cases) {
       SCOPED_TRACE(c.backupFile);
       RunRequest r = request();
-      r.oracle.BackupFileName = c.backupFile;
+      r.TVSOracleParams.BackupFileName = c.backupFile;
       const RunResult run = migrate(r);
       ASSERT_GE(run.lines.size(), 2u);
       EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Backup file \"" + c.backupFile +
@@ -1080,7 +1081,7 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
 
   // A failure before the uninstallation leaves the old server: no note.
   RunRequest r = request();
-  r.oracle.TNSName = (machine_.path() / "missing.db").string();
+  r.TVSOracleParams.TNSName = (machine_.path() / "missing.db").string();
   migrate(r);
   EXPECT_TRUE(restoreNote_.empty());
 }
