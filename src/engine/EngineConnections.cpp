@@ -107,7 +107,6 @@ void TVaultMigrationManager::LoginToIdentityService() {
   ISOAPHeaders& headers = FIDSService->SOAPHeaders();
   IDS::APIVersion firstVersion;
   firstVersion.Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
   headers.Send(&firstVersion);
   std::unique_ptr<IDS_LoginResult> result;
   try {
@@ -122,11 +121,9 @@ void TVaultMigrationManager::LoginToIdentityService() {
   // These go with the next identity call only.
   sessionHeader_ = std::make_unique<IDS::SessionID>();
   sessionHeader_->Value = FSessionID;
-  headers.SetOwnsSentHeaders(false);
   headers.Send(sessionHeader_.get());
   versionHeader_ = std::make_unique<IDS::APIVersion>();
   versionHeader_->Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
   headers.Send(versionHeader_.get());
   WriteLogFmt("Succesfully logged to IDS with Session=%s", FSessionID);
 }
