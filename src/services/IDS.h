@@ -5,8 +5,8 @@
 //
 // Calling contract: get the client from GetIDSPort; for each header set its
 // Value and SOAPHeaders().Send(&header); the headers go with the next call
-// only and stay the caller's. A result
-// object is the caller's; it may be null when the service sent a nil one.
+// only and stay the caller's. A result object is the caller's; it may be
+// null when the service sent a nil one.
 #include <cstdint>
 #include <memory>
 #include <optional>

@@ -228,7 +228,8 @@ HttpResponse HttpTransport::Post(const std::string& url, const std::string& soap
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CollectBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
-  // libcurl decodes what it is given in these codings, and refuses others.
+  // Asks for these; libcurl decodes an answer in any coding it knows and
+  // fails on one it does not.
   curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(c, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");

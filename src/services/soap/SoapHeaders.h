@@ -26,7 +26,6 @@ class PendingHeaders final : public ISOAPHeaders {
   void Send(SOAPHeader* header) override;
   void Withdraw(const SOAPHeader* header) override;
 
-  const std::vector<SOAPHeader*>& Pending() const { return pending_; }
   // Hands the headers to a call and forgets them.
   std::vector<SOAPHeader*> Take();
 
