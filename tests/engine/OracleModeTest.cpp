@@ -24,6 +24,7 @@
 #include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
@@ -270,7 +271,7 @@ class OracleMode : public ::testing::Test {
 
   void recreateSchema(const std::string& user, const std::string& password) {
     fs::remove(schemaFile_);
-    db::CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
+    CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
   }
 
   // The old server is gone already: no uninstaller, no backup tool, and
@@ -697,7 +698,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
 }
 
 TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
-  ConnectOracleSchema(schemaFile_)->executeDirect("CREATE TABLE LEFTOVER (ID NUMBER(10))");
+  DefineOracleTable(schemaFile_, "CREATE TABLE LEFTOVER (ID NUMBER(10))");
   const RunResult run = migrate(request());
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
