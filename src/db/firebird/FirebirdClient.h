@@ -78,7 +78,14 @@ class Session {
   bool attached() const { return attachment_ != nullptr; }
   bool hasTransaction() const { return transaction_ != nullptr; }
 
+  // A statement that outlived its connection's disconnect gets an error
+  // here instead of a call into what the client freed.
+  void checkAttached() const {
+    if (!attachment_) throw EDatabaseError("Operation is not allowed in closed connection");
+  }
+
   ITransaction* transaction() {
+    checkAttached();
     if (!transaction_) begin();
     return transaction_;
   }
