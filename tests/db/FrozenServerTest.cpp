@@ -90,18 +90,8 @@ class FrozenServer : public ::testing::Test {
  protected:
   void SetUp() override { db_.execScript("create table T (ID integer primary key);"); }
 
-  std::unique_ptr<Connection> connectThroughRelay(FreezableRelay& relay) {
-    auto c = std::make_unique<Connection>();
-    const ConnectionParams p = testing::TestConnectionParams(db_.path());
-    c->setProtocol(p.protocol);
-    c->setHostName(p.host);
-    c->setPort(relay.port());
-    c->setDatabase(p.database);
-    c->setUser(p.user);
-    c->setPassword(p.password);
-    c->setClientCodepage(p.clientCodePage);
-    c->connect();
-    return c;
+  std::unique_ptr<Connection> connectThroughRelay(const FreezableRelay& relay) const {
+    return testing::ConnectTestDatabase(db_.path(), relay.port());
   }
 
   int rows() const {
@@ -141,7 +131,7 @@ TEST_F(FrozenServer, ACancelEndsACallThatTheServerNeverAnswers) {
     {
       FreezableRelay relay;
       // The connection is made, used and released on the call's thread:
-      // its release after the drop must neither wait nor fail.
+      // its release after the drop must not wait either.
       auto call = std::async(std::launch::async, [&] {
         const StatementCancelScope scope(canceller, [] { throw Stopped(); });
         auto connection = connectThroughRelay(relay);
