@@ -76,7 +76,7 @@ void TMigrationThread::Execute() {
     UpadteStatus(true);
     try {
       try {
-        // A request or a statement in flight ends when termination is asked.
+        // A request or a database call in flight ends when termination is asked.
         const soap::CancellationScope cancellation([this] { CheckTerminated(); });
         const db::StatementCancelScope statements(FStatements, [this] { CheckTerminated(); });
         FVaultMigrationManager->Run();

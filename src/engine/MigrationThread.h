@@ -4,8 +4,9 @@
 // report and busy/idle notice to the main thread by a blocking call, and
 // frees itself when done. A termination request takes effect at the next
 // log line or progress report, which then raises EMovrano "Abort", and
-// ends a web service request or a database statement that is waiting,
-// which then raises the same.
+// ends a web service request or a database call that is waiting, also on
+// a database server that has stopped answering, which then raises the
+// same.
 #include <memory>
 #include <string>
 
@@ -27,7 +28,7 @@ class TMigrationThread {
   static TMigrationThread* Create(MigrationRequest request, Synchronizer& sync);
 
   // Any thread: asks the worker to stop at its next log line or progress
-  // report, or in the request or statement it waits for.
+  // report, or in the request or database call it waits for.
   void Terminate();
   bool Terminated() const { return FStatements->cancelled(); }
 
@@ -50,7 +51,7 @@ class TMigrationThread {
   TLogCallBack FLogProc;
   TUpdateStatusCallBack FUpdateStatusProc;
   TProgressEvent FProgressEvent;
-  // The termination request; it also cancels the statements of the
+  // The termination request; it also cancels the database calls of the
   // engine's connections.
   const std::shared_ptr<db::StatementCanceller> FStatements =
       std::make_shared<db::StatementCanceller>();

@@ -81,6 +81,8 @@ RunResult RunMigration(const RunRequest& r) {
   // Calls arrive only once runUntil serves them, so `worker` is set first.
   worker = TMigrationThread::Create(std::move(request), sync);
   if (r.terminateAtOnce) worker->Terminate();
+  using Clock = std::chrono::steady_clock;
+  std::atomic<Clock::rep> terminatedAt{0};  // since the clock's epoch; 0: not yet
   std::thread watcher;
   if (r.terminateWhen) {
     watcher = std::thread([&] {
@@ -88,13 +90,26 @@ RunResult RunMigration(const RunRequest& r) {
         {
           std::lock_guard lock(idleLock);
           if (idle) return;
-          if (r.terminateWhen()) return worker->Terminate();
+          if (r.terminateWhen()) {
+            terminatedAt = Clock::now().time_since_epoch().count();
+            return worker->Terminate();
+          }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     });
   }
-  sync.runUntil([&] { return idle.load(); });
+  bool overdue = false;
+  sync.runUntil([&] {
+    if (idle) return true;
+    const Clock::time_point asked{Clock::duration(terminatedAt.load())};
+    if (r.onOverdue && !overdue && terminatedAt.load() != 0 &&
+        Clock::now() - asked > r.overdueAfter) {
+      overdue = true;
+      r.onOverdue();
+    }
+    return false;
+  });
   if (watcher.joinable()) watcher.join();
   TMigrationThread::WaitForAll();
   return result;

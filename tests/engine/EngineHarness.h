@@ -2,6 +2,7 @@
 // Runs migrations for tests the way the window does: through the worker,
 // with the main thread serving its blocking calls, and records every log
 // line and busy/idle notice in order.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +34,11 @@ struct RunRequest : MigrationRequest {
   // Polled from another thread while the run goes on; termination is asked
   // once it answers true (for a worker that waits without log lines).
   std::function<bool()> terminateWhen;
+  // When set: called once on the main thread when the run has not ended
+  // `overdueAfter` after terminateWhen asked for termination (a test
+  // unblocks the run there and fails).
+  std::function<void()> onOverdue;
+  std::chrono::seconds overdueAfter{60};
 };
 
 struct RunResult {

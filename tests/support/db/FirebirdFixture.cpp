@@ -62,11 +62,12 @@ db::ConnectionParams TestConnectionParams(const std::string& path) {
   return p;
 }
 
-std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path) {
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path, int port) {
   const db::ConnectionParams p = TestConnectionParams(path);
   auto c = std::make_unique<db::Connection>();
   c->setProtocol(p.protocol);
   c->setHostName(p.host);
+  c->setPort(port);
   c->setDatabase(p.database);
   c->setUser(p.user);
   c->setPassword(p.password);

@@ -15,9 +15,9 @@ inline constexpr const char* kFirebirdPassword = "quartzfen";
 inline constexpr const char* kFirebirdHost = "localhost";
 
 // The engine's way to reach a database file: "firebird-2.1" on localhost,
-// SYSDBA, client code page UTF8.
+// SYSDBA, client code page UTF8; `port` 0 is the server's own.
 db::ConnectionParams TestConnectionParams(const std::string& path);
-std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path);
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path, int port = 0);
 
 // A temporary folder, made once per process, that the server can write.
 const std::string& FirebirdTempFolder();
