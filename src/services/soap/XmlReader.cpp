@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XmlEncoding.h"
 #include "services/soap/XmlWriter.h"
@@ -17,10 +18,8 @@ namespace {
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
-[[noreturn]] void NotWellFormed(std::string_view what, size_t offset) {
-  throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
-                                 std::string(what), std::to_string(offset)));
-}
+// How much of the document is read between two cancellation checks.
+constexpr size_t kCheckpointBytes = size_t{1} << 20;
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -69,9 +68,13 @@ class XmlParser {
  public:
   explicit XmlParser(XmlTree& tree) : t_(tree), s_(tree.bytes_) {}
 
-  void Run() {
-    if (StartsWithXmlDeclaration(s_)) skipPast("?>", 5);
+  // Reads the document whose text starts at `start`.
+  void Run(size_t start) {
+    p_ = start;
+    if (const std::optional<XmlDeclaration> declaration = ReadXmlDeclaration(s_, p_))
+      p_ = declaration->end;
     while (p_ < s_.size()) {
+      checkpoint(p_);
       if (open_.empty()) {
         topLevel();
         continue;
@@ -87,12 +90,12 @@ class XmlParser {
       } else if (startsWith("<?")) {
         instruction();
       } else if (startsWith("<!")) {
-        NotWellFormed("markup declaration inside an element", p_);
+        ThrowNotWellFormed("markup declaration inside an element", p_);
       } else {
         startTag();
       }
     }
-    if (!open_.empty()) NotWellFormed("element not closed", p_);
+    if (!open_.empty()) ThrowNotWellFormed("element not closed", p_);
     if (t_.elements_.empty())
       throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
   }
@@ -122,9 +125,16 @@ class XmlParser {
       ++p_;
   }
 
+  // Lets a cancellation end the reading, once in so many bytes.
+  void checkpoint(size_t at) {
+    if (at < nextCheckpoint_) return;
+    CheckCancellation();
+    nextCheckpoint_ = at + kCheckpointBytes;
+  }
+
   void skipPast(std::string_view end, size_t from) {
     const size_t at = s_.find(end, p_ + from);
-    if (at == std::string::npos) NotWellFormed("markup not closed", p_);
+    if (at == std::string::npos) ThrowNotWellFormed("markup not closed", p_);
     p_ = at + end.size();
   }
 
@@ -148,12 +158,12 @@ class XmlParser {
   void topLevel() {
     skipSpace();
     if (p_ >= s_.size()) return;
-    if (s_[p_] != '<') NotWellFormed("text outside the root element", p_);
+    if (s_[p_] != '<') ThrowNotWellFormed("text outside the root element", p_);
     if (startsWith("<!--")) return comment();
     if (startsWith("<?")) return instruction();
     if (startsWith("<!DOCTYPE"))
       throw ESOAPMessageError("The response declares a document type, which is not accepted");
-    if (startsWith("<!") || startsWith("</")) NotWellFormed("unexpected markup", p_);
+    if (startsWith("<!") || startsWith("</")) ThrowNotWellFormed("unexpected markup", p_);
     if (!t_.elements_.empty())
       throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
     startTag();
@@ -162,26 +172,28 @@ class XmlParser {
   // "--" may only end a comment.
   void comment() {
     const size_t dashes = s_.find("--", p_ + 4);
-    if (dashes == std::string::npos) NotWellFormed("comment not closed", p_);
+    if (dashes == std::string::npos) ThrowNotWellFormed("comment not closed", p_);
     if (dashes + 2 >= s_.size() || s_[dashes + 2] != '>')
-      NotWellFormed("'--' in a comment", dashes);
+      ThrowNotWellFormed("'--' in a comment", dashes);
     p_ = dashes + 3;
   }
 
   void instruction() {
     const size_t end = nameEnd(p_ + 2);
-    if (end == p_ + 2) NotWellFormed("processing instruction without target", p_);
-    if (LowerCase(s_.substr(p_ + 2, end - p_ - 2)) == "xml")
-      NotWellFormed("XML declaration not at the start", p_);
+    if (end == p_ + 2) ThrowNotWellFormed("processing instruction without target", p_);
+    const std::string_view target = std::string_view(s_).substr(p_ + 2, end - p_ - 2);
+    if (LowerCase(target) == "xml") ThrowNotWellFormed("XML declaration not at the start", p_);
+    if (target.find(':') != std::string_view::npos)
+      ThrowNotWellFormed("':' in a processing instruction's target", p_);
     if (end >= s_.size() || (!IsSpace(s_[end]) && s_.compare(end, 2, "?>") != 0))
-      NotWellFormed("space expected after the processing instruction's target", end);
+      ThrowNotWellFormed("space expected after the processing instruction's target", end);
     skipPast("?>", end - p_);
   }
 
   void startTag() {
     const size_t nameStart = p_ + 1;
     const size_t end = nameEnd(nameStart);
-    if (end == nameStart) NotWellFormed("element name expected", p_);
+    if (end == nameStart) ThrowNotWellFormed("element name expected", p_);
     checkQName(nameStart, end);
     const uint32_t index = Index(t_.elements_.size());
     XmlTree::Element& e = t_.elements_.emplace_back();
@@ -192,7 +204,7 @@ class XmlParser {
     const uint32_t bindings = Index(bindings_.size());
     declareNamespaces(e.firstAttribute);
     const std::string_view elementPrefix = PrefixOf(t_.view(e.name));
-    if (elementPrefix == "xmlns") NotWellFormed("element with the prefix xmlns", nameStart);
+    if (elementPrefix == "xmlns") ThrowNotWellFormed("element with the prefix xmlns", nameStart);
     e.ns = resolve(elementPrefix, nameStart);
     for (size_t a = e.firstAttribute; a < t_.attributes_.size(); ++a) {
       XmlTree::Attr& attr = t_.attributes_[a];
@@ -212,9 +224,10 @@ class XmlParser {
   // Reads the attributes up to the end of the start tag; true for "/>".
   bool attributes() {
     while (true) {
+      checkpoint(p_);
       const size_t before = p_;
       skipSpace();
-      if (p_ >= s_.size()) NotWellFormed("start tag not closed", before);
+      if (p_ >= s_.size()) ThrowNotWellFormed("start tag not closed", before);
       if (s_[p_] == '>') {
         ++p_;
         break;
@@ -223,19 +236,20 @@ class XmlParser {
         p_ += 2;
         return true;
       }
-      if (p_ == before) NotWellFormed("space expected before an attribute", p_);
+      if (p_ == before) ThrowNotWellFormed("space expected before an attribute", p_);
       const size_t nameStart = p_;
       p_ = nameEnd(p_);
-      if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
+      if (p_ == nameStart) ThrowNotWellFormed("attribute name expected", nameStart);
       checkQName(nameStart, p_);
       const Span name{Index(nameStart), Index(p_ - nameStart)};
       skipSpace();
-      if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
+      if (p_ >= s_.size() || s_[p_] != '=') ThrowNotWellFormed("'=' expected", p_);
       ++p_;
       skipSpace();
-      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
+      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\''))
+        ThrowNotWellFormed("quote expected", p_);
       const size_t close = s_.find(s_[p_], p_ + 1);
-      if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
+      if (close == std::string::npos) ThrowNotWellFormed("attribute value not closed", p_);
       const Span value = decode(p_ + 1, close, Content::AttributeValue);
       t_.attributes_.push_back({name, value, 0});
       p_ = close + 1;
@@ -252,29 +266,29 @@ class XmlParser {
     if (colon == 0 || colon + 1 == name.size() ||
         !IsNameStart(CodePointAt(name, colon + 1, length)) ||
         name.find(':', colon + 1) != std::string_view::npos)
-      NotWellFormed("misplaced ':' in a name", begin);
+      ThrowNotWellFormed("misplaced ':' in a name", begin);
   }
 
   // An attribute by its namespace and local name: two prefixes bound to
-  // one namespace do not make two attributes of one name.
-  using ExpandedName = std::pair<std::string_view, std::string_view>;
+  // one namespace do not make two attributes of one name. A namespace is
+  // its id, so that a long URI is compared once, when it is declared.
+  using ExpandedName = std::pair<uint32_t, std::string_view>;
   struct ExpandedNameHash {
     size_t operator()(const ExpandedName& n) const {
-      const std::hash<std::string_view> hash;
-      return hash(n.first) * 31 + hash(n.second);
+      return std::hash<std::string_view>()(n.second) * 31 + n.first;
     }
   };
 
   ExpandedName expandedName(const XmlTree::Attr& attr) const {
     const std::string_view name = t_.view(attr.name);
-    if (attr.ns == kNone) return {{}, name};
-    return {t_.namespaceAt(attr.ns), name.substr(name.find(':') + 1)};
+    if (attr.ns == kNone) return {kNone, name};
+    return {attr.ns, name.substr(name.find(':') + 1)};
   }
 
   void checkUnique(uint32_t first) {
     const size_t count = t_.attributes_.size() - first;
     const auto duplicate = [&](size_t a) {
-      NotWellFormed("attribute given twice", t_.attributes_[a].name.offset);
+      ThrowNotWellFormed("attribute given twice", t_.attributes_[a].name.offset);
     };
     if (count <= 8) {
       for (size_t a = first; a < t_.attributes_.size(); ++a)
@@ -307,17 +321,20 @@ class XmlParser {
       const std::string_view uri = t_.view(attr.value);
       if (prefix == "xml") {
         // Binding "xml" to its own namespace changes nothing.
-        if (uri != kXmlNamespace) NotWellFormed("the prefix xml bound elsewhere", attr.name.offset);
+        if (uri != kXmlNamespace)
+          ThrowNotWellFormed("the prefix xml bound elsewhere", attr.name.offset);
         continue;
       }
       if (prefix == "xmlns" || uri == kXmlNamespace || uri == kXmlnsNamespace)
-        NotWellFormed("reserved prefix or namespace declared", attr.name.offset);
+        ThrowNotWellFormed("reserved prefix or namespace declared", attr.name.offset);
       if (!prefix.empty() && uri.empty())
-        NotWellFormed("namespace prefix declared empty", attr.name.offset);
+        ThrowNotWellFormed("namespace prefix declared empty", attr.name.offset);
       uint32_t ns = kNone;  // an empty default namespace undeclares it
       if (attr.value.length > 0) {
-        ns = Index(t_.namespaces_.size());
-        t_.namespaces_.push_back(attr.value);
+        const auto [known, added] =
+            namespaceIds_.try_emplace(t_.view(attr.value), Index(t_.namespaces_.size()));
+        if (added) t_.namespaces_.push_back(attr.value);
+        ns = known->second;
       }
       uint32_t& current = current_[prefix];
       bindings_.push_back({prefix, ns, current});
@@ -339,7 +356,7 @@ class XmlParser {
     const auto it = current_.find(prefix);
     const uint32_t ns =
         it == current_.end() || it->second == kNone ? kNone : bindings_[it->second - 1].ns;
-    if (ns == kNone && !prefix.empty()) NotWellFormed("namespace prefix not declared", at);
+    if (ns == kNone && !prefix.empty()) ThrowNotWellFormed("namespace prefix not declared", at);
     return ns;
   }
 
@@ -349,10 +366,10 @@ class XmlParser {
     const Frame frame = open_.back();
     XmlTree::Element& e = t_.elements_[frame.element];
     if (std::string_view(s_).substr(nameStart, end - nameStart) != t_.view(e.name))
-      NotWellFormed("end tag does not match its start tag", p_);
+      ThrowNotWellFormed("end tag does not match its start tag", p_);
     p_ = end;
     skipSpace();
-    if (p_ >= s_.size() || s_[p_] != '>') NotWellFormed("'>' expected", p_);
+    if (p_ >= s_.size() || s_[p_] != '>') ThrowNotWellFormed("'>' expected", p_);
     ++p_;
     e.end = Index(t_.elements_.size());
     undeclare(frame.bindings);
@@ -361,9 +378,9 @@ class XmlParser {
 
   void text() {
     const size_t end = s_.find('<', p_);
-    if (end == std::string::npos) NotWellFormed("element not closed", p_);
+    if (end == std::string::npos) ThrowNotWellFormed("element not closed", p_);
     const size_t marker = std::string_view(s_).substr(p_, end - p_).find("]]>");
-    if (marker != std::string_view::npos) NotWellFormed("']]>' in text", p_ + marker);
+    if (marker != std::string_view::npos) ThrowNotWellFormed("']]>' in text", p_ + marker);
     addText(decode(p_, end, Content::Text));
     p_ = end;
   }
@@ -371,7 +388,7 @@ class XmlParser {
   void cdata() {
     const size_t start = p_ + 9;
     const size_t end = s_.find("]]>", start);
-    if (end == std::string::npos) NotWellFormed("CDATA section not closed", p_);
+    if (end == std::string::npos) ThrowNotWellFormed("CDATA section not closed", p_);
     addText(decode(start, end, Content::CData));
     p_ = end + 3;
   }
@@ -395,6 +412,7 @@ class XmlParser {
     const bool attribute = content == Content::AttributeValue;
     size_t w = begin;
     for (size_t r = begin; r < end; ++r) {
+      checkpoint(r);
       const char c = s_[r];
       if (c == '\r') {
         s_[w++] = attribute ? ' ' : '\n';
@@ -402,7 +420,7 @@ class XmlParser {
       } else if (attribute && (c == '\n' || c == '\t')) {
         s_[w++] = ' ';
       } else if (attribute && c == '<') {
-        NotWellFormed("'<' in an attribute value", r);
+        ThrowNotWellFormed("'<' in an attribute value", r);
       } else if (c == '&' && content != Content::CData) {
         r = reference(r, end, w);
       } else {
@@ -445,18 +463,22 @@ class XmlParser {
   size_t p_ = 0;
   std::vector<Frame> open_;
   std::vector<Binding> bindings_;
-  std::unordered_map<std::string_view, uint32_t> current_;  // prefix: binding, 1-based
+  std::unordered_map<std::string_view, uint32_t> current_;       // prefix: binding, 1-based
+  std::unordered_map<std::string_view, uint32_t> namespaceIds_;  // URI: its namespaces_ index
+  size_t nextCheckpoint_ = 0;
 };
 
-XmlDocument XmlDocument::Parse(std::string bytes) {
+XmlDocument XmlDocument::Parse(std::string bytes, std::string_view charset) {
   XmlDocument d;
   d.tree_ = std::make_unique<XmlTree>();
   d.tree_->sourceSize_ = bytes.size();
-  d.tree_->bytes_ = ToUtf8(std::move(bytes));
-  if (!IsXmlText(d.tree_->bytes_))
+  d.tree_->bytes_ = std::move(bytes);
+  const size_t start = DecodeToUtf8(d.tree_->bytes_, charset);
+  CheckCancellation();
+  if (!IsXmlText(std::string_view(d.tree_->bytes_).substr(start)))
     throw ESOAPMessageError(
         "The response is not well-formed XML (it holds bytes that are no XML character)");
-  XmlParser(*d.tree_).Run();
+  XmlParser(*d.tree_).Run(start);
   return d;
 }
 
