@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "services/soap/Errors.h"
+#include "services/soap/XmlEncoding.h"
 #include "services/soap/XmlReader.h"
 
 namespace movrano::soap {
@@ -126,6 +127,22 @@ TEST(SoapXmlEncoding, RefusesADeclaredEncodingItsBytesCannotBeIn) {
          "",
          {"US-ASCII"}});
   Check({"US-ASCII", "<?xml version='1.0' encoding='US-ASCII'?><a>cafe</a>", "cafe"});
+}
+
+TEST(SoapXmlEncoding, TakesTheCharsetOfAContentType) {
+  for (const auto& [type, charset] : std::vector<std::pair<std::string, std::string>>{
+           {"text/xml", ""},
+           {"text/xml; charset=utf-8", "utf-8"},
+           {"text/xml;CharSet=ISO-8859-1", "ISO-8859-1"},
+           {"text/xml; charset=\"windows-1252\"", "windows-1252"},
+           {"text/xml; charset=\"a\\\"b\"", "a\"b"},
+           {"text/xml; action=\"x;charset=no\"; charset=yes", "yes"},
+           {"text/xml; xcharset=no; charset=yes", "yes"},
+           {"text/xml; charset; charset=yes", "yes"},
+           {"text/xml; charset=", ""},
+           {"text/xml; charset=\"open", "open"},
+       })
+    EXPECT_EQ(CharsetOf(type), charset) << type;
 }
 
 }  // namespace

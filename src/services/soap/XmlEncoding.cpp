@@ -62,13 +62,12 @@ class DeclarationCursor {
   // "=" and a quoted value, after the keyword.
   std::string_view value() {
     space();
-    if (p_ >= s_.size() || s_[p_] != '=') ThrowNotWellFormed("'=' expected", p_);
+    if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
     ++p_;
     space();
-    if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\''))
-      ThrowNotWellFormed("quote expected", p_);
+    if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
     const size_t close = s_.find(s_[p_], p_ + 1);
-    if (close == std::string_view::npos) ThrowNotWellFormed("XML declaration not closed", p_);
+    if (close == std::string_view::npos) NotWellFormed("XML declaration not closed", p_);
     const std::string_view v = s_.substr(p_ + 1, close - p_ - 1);
     p_ = close + 1;
     return v;
@@ -192,7 +191,7 @@ const char* UnicodeForm(std::string_view b, size_t& mark) {
 
 }  // namespace
 
-void ThrowNotWellFormed(std::string_view what, size_t offset) {
+void NotWellFormed(std::string_view what, size_t offset) {
   throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
                                  std::string(what), std::to_string(offset)));
 }
@@ -202,20 +201,20 @@ std::optional<XmlDeclaration> ReadXmlDeclaration(std::string_view text, size_t a
     return std::nullopt;
   DeclarationCursor c(text, at + 5);
   XmlDeclaration d;
-  if (!c.spaceAndKeyword("version")) ThrowNotWellFormed("version expected", c.at());
-  if (!IsVersionNumber(c.value())) ThrowNotWellFormed("unknown XML version", c.at());
+  if (!c.spaceAndKeyword("version")) NotWellFormed("version expected", c.at());
+  if (!IsVersionNumber(c.value())) NotWellFormed("unknown XML version", c.at());
   if (c.spaceAndKeyword("encoding")) {
     d.encoding = c.value();
     if (!IsEncodingName(d.encoding))
-      ThrowNotWellFormed("malformed encoding name " + Shown(d.encoding), c.at());
+      NotWellFormed("malformed encoding name " + Shown(d.encoding), c.at());
   }
   if (c.spaceAndKeyword("standalone")) {
     const std::string_view standalone = c.value();
     if (standalone != "yes" && standalone != "no")
-      ThrowNotWellFormed("standalone neither yes nor no", c.at());
+      NotWellFormed("standalone neither yes nor no", c.at());
   }
   c.space();
-  if (text.compare(c.at(), 2, "?>") != 0) ThrowNotWellFormed("malformed XML declaration", c.at());
+  if (text.compare(c.at(), 2, "?>") != 0) NotWellFormed("malformed XML declaration", c.at());
   d.end = c.at() + 2;
   return d;
 }

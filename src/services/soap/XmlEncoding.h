@@ -2,8 +2,10 @@
 // The bytes of a received XML document as UTF-8, and its XML declaration.
 // The encoding is told, in this order, by a byte-order mark or by how "<"
 // is written (the Unicode forms), by the XML declaration, by the charset
-// the answer was labelled with, and else is UTF-8; any other encoding than
-// UTF-8 and its ASCII subset is read through iconv.
+// the answer was labelled with, and else is UTF-8: the document's own word
+// before the label's, so that a label stamped on every answer alike never
+// makes one unreadable that says what it is. Any other encoding than UTF-8
+// and its ASCII subset is read through iconv.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -12,7 +14,7 @@
 namespace movrano::soap {
 
 // Throws ESOAPMessageError naming what is wrong where.
-[[noreturn]] void ThrowNotWellFormed(std::string_view what, size_t offset);
+[[noreturn]] void NotWellFormed(std::string_view what, size_t offset);
 
 struct XmlDeclaration {
   size_t end = 0;        // past its "?>"
@@ -25,10 +27,13 @@ std::optional<XmlDeclaration> ReadXmlDeclaration(std::string_view text, size_t a
 
 // Decodes the document to UTF-8 in `bytes`, in place where it already is,
 // and returns where its text starts (past a UTF-8 byte-order mark).
-// `charset` is the one the answer was labelled with, or empty. Throws
-// ESOAPMessageError for an encoding that cannot be decoded, bytes that are
-// not valid in it, and a document whose bytes contradict its declaration.
-// The calling thread's cancellation check runs while it decodes.
+// `charset` is the one the answer was labelled with, or empty; it stands in
+// for a declared encoding that the bytes cannot be in (a Unicode form of 16
+// or 32 bits in 8-bit bytes, US-ASCII holding 8-bit bytes), which is
+// refused without it. Throws ESOAPMessageError for an encoding that cannot
+// be decoded, bytes that are not valid in it, and a Unicode form whose
+// declaration names another encoding. The calling thread's cancellation
+// check runs while it decodes.
 size_t DecodeToUtf8(std::string& bytes, std::string_view charset);
 
 // The charset parameter of a Content-Type value, without its quotes;

@@ -90,12 +90,12 @@ class XmlParser {
       } else if (startsWith("<?")) {
         instruction();
       } else if (startsWith("<!")) {
-        ThrowNotWellFormed("markup declaration inside an element", p_);
+        NotWellFormed("markup declaration inside an element", p_);
       } else {
         startTag();
       }
     }
-    if (!open_.empty()) ThrowNotWellFormed("element not closed", p_);
+    if (!open_.empty()) NotWellFormed("element not closed", p_);
     if (t_.elements_.empty())
       throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
   }
@@ -134,7 +134,7 @@ class XmlParser {
 
   void skipPast(std::string_view end, size_t from) {
     const size_t at = s_.find(end, p_ + from);
-    if (at == std::string::npos) ThrowNotWellFormed("markup not closed", p_);
+    if (at == std::string::npos) NotWellFormed("markup not closed", p_);
     p_ = at + end.size();
   }
 
@@ -158,12 +158,12 @@ class XmlParser {
   void topLevel() {
     skipSpace();
     if (p_ >= s_.size()) return;
-    if (s_[p_] != '<') ThrowNotWellFormed("text outside the root element", p_);
+    if (s_[p_] != '<') NotWellFormed("text outside the root element", p_);
     if (startsWith("<!--")) return comment();
     if (startsWith("<?")) return instruction();
     if (startsWith("<!DOCTYPE"))
       throw ESOAPMessageError("The response declares a document type, which is not accepted");
-    if (startsWith("<!") || startsWith("</")) ThrowNotWellFormed("unexpected markup", p_);
+    if (startsWith("<!") || startsWith("</")) NotWellFormed("unexpected markup", p_);
     if (!t_.elements_.empty())
       throw ESOAPMessageError("The response is not well-formed XML (one root element expected)");
     startTag();
@@ -172,28 +172,28 @@ class XmlParser {
   // "--" may only end a comment.
   void comment() {
     const size_t dashes = s_.find("--", p_ + 4);
-    if (dashes == std::string::npos) ThrowNotWellFormed("comment not closed", p_);
+    if (dashes == std::string::npos) NotWellFormed("comment not closed", p_);
     if (dashes + 2 >= s_.size() || s_[dashes + 2] != '>')
-      ThrowNotWellFormed("'--' in a comment", dashes);
+      NotWellFormed("'--' in a comment", dashes);
     p_ = dashes + 3;
   }
 
   void instruction() {
     const size_t end = nameEnd(p_ + 2);
-    if (end == p_ + 2) ThrowNotWellFormed("processing instruction without target", p_);
+    if (end == p_ + 2) NotWellFormed("processing instruction without target", p_);
     const std::string_view target = std::string_view(s_).substr(p_ + 2, end - p_ - 2);
-    if (LowerCase(target) == "xml") ThrowNotWellFormed("XML declaration not at the start", p_);
+    if (LowerCase(target) == "xml") NotWellFormed("XML declaration not at the start", p_);
     if (target.find(':') != std::string_view::npos)
-      ThrowNotWellFormed("':' in a processing instruction's target", p_);
+      NotWellFormed("':' in a processing instruction's target", p_);
     if (end >= s_.size() || (!IsSpace(s_[end]) && s_.compare(end, 2, "?>") != 0))
-      ThrowNotWellFormed("space expected after the processing instruction's target", end);
+      NotWellFormed("space expected after the processing instruction's target", end);
     skipPast("?>", end - p_);
   }
 
   void startTag() {
     const size_t nameStart = p_ + 1;
     const size_t end = nameEnd(nameStart);
-    if (end == nameStart) ThrowNotWellFormed("element name expected", p_);
+    if (end == nameStart) NotWellFormed("element name expected", p_);
     checkQName(nameStart, end);
     const uint32_t index = Index(t_.elements_.size());
     XmlTree::Element& e = t_.elements_.emplace_back();
@@ -204,7 +204,7 @@ class XmlParser {
     const uint32_t bindings = Index(bindings_.size());
     declareNamespaces(e.firstAttribute);
     const std::string_view elementPrefix = PrefixOf(t_.view(e.name));
-    if (elementPrefix == "xmlns") ThrowNotWellFormed("element with the prefix xmlns", nameStart);
+    if (elementPrefix == "xmlns") NotWellFormed("element with the prefix xmlns", nameStart);
     e.ns = resolve(elementPrefix, nameStart);
     for (size_t a = e.firstAttribute; a < t_.attributes_.size(); ++a) {
       XmlTree::Attr& attr = t_.attributes_[a];
@@ -227,7 +227,7 @@ class XmlParser {
       checkpoint(p_);
       const size_t before = p_;
       skipSpace();
-      if (p_ >= s_.size()) ThrowNotWellFormed("start tag not closed", before);
+      if (p_ >= s_.size()) NotWellFormed("start tag not closed", before);
       if (s_[p_] == '>') {
         ++p_;
         break;
@@ -236,20 +236,19 @@ class XmlParser {
         p_ += 2;
         return true;
       }
-      if (p_ == before) ThrowNotWellFormed("space expected before an attribute", p_);
+      if (p_ == before) NotWellFormed("space expected before an attribute", p_);
       const size_t nameStart = p_;
       p_ = nameEnd(p_);
-      if (p_ == nameStart) ThrowNotWellFormed("attribute name expected", nameStart);
+      if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
       checkQName(nameStart, p_);
       const Span name{Index(nameStart), Index(p_ - nameStart)};
       skipSpace();
-      if (p_ >= s_.size() || s_[p_] != '=') ThrowNotWellFormed("'=' expected", p_);
+      if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
       ++p_;
       skipSpace();
-      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\''))
-        ThrowNotWellFormed("quote expected", p_);
+      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
       const size_t close = s_.find(s_[p_], p_ + 1);
-      if (close == std::string::npos) ThrowNotWellFormed("attribute value not closed", p_);
+      if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
       const Span value = decode(p_ + 1, close, Content::AttributeValue);
       t_.attributes_.push_back({name, value, 0});
       p_ = close + 1;
@@ -266,7 +265,7 @@ class XmlParser {
     if (colon == 0 || colon + 1 == name.size() ||
         !IsNameStart(CodePointAt(name, colon + 1, length)) ||
         name.find(':', colon + 1) != std::string_view::npos)
-      ThrowNotWellFormed("misplaced ':' in a name", begin);
+      NotWellFormed("misplaced ':' in a name", begin);
   }
 
   // An attribute by its namespace and local name: two prefixes bound to
@@ -288,7 +287,7 @@ class XmlParser {
   void checkUnique(uint32_t first) {
     const size_t count = t_.attributes_.size() - first;
     const auto duplicate = [&](size_t a) {
-      ThrowNotWellFormed("attribute given twice", t_.attributes_[a].name.offset);
+      NotWellFormed("attribute given twice", t_.attributes_[a].name.offset);
     };
     if (count <= 8) {
       for (size_t a = first; a < t_.attributes_.size(); ++a)
@@ -321,14 +320,13 @@ class XmlParser {
       const std::string_view uri = t_.view(attr.value);
       if (prefix == "xml") {
         // Binding "xml" to its own namespace changes nothing.
-        if (uri != kXmlNamespace)
-          ThrowNotWellFormed("the prefix xml bound elsewhere", attr.name.offset);
+        if (uri != kXmlNamespace) NotWellFormed("the prefix xml bound elsewhere", attr.name.offset);
         continue;
       }
       if (prefix == "xmlns" || uri == kXmlNamespace || uri == kXmlnsNamespace)
-        ThrowNotWellFormed("reserved prefix or namespace declared", attr.name.offset);
+        NotWellFormed("reserved prefix or namespace declared", attr.name.offset);
       if (!prefix.empty() && uri.empty())
-        ThrowNotWellFormed("namespace prefix declared empty", attr.name.offset);
+        NotWellFormed("namespace prefix declared empty", attr.name.offset);
       uint32_t ns = kNone;  // an empty default namespace undeclares it
       if (attr.value.length > 0) {
         const auto [known, added] =
@@ -356,7 +354,7 @@ class XmlParser {
     const auto it = current_.find(prefix);
     const uint32_t ns =
         it == current_.end() || it->second == kNone ? kNone : bindings_[it->second - 1].ns;
-    if (ns == kNone && !prefix.empty()) ThrowNotWellFormed("namespace prefix not declared", at);
+    if (ns == kNone && !prefix.empty()) NotWellFormed("namespace prefix not declared", at);
     return ns;
   }
 
@@ -366,10 +364,10 @@ class XmlParser {
     const Frame frame = open_.back();
     XmlTree::Element& e = t_.elements_[frame.element];
     if (std::string_view(s_).substr(nameStart, end - nameStart) != t_.view(e.name))
-      ThrowNotWellFormed("end tag does not match its start tag", p_);
+      NotWellFormed("end tag does not match its start tag", p_);
     p_ = end;
     skipSpace();
-    if (p_ >= s_.size() || s_[p_] != '>') ThrowNotWellFormed("'>' expected", p_);
+    if (p_ >= s_.size() || s_[p_] != '>') NotWellFormed("'>' expected", p_);
     ++p_;
     e.end = Index(t_.elements_.size());
     undeclare(frame.bindings);
@@ -378,9 +376,9 @@ class XmlParser {
 
   void text() {
     const size_t end = s_.find('<', p_);
-    if (end == std::string::npos) ThrowNotWellFormed("element not closed", p_);
+    if (end == std::string::npos) NotWellFormed("element not closed", p_);
     const size_t marker = std::string_view(s_).substr(p_, end - p_).find("]]>");
-    if (marker != std::string_view::npos) ThrowNotWellFormed("']]>' in text", p_ + marker);
+    if (marker != std::string_view::npos) NotWellFormed("']]>' in text", p_ + marker);
     addText(decode(p_, end, Content::Text));
     p_ = end;
   }
@@ -388,7 +386,7 @@ class XmlParser {
   void cdata() {
     const size_t start = p_ + 9;
     const size_t end = s_.find("]]>", start);
-    if (end == std::string::npos) ThrowNotWellFormed("CDATA section not closed", p_);
+    if (end == std::string::npos) NotWellFormed("CDATA section not closed", p_);
     addText(decode(start, end, Content::CData));
     p_ = end + 3;
   }
@@ -420,7 +418,7 @@ class XmlParser {
       } else if (attribute && (c == '\n' || c == '\t')) {
         s_[w++] = ' ';
       } else if (attribute && c == '<') {
-        ThrowNotWellFormed("'<' in an attribute value", r);
+        NotWellFormed("'<' in an attribute value", r);
       } else if (c == '&' && content != Content::CData) {
         r = reference(r, end, w);
       } else {
