@@ -61,16 +61,8 @@ class DeclarationCursor {
 
   // "=" and a quoted value, after the keyword.
   std::string_view value() {
-    space();
-    if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
-    ++p_;
-    space();
-    if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
-    const size_t close = s_.find(s_[p_], p_ + 1);
-    if (close == std::string_view::npos) NotWellFormed("XML declaration not closed", p_);
-    const std::string_view v = s_.substr(p_ + 1, close - p_ - 1);
-    p_ = close + 1;
-    return v;
+    const auto [begin, end] = ReadQuotedValue(s_, p_, "XML declaration not closed");
+    return s_.substr(begin, end - begin);
   }
 
  private:
@@ -194,6 +186,25 @@ const char* UnicodeForm(std::string_view b, size_t& mark) {
 void NotWellFormed(std::string_view what, size_t offset) {
   throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
                                  std::string(what), std::to_string(offset)));
+}
+
+std::pair<size_t, size_t> ReadQuotedValue(std::string_view text, size_t& at,
+                                          std::string_view unclosed) {
+  const auto skipSpace = [&] {
+    while (at < text.size() && IsSpace(text[at]))
+      ++at;
+  };
+  skipSpace();
+  if (at >= text.size() || text[at] != '=') NotWellFormed("'=' expected", at);
+  ++at;
+  skipSpace();
+  if (at >= text.size() || (text[at] != '"' && text[at] != '\''))
+    NotWellFormed("quote expected", at);
+  const size_t close = text.find(text[at], at + 1);
+  if (close == std::string_view::npos) NotWellFormed(unclosed, at);
+  const size_t begin = at + 1;
+  at = close + 1;
+  return {begin, close};
 }
 
 std::optional<XmlDeclaration> ReadXmlDeclaration(std::string_view text, size_t at) {

@@ -10,11 +10,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace movrano::soap {
 
 // Throws ESOAPMessageError naming what is wrong where.
 [[noreturn]] void NotWellFormed(std::string_view what, size_t offset);
+
+// Reads `S? "=" S?` and a quoted value from `at`, and leaves `at` past its
+// closing quote; returns where the value lies: [first, second).
+std::pair<size_t, size_t> ReadQuotedValue(std::string_view text, size_t& at,
+                                          std::string_view unclosed);
 
 struct XmlDeclaration {
   size_t end = 0;        // past its "?>"

@@ -242,16 +242,8 @@ class XmlParser {
       if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
       checkQName(nameStart, p_);
       const Span name{Index(nameStart), Index(p_ - nameStart)};
-      skipSpace();
-      if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
-      ++p_;
-      skipSpace();
-      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
-      const size_t close = s_.find(s_[p_], p_ + 1);
-      if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
-      const Span value = decode(p_ + 1, close, Content::AttributeValue);
-      t_.attributes_.push_back({name, value, 0});
-      p_ = close + 1;
+      const auto [begin, close] = ReadQuotedValue(s_, p_, "attribute value not closed");
+      t_.attributes_.push_back({name, decode(begin, close, Content::AttributeValue), 0});
     }
     return false;
   }
