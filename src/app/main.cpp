@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/QtDialogs.h"
+#include "app/RuntimeFolder.h"
 #include "app/TerminationSignals.h"
 #include "app/ufrmMain.h"
 #include "engine/MigrationThread.h"
@@ -15,6 +16,7 @@
 int main(int argc, char** argv) {
   using namespace movrano;
   BlockTerminationSignals();  // before any thread or library starts
+  const PrivateRuntimeFolder runtimeFolder;  // changes the environment: no other thread yet
   RegisterIDSTypes();
   const SQLManagerScope statements;
   RegisterTavrinGlobalCatalogTypes();
