@@ -29,7 +29,9 @@ as_root() {
   fi
 }
 
-port_open() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
+# The server listens on the first address of "localhost": 127.0.0.1, or ::1
+# where the hosts file names that first.
+port_open() { (exec 3<>/dev/tcp/localhost/3050) 2>/dev/null; }
 
 wait_for_port() {
   for _ in $(seq 1 100); do
@@ -95,10 +97,10 @@ install_missing_packages() {
 
 start_server() {
   port_open && return 0
-  echo "setup: starting the Firebird server (127.0.0.1:3050)"
+  echo "setup: starting the Firebird server (localhost:3050)"
   as_root /etc/init.d/firebird3.0 start >/dev/null 2>&1 || true
   if ! wait_for_port; then
-    echo "setup: the Firebird server does not answer on 127.0.0.1:3050" >&2
+    echo "setup: the Firebird server does not answer on localhost:3050" >&2
     exit 1
   fi
 }
