@@ -68,10 +68,12 @@ download_size() {
 }
 
 # apt's own output, less the lines that tell a newcomer nothing: debconf's
-# note that it configures later without apt-utils.
+# note that it configures later without apt-utils, and the server
+# package's note on the home folder of the user it makes.
 apt_quietly() {
-  as_root env DEBIAN_FRONTEND=noninteractive "$@" \
-    2> >(grep -v "^debconf: delaying package configuration, since apt-utils is not installed" >&2)
+  as_root env DEBIAN_FRONTEND=noninteractive "$@" 2> >(grep -v \
+    -e "^debconf: delaying package configuration, since apt-utils is not installed" \
+    -e "^adduser: Warning: The home directory \`/var/lib/firebird' does not belong" >&2)
 }
 
 install_missing_packages() {
