@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -37,6 +38,9 @@ namespace fs = std::filesystem;
 constexpr const char* kVaultVersion = "ZaredorEvovu-1.0.1";
 constexpr const char* kMarker = "installer marker";
 constexpr const char* kRestoreNote = "The old Tavrin Vault's data to restore it from:";
+// The database file is the server's user's alone: only root copies it.
+constexpr const char* kBackupCopyNeedsRoot =
+    "needs root: the backup copy reads a database file that only the server's user can read";
 
 // The tables the new installation fills that the copy empties first.
 const std::vector<std::string> kClearedTables = {
@@ -561,6 +565,7 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   RunRequest r = request();
   r.sourceVersion.clear();
@@ -803,6 +808,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   install_.afterwards.push_back(
       "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
@@ -910,6 +916,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
 }
 
 TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   registersNewServer_ = false;
   const RunResult run = migrate(request());
@@ -924,6 +931,7 @@ TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolde
 }
 
 TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   // The old server is gone but its folder still holds the backup tool.
   fs::remove(uninstaller_);
   platform_.setRegistry(Export(""));
@@ -1043,6 +1051,7 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
 }
 
 TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   installExit_ = 1603;
   RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
@@ -1079,6 +1088,7 @@ std::string BackupFolderName(std::time_t t) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   // Whoever can write the storage's parent folder plants the names of the
   // next seconds: links out of it and folders of their own.
@@ -1139,6 +1149,7 @@ class CurrentFolder {
 };
 
 TEST_F(OracleMode, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   const fs::path current = machine_.mkdir("somewhere");
   WriteRecordingProgram(current / "BackupTool" / "tvbackup.exe");
@@ -1172,6 +1183,7 @@ TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   // The new installation holds a file where the store has a folder.
   fs::path newStorage;
