@@ -10,6 +10,7 @@
 #include "platform/Platform.h"
 #include "platform/Services.h"
 #include "services/IDS.h"
+#include "services/soap/AttachedHeaders.h"
 
 namespace movrano {
 
@@ -107,28 +108,26 @@ void TVaultMigrationManager::LoginToIdentityService() {
   ISOAPHeaders& headers = FIDSService->SOAPHeaders();
   IDS::APIVersion firstVersion;
   firstVersion.Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(&firstVersion);
   std::unique_ptr<IDS_LoginResult> result;
-  try {
+  {
+    const soap::AttachedHeaders attached(headers, {&firstVersion});
     result = FIDSService->Login(FUserName, FUserPass, false);
-  } catch (...) {
-    headers.Withdraw(&firstVersion);  // it lives on this stack only
-    throw;
   }
   if (!result || result->SessionId.empty()) RaiseMigrationError("Could not login to IDS!");
   FSessionID = result->SessionId;
   FAccountID = result->User ? result->User->AccountId : std::string();
   // These go with the next identity call only.
+  sessionHeadersAttached_.reset();
   sessionHeader_ = std::make_unique<IDS::SessionID>();
   sessionHeader_->Value = FSessionID;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(sessionHeader_.get());
   versionHeader_ = std::make_unique<IDS::APIVersion>();
   versionHeader_->Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(versionHeader_.get());
+  sessionHeadersAttached_ = std::make_unique<soap::AttachedHeaders>(headers, SessionHeaders());
   WriteLogFmt("Succesfully logged to IDS with Session=%s", FSessionID);
+}
+
+std::vector<soap::SOAPHeader*> TVaultMigrationManager::SessionHeaders() const {
+  return {sessionHeader_.get(), versionHeader_.get()};
 }
 
 void TVaultMigrationManager::StopOutpostService() {

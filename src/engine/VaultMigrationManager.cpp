@@ -4,6 +4,7 @@
 #include "platform/Rights.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
+#include "services/soap/AttachedHeaders.h"
 #include "statements/uSQLManager.h"
 
 namespace movrano {
@@ -51,13 +52,6 @@ TVaultMigrationManager::TVaultMigrationManager(
 }
 
 TVaultMigrationManager::~TVaultMigrationManager() {
-  // The session headers go with this engine, also when no identity call
-  // took them: the client may serve another engine afterwards.
-  if (FIDSService) {
-    ISOAPHeaders& headers = FIDSService->SOAPHeaders();
-    headers.Withdraw(sessionHeader_.get());
-    headers.Withdraw(versionHeader_.get());
-  }
   // The source goes before the destination; each closes its own
   // connection (an open transaction is rolled back).
   FSourceDatabase.reset();

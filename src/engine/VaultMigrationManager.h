@@ -24,6 +24,10 @@ namespace IDS {
 class SessionID;
 class APIVersion;
 }  // namespace IDS
+namespace soap {
+class AttachedHeaders;
+class SOAPHeader;
+}  // namespace soap
 
 // The organisation of every migrated user, membership and group, and of
 // the organisation-scoped access rows.
@@ -77,6 +81,8 @@ class TVaultMigrationManager {
   void OpenSourceVault();
   void ConnectDestination();
   void LoginToIdentityService();
+  // The login's SessionID and APIVersion, for every identity call after it.
+  std::vector<soap::SOAPHeader*> SessionHeaders() const;
   void StopOutpostService();
   void StartOutpostService();
 
@@ -117,7 +123,9 @@ class TVaultMigrationManager {
   void RunInstaller(const std::string& arguments);
   void RefuseUnquotableCommandLines(bool installed, const std::string& tool) const;
   void RefuseBackupFileOnVaultData() const;
+  std::vector<std::string> WhatIsLeft(bool backupWritten) const;
   void LogWhatIsLeft(bool backupWritten);
+  void WriteRestoreNote(bool installed, bool backupWritten);
   void LocateInstalledDestination(std::string& storage);
 
   // The Oracle mode: the copy of every table into the Oracle schema.
@@ -154,11 +162,17 @@ class TVaultMigrationManager {
   std::shared_ptr<IDSPort> FIDSService;
   std::string FCatalogEndpoint;
   TTVSOracleParams FTVSOracleParams;
-  // The session headers the login leaves for the next identity call.
+  // The session headers the login leaves for the next identity call. They
+  // are withdrawn with this engine (declared after the client and the
+  // headers, so it goes first), also when no identity call took them: the
+  // client may serve another engine afterwards.
   std::unique_ptr<IDS::SessionID> sessionHeader_;
   std::unique_ptr<IDS::APIVersion> versionHeader_;
+  std::unique_ptr<soap::AttachedHeaders> sessionHeadersAttached_;
   // An empty storage folder text would name the file system's root.
   bool FSourceStorageGiven;
+  // The folder of the backup copies, once made.
+  std::string FBackupFolder;
 };
 
 }  // namespace movrano

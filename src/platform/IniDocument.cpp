@@ -41,6 +41,30 @@ std::string BytesOf(std::u16string_view units, bool little) {
   return bytes;
 }
 
+// The first bytes of a character, short of its last ones: some completion
+// of them is valid UTF-8. Only the second byte's range depends on the
+// first byte, and 0x80 or 0xBF is always in it.
+bool IsCutCharacter(std::string_view start) {
+  const auto lead = static_cast<unsigned char>(start.front());
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (start.size() >= length) return false;
+  for (const char filler : {'\x80', '\xBF'}) {
+    if (IsValidUtf8(std::string(start) + std::string(length - start.size(), filler))) return true;
+  }
+  return false;
+}
+
+// UTF-8 but for its last character, which lacks its last bytes: a file
+// whose writing stopped there.
+bool IsUtf8CutInLastCharacter(std::string_view bytes) {
+  for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
+    const std::string_view start = bytes.substr(bytes.size() - back);
+    if ((static_cast<unsigned char>(start.front()) & 0xC0) == 0x80) continue;  // continuation
+    return IsCutCharacter(start) && IsValidUtf8(bytes.substr(0, bytes.size() - back));
+  }
+  return false;
+}
+
 }  // namespace
 
 IniDocument IniDocument::FromBytes(std::string_view bytes) {
@@ -53,7 +77,11 @@ IniDocument IniDocument::FromBytes(std::string_view bytes) {
   } else if (starts("\xEF\xBB\xBF")) {
     doc.mark_ = Mark::Utf8;
   }
-  const std::string text = DecodeTextFileBytes(bytes);
+  // A cut character loses only itself (shown as U+FFFD), not the file's
+  // encoding.
+  const std::string text = doc.mark_ == Mark::None && IsUtf8CutInLastCharacter(bytes)
+                               ? ReplaceInvalidUtf8(bytes)
+                               : DecodeTextFileBytes(bytes);
   if (text.find("\r\n") != std::string::npos) doc.lineEnd_ = "\r\n";
   size_t start = 0;
   while (start < text.size()) {

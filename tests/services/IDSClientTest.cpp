@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,146 @@ TEST_F(IDSClient, WhitespaceOnlyTextsArriveAsSent) {
   EXPECT_EQ(user.Email, "");
   ASSERT_EQ(user.Parameters->Records.size(), 1u);
   EXPECT_EQ(user.Parameters->Records[0]->Value, "  ");
+}
+
+// A users answer as a service may write it: a page without users (Done
+// and RecordLocator), or a nil result.
+struct Page {
+  bool done;
+  std::string locator;
+};
+std::string HandWrittenUsersAnswer(const std::optional<Page>& page) {
+  return testing::AnswerEnvelope([&](soap::XmlWriter& w) {
+    w.Start("QueryUsersDetailsResponse");
+    w.Attribute("xmlns", kTavrinServicesNamespace);
+    w.Start("return");
+    if (page) {
+      w.Element("Done", page->done ? "true" : "false");
+      w.Element("RecordLocator", page->locator);
+      w.Start("Records");
+      w.End();
+    } else {
+      w.Attribute("xsi:nil", "true");
+    }
+    w.End();
+    w.End();
+  });
+}
+
+// Three users of the account and one id the service does not know.
+class IDSUserPages : public IDSClient {
+ protected:
+  void SetUp() override {
+    IDSClient::SetUp();
+    for (const char* id : {"{u-1}", "{u-2}", "{u-3}"})
+      ids.AddUser({id, "account-1", std::string("name") + id, "F", "L", "e@example.test", {}, {}});
+    filter.AccountId = LoginAsEngine();
+    filter.UserIds = {"{u-1}", "{u-2}", "{u-3}", "{u-unknown}"};
+  }
+  std::vector<std::unique_ptr<IDS_User>> queryAll(size_t maxPages = kMaxUserPages) {
+    return QueryAllUsersDetails(*port, filter, 100500, {&session, &version2}, maxPages);
+  }
+  // The headers of every users request went with that request alone.
+  void expectNoHeaderLeftBehind() {
+    port->Login("alice", "pw", false);
+    EXPECT_TRUE(ids.Server().Requests().back().headers.empty());
+  }
+  IDS_UserFilter filter;
+};
+
+TEST_F(IDSUserPages, EveryPageIsAskedForWithTheSameQueryAndThePreviousLocator) {
+  ids.PageUsers({1});
+  const std::vector<std::unique_ptr<IDS_User>> users = queryAll();
+
+  ASSERT_EQ(users.size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(users[i]->UserId, "{u-" + std::to_string(i + 1) + "}");
+  const std::vector<testing::UsersQuery> queries = ids.UsersQueries();
+  ASSERT_EQ(queries.size(), 3u);
+  const std::vector<std::string> locators = {"", "page-1", "page-2"};
+  const std::vector<testing::ReceivedRequest> requests = ids.Server().Requests();
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(queries[i].recordLocator, locators[i]);
+    EXPECT_EQ(queries[i].userIds, filter.UserIds);
+    EXPECT_EQ(queries[i].accountId, "account-1");
+    EXPECT_FALSE(queries[i].getExtraData);
+    EXPECT_EQ(queries[i].batchSize, "100500");
+    const testing::ReceivedRequest& r = requests.at(i + 1);
+    ASSERT_EQ(r.headers.size(), 2u);
+    EXPECT_EQ(r.headers[0].name + "=" + r.headers[0].text, "SessionID=session-1");
+    EXPECT_EQ(r.headers[1].name + "=" + r.headers[1].text, "APIVersion=2.0");
+  }
+  expectNoHeaderLeftBehind();
+}
+
+TEST_F(IDSUserPages, OnePageThatIsDoneIsTheOnlyRequest) {
+  const std::vector<std::unique_ptr<IDS_User>> users = queryAll();
+  EXPECT_EQ(users.size(), 3u);
+  EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
+  expectNoHeaderLeftBehind();
+}
+
+TEST_F(IDSUserPages, PagingThatCannotEndFailsInsteadOfAskingForEver) {
+  struct Case {
+    const char* name;
+    testing::UsersPaging paging;
+    std::vector<std::string> answers;  // raw answers, in place of the fake's first pages
+    size_t maxPages;
+    size_t requests;
+    std::string error;
+  };
+  using L = testing::UsersPaging::Locator;
+  const Case cases[] = {
+      {"repeating locator",
+       {1, L::Repeating},
+       {},
+       kMaxUserPages,
+       2,
+       "The identity service answered QueryUsersDetails with the RecordLocator page-1, which was "
+       "already sent"},
+      {"more pages without a locator",
+       {1, L::Empty},
+       {},
+       kMaxUserPages,
+       1,
+       "The identity service announced more QueryUsersDetails pages without a RecordLocator"},
+      {"nil page after one that announced more",
+       {},
+       {HandWrittenUsersAnswer(Page{false, "L"}), HandWrittenUsersAnswer(std::nullopt)},
+       kMaxUserPages,
+       2,
+       "The identity service gave no answer to the QueryUsersDetails page it announced"},
+      {"more pages than any query needs",
+       {1, L::Advancing},
+       {},
+       2,
+       2,
+       "The identity service answered QueryUsersDetails in more than 2 pages"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ids.PageUsers(c.paging);
+    for (const std::string& answer : c.answers)
+      ids.Server().FailNext("QueryUsersDetails", testing::Failure::Raw(200, answer));
+    const size_t before = ids.Server().CountOf("QueryUsersDetails");
+    LoginAsEngine();
+    try {
+      queryAll(c.maxPages);
+      ADD_FAILURE() << "no error";
+    } catch (const soap::ESOAPMessageError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error);
+    }
+    EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails") - before, c.requests);
+    expectNoHeaderLeftBehind();
+  }
+}
+
+TEST_F(IDSUserPages, ANilFirstAnswerFindsNobody) {
+  ids.Server().FailNext("QueryUsersDetails",
+                        testing::Failure::Raw(200, HandWrittenUsersAnswer(std::nullopt)));
+  EXPECT_TRUE(queryAll().empty());
+  EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
 }
 
 TEST_F(IDSClient, ACallWithoutTheSessionGetsTheServicesFault) {
