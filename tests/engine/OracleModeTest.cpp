@@ -1134,6 +1134,7 @@ TEST_F(OracleMode, TheRestoreNoteIsWrittenBesideTheBackupBeforeTheUninstallation
 }
 
 TEST_F(OracleMode, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
