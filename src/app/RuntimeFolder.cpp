@@ -24,6 +24,7 @@ std::string TemporaryFolder() {
 
 PrivateRuntimeFolder::PrivateRuntimeFolder() {
   if (IsSet(kVariable)) return;
+  const bool wasEmpty = std::getenv(kVariable) != nullptr;
   // mkdtemp makes a new folder of mode 0700 under a name nobody could
   // have chosen before: nothing planted there is ever taken.
   std::string name = TemporaryFolder() + "/movrano-runtime-XXXXXX";
@@ -34,11 +35,16 @@ PrivateRuntimeFolder::PrivateRuntimeFolder() {
     return;
   }
   path_ = name;
+  wasEmpty_ = wasEmpty;
 }
 
 PrivateRuntimeFolder::~PrivateRuntimeFolder() {
   if (path_.empty()) return;
-  ::unsetenv(kVariable);
+  if (wasEmpty_) {
+    ::setenv(kVariable, "", 1);
+  } else {
+    ::unsetenv(kVariable);
+  }
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }

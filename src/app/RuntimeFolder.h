@@ -16,7 +16,7 @@ class PrivateRuntimeFolder {
   // before any other thread starts: it changes the environment.
   PrivateRuntimeFolder();
   // Removes the folder made, with what was left in it (links are removed,
-  // never followed), and unsets the variable again.
+  // never followed), and puts the variable back as it was.
   ~PrivateRuntimeFolder();
   PrivateRuntimeFolder(const PrivateRuntimeFolder&) = delete;
   PrivateRuntimeFolder& operator=(const PrivateRuntimeFolder&) = delete;
@@ -27,6 +27,7 @@ class PrivateRuntimeFolder {
 
  private:
   std::filesystem::path path_;
+  bool wasEmpty_ = false;  // set, but to the empty text
 };
 
 }  // namespace movrano

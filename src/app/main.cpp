@@ -16,7 +16,8 @@
 int main(int argc, char** argv) {
   using namespace movrano;
   BlockTerminationSignals();  // before any thread or library starts
-  const PrivateRuntimeFolder runtimeFolder;  // changes the environment: no other thread yet
+  // Changes the environment: while no other thread runs.
+  const PrivateRuntimeFolder runtimeFolder;
   RegisterIDSTypes();
   const SQLManagerScope statements;
   RegisterTavrinGlobalCatalogTypes();
