@@ -29,7 +29,8 @@ perl -MIO::Socket::UNIX -e \
   "$work/runtime/wayland-1" || exit 1
 program="$stubs/movrano"
 
-failures=0
+# shellcheck source=verdict.sh
+source "$(dirname "${BASH_SOURCE[0]}")/verdict.sh"
 # expect <what> <user id> <path> "<VAR=value ...>" <wanted exit code> <wanted output>
 expect() {
   local what="$1" uid="$2" path="$3" assignments="$4" wanted_code="$5" wanted="$6" got code
@@ -42,13 +43,7 @@ expect() {
     start "$program" --an-argument 2>&1
   )
   code=$?
-  if [[ "$got" != "$wanted" || $code -ne $wanted_code ]]; then
-    printf 'FAIL: %s (exit %d, wanted %d):\n%s\nwanted:\n%s\n' "$what" "$code" "$wanted_code" \
-      "$got" "$wanted"
-    failures=$((failures + 1))
-  else
-    echo "ok: $what"
-  fi
+  verdict "$what" "$got" "$code" "$wanted" "$wanted_code"
 }
 
 through_sudo="run: Movrano manages services and so runs as root: starting it through sudo."

@@ -15,19 +15,14 @@ fakes="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/fake-apt"
 export PATH="$fakes:$PATH"
 as_root() { "$@"; }
 
-failures=0
+# shellcheck source=verdict.sh
+source "$(dirname "${BASH_SOURCE[0]}")/verdict.sh"
 # expect <what> <wanted exit code> <wanted output>
 expect() {
   local what="$1" wanted_code="$2" wanted="$3" got code
   got=$(install_missing_packages 2>&1)
   code=$?
-  if [[ "$got" != "$wanted" || $code -ne $wanted_code ]]; then
-    printf 'FAIL: %s (exit %d, wanted %d):\n%s\nwanted:\n%s\n' "$what" "$code" "$wanted_code" \
-      "$got" "$wanted"
-    failures=$((failures + 1))
-  else
-    echo "ok: $what"
-  fi
+  verdict "$what" "$got" "$code" "$wanted" "$wanted_code"
 }
 
 export missing_now=""
