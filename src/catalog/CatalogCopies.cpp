@@ -7,6 +7,7 @@
 
 #include "catalog/PCLMigrationManager.h"
 #include "db/Query.h"
+#include "db/Transaction.h"
 #include "services/TavrinGlobalCatalog.h"
 #include "statements/uSQLUtils.h"
 
@@ -71,23 +72,14 @@ void SetBoolean(db::Query& query, const char* name, bool value) {
 
 void TPCLMigrationManager::CopyPCLData() {
   if (FPCLGUIDs.empty()) return;
-  FDestDatabase.startTransaction();
-  try {
-    CopyMOrganizations();
-    CopyMOrganizationSynonyms();
-    CopyMItemCategories();
-    CopySOrganizations();
-    CopySItemCategories();
-    CopyCatalogItems();
-    FDestDatabase.commit();
-  } catch (...) {
-    try {
-      FDestDatabase.rollback();
-    } catch (...) {
-      // The failure that ended the copy is the one to report.
-    }
-    throw;
-  }
+  db::Transaction transaction(FDestDatabase);
+  CopyMOrganizations();
+  CopyMOrganizationSynonyms();
+  CopyMItemCategories();
+  CopySOrganizations();
+  CopySItemCategories();
+  CopyCatalogItems();
+  transaction.commit();
 }
 
 void TPCLMigrationManager::SetCommonParams(db::Query& query, const TLU_Object& record) {

@@ -1,5 +1,6 @@
-// Connections, the destination's configuration, the identity login and the
-// Outpost vault's service.
+// Connections, the destination's lock and configuration, the identity
+// login and the Outpost vault's service.
+#include <filesystem>
 #include <optional>
 
 #include "db/firebird/FirebirdDriver.h"
@@ -32,6 +33,17 @@ std::optional<ServiceState> CurrentServiceState(const std::string& name) {
   return state;
 }
 
+// The folder whose lock holds the destination: the one that holds what
+// names the destination's database and file storage (the vault's
+// configuration file, one above the vault folder, as it is looked up; or
+// the Oracle stand-in's schema file).
+std::string DestinationLockFolder(TMigrationMode mode, const std::string& destVaultPath,
+                                  const TTVSOracleParams& oracle) {
+  if (mode != TMigrationMode::mmTVSFirebirdToTVSOracle) return destVaultPath + "..";
+  const std::string folder = std::filesystem::path(oracle.TNSName).parent_path().string();
+  return folder.empty() ? std::string(".") : folder;
+}
+
 }  // namespace
 
 std::unique_ptr<db::Connection> TVaultMigrationManager::CreateConnection(
@@ -55,6 +67,36 @@ std::unique_ptr<db::Connection> TVaultMigrationManager::ConnectFirebird(
     const std::string& databaseFile) {
   return CreateConnection(db::kFirebirdProtocol, kLoopbackHost, databaseFile, "", kFirebirdUser,
                           kFirebirdPassword, 0);
+}
+
+void TVaultMigrationManager::LockDestination() {
+  const bool oracle = FMigrationMode == TMigrationMode::mmTVSFirebirdToTVSOracle;
+  const std::string destination =
+      oracle ? Format("Destination Oracle database (%s)", FTVSOracleParams.TNSName)
+             : Format("Destination Vault (%s)", FDestVaultPath);
+  try {
+    FDestinationLock = FolderLock::TryTake(
+        DestinationLockFolder(FMigrationMode, FDestVaultPath, FTVSOracleParams));
+  } catch (const EOSError& e) {
+    RaiseMigrationErrorFmt("%s could not be locked for this migration: %s",
+                           {destination, e.message()});
+  }
+  if (!FDestinationLock) {
+    RaiseMigrationErrorFmt("%s is in use by another migration.", {destination});
+  }
+}
+
+void TVaultMigrationManager::ConnectSource() {
+  FSourceSnapshot.reset();
+  FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+  FSourceSnapshot =
+      std::make_unique<db::Transaction>(*FSourceDatabase, db::TransactionKind::ReadOnlySnapshot);
+}
+
+void TVaultMigrationManager::DisconnectSource() {
+  // Read only: its end changes nothing, whether it commits or not.
+  FSourceSnapshot.reset();
+  FSourceDatabase->disconnect();
 }
 
 void TVaultMigrationManager::LocateDestinationVault() {
@@ -90,7 +132,7 @@ void TVaultMigrationManager::OpenSourceVault() {
   }
   WriteLogFmt("Found source database file %s", FSourceDatabaseFile);
   WriteLogFmt("Found source file storage folder  %s", FSourceFileStoragePath);
-  FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+  ConnectSource();
 }
 
 void TVaultMigrationManager::ConnectDestination() {

@@ -219,13 +219,12 @@ void TVaultMigrationManager::BackupSourceData() {
 }
 
 void TVaultMigrationManager::MigrateFirebirdToOracle() {
-  FSourceDatabase->disconnect();
-  // Every destination write from here on belongs to one transaction.
-  FDestDatabase->setAutoCommit(false);
-  if (!FDestDatabase->inTransaction()) FDestDatabase->startTransaction();
+  DisconnectSource();
   bool uninstalling = false;
   bool backupWritten = false;
   try {
+    // Every destination write from here on belongs to one transaction.
+    db::Transaction transaction(*FDestDatabase);
     const bool installed = CheckInstallerVersion();
     const std::string tool = GetBackupToolPath();
     const bool toolFound = FileExists(tool);
@@ -257,8 +256,8 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
                                     EscapeQuotedText(FSourceFileStoragePath))
                            : " " + databaseArguments);
 
-    FSourceDatabase.reset();
-    FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+    // The tables are read in one snapshot of the source, as in every mode.
+    ConnectSource();
     if (!installed) {
       FDestVersion = VaultVersionOf(*FDestDatabase);
       if (FDestVersion != FSourceVersion) {
@@ -270,10 +269,10 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
     CopyAllTablesToOracle();
     LocateInstalledDestination(FDestFileStoragePath);
     CopyFileStorage();
-    FDestDatabase->commit();
-    FSourceDatabase->disconnect();
+    transaction.commit();
+    DisconnectSource();
   } catch (...) {
-    if (FDestDatabase->inTransaction()) FDestDatabase->rollback();
+    // The transaction was rolled back as it went.
     if (uninstalling) LogWhatIsLeft(backupWritten);
     throw;
   }

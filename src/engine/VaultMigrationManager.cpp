@@ -53,9 +53,12 @@ TVaultMigrationManager::TVaultMigrationManager(
 
 TVaultMigrationManager::~TVaultMigrationManager() {
   // The source goes before the destination; each closes its own
-  // connection (an open transaction is rolled back).
+  // connection (an open transaction is rolled back). The destination is
+  // free for another run only once both are closed.
+  FSourceSnapshot.reset();
   FSourceDatabase.reset();
   FDestDatabase.reset();
+  FDestinationLock.reset();
 }
 
 void TVaultMigrationManager::WriteLog(const std::string& text) {
@@ -93,6 +96,9 @@ void TVaultMigrationManager::Run() {
                              {FTVSOracleParams.Installer});
     }
   }
+  // Before the login and the Outpost service stop: a refused run leaves
+  // the source vault's service alone too.
+  LockDestination();
   if (LogsIn(mode)) LoginToIdentityService();
   if (IsOutpostMode(mode)) StopOutpostService();
 
@@ -124,7 +130,7 @@ void TVaultMigrationManager::Run() {
         MigrateSoloData();
         break;
     }
-    if (CopiesTables(mode)) FSourceDatabase->disconnect();
+    if (CopiesTables(mode)) DisconnectSource();
     FDestDatabase->disconnect();
   } catch (...) {
     // The service comes back whatever happened; a failure of its own log

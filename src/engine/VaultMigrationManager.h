@@ -3,14 +3,22 @@
 // migration of the chosen mode (checks, connections, version gates, the
 // table copies in one destination transaction, users and groups, the file
 // storage) and returns only when it succeeded; every failure raises.
+//
+// A run holds its destination for itself from its first look at it to the
+// engine's end, and reads its source in one read-only snapshot taken when
+// the source is connected, before the file storage is copied: a source
+// vault that is still in use arrives as it was at that moment.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/Connection.h"
+#include "db/Transaction.h"
 #include "engine/CopyPlans.h"
 #include "engine/Utils.h"
+#include "platform/FolderLock.h"
 #include "services/IDSTypes.h"
 #include "services/ServiceEndpoints.h"
 
@@ -77,6 +85,10 @@ class TVaultMigrationManager {
                                                    const std::string& user,
                                                    const std::string& password, int32_t port);
   std::unique_ptr<db::Connection> ConnectFirebird(const std::string& databaseFile);
+  void LockDestination();
+  // The source connection with the run's snapshot of it, and their end.
+  void ConnectSource();
+  void DisconnectSource();
   void LocateDestinationVault();
   void OpenSourceVault();
   void ConnectDestination();
@@ -105,6 +117,7 @@ class TVaultMigrationManager {
   void CopyOutpostTables();
   void CopySoloTables();
   void CopyPlan(const std::vector<TCopyStep>& plan);
+  void CheckDataFilesInStorage();
   void MigratePartCatalog();
   void CopyFileStorage();
 
@@ -149,6 +162,8 @@ class TVaultMigrationManager {
   std::string FDestFileStoragePath;
   std::unique_ptr<db::Connection> FSourceDatabase;
   std::unique_ptr<db::Connection> FDestDatabase;
+  std::unique_ptr<db::Transaction> FSourceSnapshot;  // on FSourceDatabase, ended before it
+  std::optional<FolderLock> FDestinationLock;        // let go after both connections
   int32_t FTotalItems = 0;
   int32_t FCopiedItems = 0;
   TMigrationMode FMigrationMode;

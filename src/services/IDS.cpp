@@ -6,6 +6,7 @@
 #include "services/ServiceEndpoints.h"
 #include "services/ServiceUnits.h"
 #include "services/soap/AttachedHeaders.h"
+#include "services/SoapHelpers.h"
 #include "services/soap/Call.h"
 #include "services/soap/Errors.h"
 
@@ -211,12 +212,10 @@ std::vector<std::unique_ptr<IDS_User>> QueryAllUsersDetails(
 
 std::shared_ptr<IDSPort> GetIDSPort(bool UseWSDL, const std::string& Addr,
                                     std::shared_ptr<soap::HTTPRIO> client) {
-  const std::string address = !Addr.empty() ? Addr
-                              : UseWSDL     ? kDefaultIDSDescription
-                                            : kDefaultIDSEndpoint;
   if (!client) client = std::make_shared<soap::HTTPRIO>();
   std::shared_ptr<IDSPort> port = soap::CastTo<IDSPort, IDSPortProxy>(client);
-  services::PointClientAt(*client, UseWSDL, address, "IDSService", "IDSPort");
+  TSoapOptionSetter::Create(*client)->SoapReceiveTimeoutMS = IDS::kReceiveTimeoutMS;
+  services::PointClientAt(*client, UseWSDL, Addr, kDefaultIDSEndpoint);
   return port;
 }
 

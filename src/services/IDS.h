@@ -27,6 +27,10 @@ namespace IDS {
 MOVRANO_SOAP_CLASS(APIVersion, soap::SOAPHeader, (std::string, Value));
 MOVRANO_SOAP_CLASS(SessionID, soap::SOAPHeader, (std::string, Value));
 // clang-format on
+
+// Every request's receive time-out: a service may take most of a minute
+// before it begins a page of tens of thousands of users.
+inline constexpr uint32_t kReceiveTimeoutMS = 300000;
 }  // namespace IDS
 
 class IDSPort : public soap::IInvokable {
@@ -83,11 +87,14 @@ class IDSPort : public soap::IInvokable {
   virtual void UpdateUser(const IDS_User* User) = 0;
 };
 
-// A client of the identity service. An empty address takes the default
-// endpoint (or, in WSDL mode, the default description). A given client
-// object is used and shared, never replaced; otherwise a new one is made.
-// Throws EIntfCastError when IDSPort is not registered with the client's
-// registries.
+// A client of the identity service with a TSoapOptionSetter giving every
+// request a receive time-out of IDS::kReceiveTimeoutMS (connecting and
+// sending keep the transport's defaults). An empty address takes the
+// default endpoint; WSDL mode points the client nowhere (ServiceUnits.h).
+// A given client object is used and shared, never replaced; otherwise a
+// new one is made. Throws EIntfCastError when IDSPort is not registered
+// with the client's registries, leaving a given client as it was, and
+// EAssertionFailed when a given client already has a before-post event.
 std::shared_ptr<IDSPort> GetIDSPort(bool UseWSDL = false, const std::string& Addr = {},
                                     std::shared_ptr<soap::HTTPRIO> client = nullptr);
 

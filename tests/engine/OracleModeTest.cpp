@@ -21,6 +21,7 @@
 #include "db/oracle/OracleDriver.h"
 #include "engine/EngineHarness.h"
 #include "platform/CommandLine.h"
+#include "platform/FolderLock.h"
 #include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
@@ -1307,6 +1308,36 @@ TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRu
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.indexOf("File storage copying finished"), -1);
   EXPECT_EQ(restoreNote_.size(), 3u);
+}
+
+TEST_F(OracleMode, ReadsTheOldTablesInOneSnapshotTakenBeforeTheCopy) {
+  const int64_t folders = DumpTable(*source_.connect(), "TLU_DATAFOLDER").rows.size();
+  RunRequest r = request();
+  // Another session of the old database writes once the copy has begun.
+  r.onLine = [this](const std::string& line, TMigrationThread&) {
+    if (line != "Start Tavrin Vault database copying") return;
+    source_.connect()->executeDirect(
+        "INSERT INTO TLU_DATAFOLDER (GUID, HRID, NAME, RELATIVEPATH, CREATEDAT, CREATEDBYGUID, "
+        "LASTMODIFIEDAT) VALUES ('{LATE-FOLDER}', 'DF-LATE', 'Late', 'Late', "
+        "'2024-06-01 12:00:00', 'a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f601', '2024-06-01 12:00:00')");
+  };
+  const RunResult run = migrate(r);
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(DumpTable(*source_.connect(), "TLU_DATAFOLDER").rows.size(),
+            static_cast<size_t>(folders + 1));
+  EXPECT_EQ(oracleRows("TLU_DATAFOLDER"), folders);
+}
+
+TEST_F(OracleMode, IsRefusedBeforeAnythingRunsWhileAnotherRunHoldsTheSchema) {
+  // A run holds the folder of the stand-in's schema file.
+  const std::optional<FolderLock> held = FolderLock::TryTake(machine_.str());
+  ASSERT_TRUE(held.has_value());
+  const RunResult run = migrate(request());
+  EXPECT_EQ(run.lines, Concat(preamble(), {"ERROR - EMovrano Destination Oracle database (" +
+                                               schemaFile_ + ") is in use by another migration.",
+                                           "Import aborted"}));
+  EXPECT_TRUE(commands().empty());
+  EXPECT_TRUE(fs::exists(uninstaller_));
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/Exceptions.h"
 #include "services/IDS.h"
 #include "services/ServiceEndpoints.h"
+#include "services/SoapHelpers.h"
 #include "services/soap/Errors.h"
 #include "services/soap/Registries.h"
 #include "support/services/FakeIdentityService.h"
+#include "support/services/HeapBlocks.h"
+#include "support/services/RequestOptionsRecorder.h"
 #include "support/services/ServiceTypes.h"
 
 namespace movrano {
@@ -20,22 +24,28 @@ TEST(IDSPortGetter, TakesTheDefaultOrTheGivenAddress) {
   testing::RegisterServiceTypesOnce();
   struct Case {
     bool wsdl;
-    std::string address, url, wsdlLocation, service, port;
+    std::string address, url;
   };
-  for (const Case& c :
-       {Case{false, "", "http://localhost:9681/?cls=soap", "", "", ""},
-        Case{false, "http://ids.test:1/?cls=soap", "http://ids.test:1/?cls=soap", "", "", ""},
-        Case{true, "", "", kDefaultIDSDescription, "IDSService", "IDSPort"},
-        Case{true, "http://ids.test/wsdl", "", "http://ids.test/wsdl", "IDSService", "IDSPort"}}) {
+  for (const Case& c : {Case{false, "", "http://localhost:9681/?cls=soap"},
+                        Case{false, "http://ids.test:1/?cls=soap", "http://ids.test:1/?cls=soap"},
+                        Case{true, "", ""}, Case{true, "http://ids.test/wsdl", ""}}) {
     auto client = std::make_shared<soap::HTTPRIO>();
     const std::shared_ptr<IDSPort> port = GetIDSPort(c.wsdl, c.address, client);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(client->URL, c.url);
-    EXPECT_EQ(client->WSDLLocation, c.wsdlLocation);
-    EXPECT_EQ(client->Service, c.service);
-    EXPECT_EQ(client->Port, c.port);
   }
   EXPECT_NE(GetIDSPort(), nullptr);
+}
+
+TEST(IDSPortGetter, AGivenClientWithABeforePostEventIsRefusedAndLeftAsItWas) {
+  testing::RegisterServiceTypesOnce();
+  auto client = std::make_shared<soap::HTTPRIO>();
+  const auto own = TSoapOptionSetter::Create(*client);
+  own->SoapSendTimeoutMS = 7;
+  EXPECT_THROW(GetIDSPort(false, "http://ids.test/?cls=soap", client), EAssertionFailed);
+  EXPECT_EQ(client->URL, "");
+  EXPECT_EQ(client.use_count(), 1);
+  EXPECT_EQ(own.use_count(), 2);  // still the client's event
 }
 
 class IDSClient : public ::testing::Test {
@@ -50,7 +60,6 @@ class IDSClient : public ::testing::Test {
   // APIVersion for the next call.
   std::string LoginAsEngine() {
     version1.Value = "2.0";
-    port->SOAPHeaders().SetOwnsSentHeaders(false);
     port->SOAPHeaders().Send(&version1);
     const std::unique_ptr<IDS_LoginResult> result = port->Login("alice", "pw", false);
     session.Value = result->SessionId;
@@ -109,11 +118,30 @@ TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders
   ids.AddUser({"{user-99}", "account-1", "carol", "Carol", "C", "c@example.test", {}, {}});
 
   IDS_UserFilter filter;
-  filter.AccountId = LoginAsEngine();
   filter.UserIds = wanted;
-  const long before = soap::Remotable::LiveObjects();
+  // From before the headers are attached: the call lets go of their list.
+  const long before = testing::HeapBlocksOfThisThread();
+  filter.AccountId = LoginAsEngine();
   std::unique_ptr<IDS_QueryUsers> result = port->QueryUsersDetails(&filter, 100500, "");
+  ASSERT_EQ(result->Records.size(), 2u);
+  const IDS_User& bob = *result->Records[0];
+  EXPECT_EQ(bob.UserName, "bob");
+  EXPECT_EQ(bob.Email, "bob@example.test");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Name_, "Department");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Value, "R&D");
+  ASSERT_EQ(bob.Groups->Records.size(), 2u);
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Name_, "GroupId");
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Value, "g-2");
 
+  // The caller keeps one user by moving it out; the rest goes with the result.
+  std::unique_ptr<IDS_User> kept = std::move(result->Records[0]);
+  result.reset();
+  EXPECT_EQ(kept->UserId, "{user-7}");
+  kept.reset();
+  // Every block the call took came back with the two.
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
+
+  // What the request carried.
   EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
   const testing::ReceivedRequest r = ids.Server().Requests().at(1);
   ASSERT_EQ(r.headers.size(), 2u);
@@ -131,23 +159,6 @@ TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders
   EXPECT_EQ(q.filterChildren,
             (std::vector<std::string>{"UserName", "FullName", "EMail", "Organisation", "AccountId",
                                       "Exact", "UserIds", "Modified", "GetExtraData"}));
-
-  ASSERT_EQ(result->Records.size(), 2u);
-  const IDS_User& bob = *result->Records[0];
-  EXPECT_EQ(bob.UserName, "bob");
-  EXPECT_EQ(bob.Email, "bob@example.test");
-  EXPECT_EQ(bob.Parameters->Records.at(1)->Name_, "Department");
-  EXPECT_EQ(bob.Parameters->Records.at(1)->Value, "R&D");
-  ASSERT_EQ(bob.Groups->Records.size(), 2u);
-  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Name_, "GroupId");
-  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Value, "g-2");
-
-  // The caller keeps one user by moving it out; the rest goes with the result.
-  std::unique_ptr<IDS_User> kept = std::move(result->Records[0]);
-  result.reset();
-  EXPECT_EQ(kept->UserId, "{user-7}");
-  kept.reset();
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
 
   // The session headers went with that call only.
   port->Login("alice", "pw", false);
@@ -307,6 +318,19 @@ TEST_F(IDSUserPages, ANilFirstAnswerFindsNobody) {
                         testing::Failure::Raw(200, HandWrittenUsersAnswer(std::nullopt)));
   EXPECT_TRUE(queryAll().empty());
   EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
+}
+
+TEST_F(IDSClient, EveryRequestWaitsFiveMinutesForItsAnswer) {
+  // A service may be silent for most of a minute before it begins a page
+  // of users; the send and connect limits stay the transport's.
+  auto client = std::make_shared<soap::HTTPRIO>();
+  const auto own = GetIDSPort(false, ids.Url(), client);
+  const testing::RequestOptionsRecorder options(*client);
+  own->Login("alice", "pw", false);
+  own->Login("alice", "pw", false);
+  EXPECT_EQ(options.Requests(),
+            std::vector(2, testing::RequestOptions{{soap::HttpOption::ReceiveTimeout, 300000}}));
+  EXPECT_EQ(ids.Server().CountOf("Login"), 2u);
 }
 
 TEST_F(IDSClient, ACallWithoutTheSessionGetsTheServicesFault) {
