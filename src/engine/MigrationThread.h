@@ -10,29 +10,21 @@
 #include <string>
 
 #include "db/Cancellation.h"
+#include "engine/MigrationRequest.h"
 #include "engine/Synchronizer.h"
 #include "engine/Utils.h"
-#include "services/ServiceEndpoints.h"
 
 namespace movrano {
 
-class IDSPort;
 class TVaultMigrationManager;
 
 class TMigrationThread {
  public:
-  // Starts the worker and returns it; the pointer is valid until the idle
-  // notice has been delivered. Without a busy/idle callback nothing tells
-  // the caller when that is, so no worker is returned (null). `sync` must
-  // outlive the worker.
-  static TMigrationThread* Create(
-      const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
-      const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
-      const std::string& ASourceVersion, const std::string& ADestVersion,
-      TMigrationMode AMigrationMode, TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
-      const TTVSOracleParams& AnTVSOracleParams, TProgressEvent AProgressEvent, Synchronizer& sync,
-      std::shared_ptr<IDSPort> AIDSService = nullptr,
-      const std::string& ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
+  // Starts the worker for `request` and returns it; the pointer is valid
+  // until the idle notice has been delivered. Without a busy/idle callback
+  // nothing tells the caller when that is, so no worker is returned (null).
+  // `sync` must outlive the worker.
+  static TMigrationThread* Create(MigrationRequest request, Synchronizer& sync);
 
   // Any thread: asks the worker to stop at its next log line or progress
   // report, or in the request or statement it waits for.

@@ -8,25 +8,20 @@
 #include <vector>
 
 #include "engine/MigrationThread.h"
-#include "services/ServiceEndpoints.h"
 #include "support/platform/TestPlatform.h"
 
 namespace movrano::testing {
 
 class SampleVault;
 
-struct RunRequest {
-  std::string sourceDatabaseFile;
-  std::string sourceStoragePath;
-  std::string destVaultPath;
-  std::string userName = "engineer@tavrin.example";
-  std::string password = "correct horse";
-  std::string sourceVersion;
-  std::string destVersion;
-  TMigrationMode mode = TMigrationMode::mmSVSToTVSOffline;
-  TTVSOracleParams oracle;
-  std::shared_ptr<IDSPort> identity;  // null: the engine makes its own client
-  std::string catalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint;
+// A run's request and the test's hooks. The harness sets the request's
+// callbacks itself: its recorders take their place.
+struct RunRequest : MigrationRequest {
+  RunRequest() {
+    MigrationMode = TMigrationMode::mmSVSToTVSOffline;
+    UserName = "engineer@tavrin.example";
+    UserPass = "correct horse";
+  }
   bool withLogCallback = true;
   // Called on the main thread with each line as it arrives.
   std::function<void(const std::string&, TMigrationThread&)> onLine;

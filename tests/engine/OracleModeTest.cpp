@@ -25,6 +25,7 @@
 #include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
@@ -274,7 +275,7 @@ class OracleMode : public ::testing::Test {
 
   void recreateSchema(const std::string& user, const std::string& password) {
     fs::remove(schemaFile_);
-    db::CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
+    CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
   }
 
   // The old server is gone already: no uninstaller, no backup tool, and
@@ -287,21 +288,21 @@ class OracleMode : public ::testing::Test {
 
   RunRequest request() const {
     RunRequest r;
-    r.mode = TMigrationMode::mmTVSFirebirdToTVSOracle;
-    r.sourceDatabaseFile = source_.databaseFile();
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = source_.vaultFolder();
-    r.sourceVersion = kVaultVersion;
-    r.oracle.TNSName = schemaFile_;
-    r.oracle.DirectConnection = false;
-    r.oracle.Host = " ";
-    r.oracle.Port = 0;
-    r.oracle.Scheme = kOracleSchemaName;
-    r.oracle.User = kOracleUser;
-    r.oracle.Password = kOraclePassword;
-    r.oracle.Installer = installer_;
-    r.oracle.UnInstaller = uninstaller_;
-    r.oracle.BackupFileName = backupFile_;
+    r.MigrationMode = TMigrationMode::mmTVSFirebirdToTVSOracle;
+    r.SourceDatabaseFile = source_.databaseFile();
+    r.SourceFileRepositoryPath = source_.fileStorageFolder();
+    r.DestVaultPath = source_.vaultFolder();
+    r.SourceVersion = kVaultVersion;
+    r.TVSOracleParams.TNSName = schemaFile_;
+    r.TVSOracleParams.DirectConnection = false;
+    r.TVSOracleParams.Host = " ";
+    r.TVSOracleParams.Port = 0;
+    r.TVSOracleParams.Scheme = kOracleSchemaName;
+    r.TVSOracleParams.User = kOracleUser;
+    r.TVSOracleParams.Password = kOraclePassword;
+    r.TVSOracleParams.Installer = installer_;
+    r.TVSOracleParams.UnInstaller = uninstaller_;
+    r.TVSOracleParams.BackupFileName = backupFile_;
     return r;
   }
 
@@ -586,7 +587,7 @@ TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatab
   if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   RunRequest r = request();
-  r.sourceVersion.clear();
+  r.SourceVersion.clear();
   const std::time_t before = std::time(nullptr);
   const RunResult run = migrate(r);
   const std::time_t after = std::time(nullptr);
@@ -702,7 +703,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
 }
 
 TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
-  ConnectOracleSchema(schemaFile_)->executeDirect("CREATE TABLE LEFTOVER (ID NUMBER(10))");
+  DefineOracleTable(schemaFile_, "CREATE TABLE LEFTOVER (ID NUMBER(10))");
   const RunResult run = migrate(request());
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
@@ -851,7 +852,7 @@ TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
 TEST_F(OracleMode, WithoutTheOldServerAnEmptyStorageFolderEndsTheRunBeforeAnyCopy) {
   removeOldServer();
   RunRequest r = request();
-  r.sourceStoragePath.clear();
+  r.SourceFileRepositoryPath.clear();
   const RunResult run = migrate(r);
   EXPECT_EQ(run.lines, Concat(preamble(), {"Source Vault uninstaller () does not exists.",
                                            "ERROR - EMovrano Could not find source Vault file "
@@ -878,7 +879,7 @@ TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RunRequest r = request();
-    r.oracle.BackupFileName = c.name;
+    r.TVSOracleParams.BackupFileName = c.name;
     const RunResult run = migrate(r);
     EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
   }
@@ -974,16 +975,17 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
   } cases[] = {
       {"installer",
        [&](RunRequest& r) {
-         r.oracle.Installer = (quotedFolder / "setup.exe").string();
+         r.TVSOracleParams.Installer = (quotedFolder / "setup.exe").string();
          fs::create_directories(quotedFolder);
-         fs::copy_file(installer_, r.oracle.Installer, fs::copy_options::overwrite_existing);
+         fs::copy_file(installer_, r.TVSOracleParams.Installer,
+                       fs::copy_options::overwrite_existing);
        },
        "The path \"" + (quotedFolder / "setup.exe").string() +
            "\" holds a double quote, which no command line can carry"},
       {"uninstaller",
        [&](RunRequest& r) {
-         r.oracle.UnInstaller = (quotedFolder / "unins000.exe").string();
-         WriteRecordingProgram(r.oracle.UnInstaller);
+         r.TVSOracleParams.UnInstaller = (quotedFolder / "unins000.exe").string();
+         WriteRecordingProgram(r.TVSOracleParams.UnInstaller);
          WriteRecordingProgram(quotedFolder / "BackupTool" / "tvbackup.exe");
        },
        "The path \"" + (quotedFolder / "BackupTool" / "tvbackup.exe").string() +
@@ -991,14 +993,14 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
       // Accounts that Oracle would let log in.
       {"password",
        [&](RunRequest& r) {
-         r.oracle.Password = "pass\"word";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.Password = "pass\"word";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle password holds a double quote, which no command line can carry"},
       {"user",
        [&](RunRequest& r) {
-         r.oracle.User = "mov\"rano";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.User = "mov\"rano";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle user name holds a double quote, which no command line can carry"},
   };
@@ -1040,7 +1042,7 @@ TEST_F(OracleMode, RefusesABackupFileOnTheVaultsOwnDataBeforeAnythingIsDeletedOr
     for (const auto& c : cases) {
       SCOPED_TRACE(c.backupFile);
       RunRequest r = request();
-      r.oracle.BackupFileName = c.backupFile;
+      r.TVSOracleParams.BackupFileName = c.backupFile;
       const RunResult run = migrate(r);
       ASSERT_GE(run.lines.size(), 2u);
       EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Backup file \"" + c.backupFile +
@@ -1090,7 +1092,7 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
 
   // A failure before the uninstallation leaves the old server: no note.
   RunRequest r = request();
-  r.oracle.TNSName = (machine_.path() / "missing.db").string();
+  r.TVSOracleParams.TNSName = (machine_.path() / "missing.db").string();
   migrate(r);
   EXPECT_TRUE(restoreNote_.empty());
 }
