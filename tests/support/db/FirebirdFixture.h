@@ -25,7 +25,7 @@ const std::string& FirebirdTempFolder();
 class TempFirebirdDatabase {
  public:
   // Creates the file through the server. Throws std::runtime_error with a
-  // clear message when no server answers on 127.0.0.1:3050.
+  // clear message when no server answers on localhost:3050.
   explicit TempFirebirdDatabase(const std::string& name = "test");
   // A database of the older SQL dialect 1, where NUMERIC(15,2) is a double
   // with a scale.
