@@ -32,7 +32,7 @@ TEST(FrozenServerRun, ACancelEndsTheRunAndTheServiceIsStartedAgain) {
     FakeIdentityService identity;
     identity.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-7", "ACC-7", "U-7"});
     RunRequest r = VaultRunRequest(TMigrationMode::mmOutpostToTVS, source, dest);
-    r.identity = GetIDSPort(false, identity.Url());
+    r.IDSService = GetIDSPort(false, identity.Url());
     // The second table: the destination holds rows of the first by then.
     int copies = 0;
     r.onLine = [&](const std::string& line, TMigrationThread&) {
