@@ -77,8 +77,10 @@ bool FreezableRelay::holdsRequest() const {
   std::lock_guard lock(mutex_);
   if (!frozen_) return false;
   for (const Link& link : links_) {
-    int unread = 0;
-    if (::ioctl(link.client.get(), FIONREAD, &unread) == 0 && unread > 0) return true;
+    for (const FileDescriptor* side : {&link.client, &link.server}) {
+      int unread = 0;
+      if (::ioctl(side->get(), FIONREAD, &unread) == 0 && unread > 0) return true;
+    }
   }
   return false;
 }

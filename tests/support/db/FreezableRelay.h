@@ -30,8 +30,9 @@ class FreezableRelay {
   uint16_t port() const { return port_; }
   void freeze();
   void thaw();
-  // Whether a client has sent bytes that the frozen relay holds unread:
-  // a call that waits for an answer which will not come. Any thread.
+  // Whether the frozen relay holds bytes unread that a call waits for: a
+  // request the client sent, or the answer to one the client's read-ahead
+  // sent before the freeze. Any thread.
   bool holdsRequest() const;
 
  private:
