@@ -2,6 +2,7 @@
 // mode, the destination lookup, the identity login and the Outpost service.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "engine/EngineHarness.h"
@@ -47,12 +48,14 @@ class RunDriver : public ::testing::Test {
     RegisterIDSTypes();
     identity_.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-1", "ACC-1", "U-1"});
     platform_.services->addService(kOutpostServiceName, {ServiceState::Running});
+    // The run locks the folder above its destination: this test's own.
+    std::filesystem::create_directory(folder_.str() + "/vault");
   }
 
   RunRequest request(M mode) {
     RunRequest r;
     r.MigrationMode = mode;
-    r.DestVaultPath = folder_.str();
+    r.DestVaultPath = folder_.str() + "/vault";
     r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
