@@ -5,8 +5,8 @@
 #include "platform/Text.h"
 #include "services/ServiceEndpoints.h"
 #include "services/ServiceUnits.h"
-#include "services/soap/AttachedHeaders.h"
 #include "services/SoapHelpers.h"
+#include "services/soap/AttachedHeaders.h"
 #include "services/soap/Call.h"
 #include "services/soap/Errors.h"
 
