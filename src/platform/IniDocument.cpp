@@ -1,6 +1,7 @@
 #include "platform/IniDocument.h"
 
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -28,17 +29,6 @@ std::string Unquoted(std::string value) {
     return value.substr(1, value.size() - 2);
   }
   return value;
-}
-
-std::string BytesOf(std::u16string_view units, bool little) {
-  std::string bytes;
-  for (const char16_t u : units) {
-    const char lo = static_cast<char>(u & 0xFF);
-    const char hi = static_cast<char>(u >> 8);
-    bytes += little ? lo : hi;
-    bytes += little ? hi : lo;
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -73,9 +63,9 @@ std::string IniDocument::toBytes() const {
     text += line + lineEnd_;
   switch (mark_) {
     case Mark::Utf16Le:
-      return "\xFF\xFE" + BytesOf(Utf8ToUtf16(text), true);
+      return "\xFF\xFE" + Utf16Bytes(Utf8ToUtf16(text), ByteOrder::LittleEndian);
     case Mark::Utf16Be:
-      return "\xFE\xFF" + BytesOf(Utf8ToUtf16(text), false);
+      return "\xFE\xFF" + Utf16Bytes(Utf8ToUtf16(text), ByteOrder::BigEndian);
     case Mark::Utf8:
       return "\xEF\xBB\xBF" + text;
     case Mark::None:
