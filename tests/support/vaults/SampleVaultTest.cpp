@@ -2,15 +2,21 @@
 // file store, and the version gates' statements answer on current and
 // outdated databases as the gates need.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
+#include "support/db/FirebirdFixture.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/StatementFile.h"
 #include "support/vaults/TableDump.h"
+#include "support/vaults/VaultRecipe.h"
 
 namespace movrano::testing {
 namespace {
@@ -105,6 +111,52 @@ TEST(SampleVault, SampleDatabaseKeepsNullsEmptiesAndBytesApart) {
   const TableRows copied = AsCopied(types);
   EXPECT_EQ(copied.rows[1][description], std::string());
   EXPECT_EQ(copied.rows[2][icon], std::nullopt);
+}
+
+// A sample's database is a copy of one built once: it holds what a build
+// from the scripts holds, belongs to the server's user as a built one
+// does, and no sample sees another's changes.
+TEST(SampleVault, ACopiedDatabaseHoldsWhatABuiltOneHoldsAndIsItsSamplesAlone) {
+  VaultOptions options = SampleContent();
+  options.versions = VersionTables::Outdated;
+  const SampleVault first(VaultEdition::Solo, options);
+  const SampleVault second(VaultEdition::Solo, options);
+  const VaultRecipe recipe = RecipeFor(VaultEdition::Solo, options);
+  const VaultDatabase built(FirebirdTempFolder() + "/built-" + std::to_string(::getpid()) + ".fdb");
+  for (const auto& script : recipe.schemaScripts)
+    built.run(ReadFileBytes(VaultDataFolder() / script), false);
+  for (const auto* scripts : {&recipe.rowScripts, &recipe.shapeScripts})
+    for (const auto& script : *scripts)
+      built.run(ReadFileBytes(VaultDataFolder() / script), true);
+  const DatabaseRows expected = DumpTables(*built.connect());
+  EXPECT_EQ(DumpTables(*first.connect()), expected);
+
+  struct stat copy {
+  }, original{};
+  ASSERT_EQ(::stat(first.databaseFile().c_str(), &copy), 0);
+  ASSERT_EQ(::stat(built.path().c_str(), &original), 0);
+  EXPECT_EQ(copy.st_uid, original.st_uid);
+  EXPECT_EQ(copy.st_gid, original.st_gid);
+  EXPECT_EQ(copy.st_mode, original.st_mode);
+
+  first.connect()->executeDirect("UPDATE TBL_VERSION SET VERSIONVALUE = 'changed'");
+  EXPECT_NE(DumpTable(*first.connect(), "TBL_VERSION"), expected.at("TBL_VERSION"));
+  EXPECT_EQ(DumpTables(*second.connect()), expected);
+}
+
+// The finished database is copied only once the server has closed it.
+TEST(VaultDatabase, WaitsUntilTheServerHasClosedTheFile) {
+  const TempFirebirdDatabase database("held");
+  std::unique_ptr<db::Connection> connection = database.connect();
+  std::atomic<bool> detached{false};
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    detached = true;
+    connection.reset();
+  });
+  WaitUntilClosed(database.path());
+  EXPECT_TRUE(detached);
+  closer.join();
 }
 
 // What a gate statement answers.
