@@ -96,7 +96,9 @@ RunResult RunMigration(const RunRequest& r) {
       }
     });
   }
-  sync.runUntil([&] { return idle.load(); });
+  const WaitBound bound("the idle notice of the run", r.waitLimit);
+  while (!sync.runUntil([&] { return idle.load(); }, bound.left()))
+    bound.check();
   if (watcher.joinable()) watcher.join();
   TMigrationThread::WaitForAll();
   return result;

@@ -2,6 +2,7 @@
 // Runs migrations for tests the way the window does: through the worker,
 // with the main thread serving its blocking calls, and records every log
 // line and busy/idle notice in order.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "engine/MigrationThread.h"
 #include "services/ServiceEndpoints.h"
 #include "support/platform/TestPlatform.h"
+#include "support/platform/Waits.h"
 
 namespace movrano::testing {
 
@@ -38,6 +40,8 @@ struct RunRequest {
   // Polled from another thread while the run goes on; termination is asked
   // once it answers true (for a worker that waits without log lines).
   std::function<bool()> terminateWhen;
+  // How long the run may take to its idle notice (Waits.h).
+  std::chrono::seconds waitLimit = kWaitLimit;
 };
 
 struct RunResult {
@@ -56,7 +60,8 @@ struct RunResult {
 // A run of `mode` from `source`'s database and file store into `dest`.
 RunRequest VaultRunRequest(TMigrationMode mode, const SampleVault& source, const SampleVault& dest);
 
-// Runs the request to its idle notice and waits until the worker is gone.
+// Runs the request to its idle notice and waits until the worker is gone;
+// a run past its wait limit ends the test program (WaitBound).
 RunResult RunMigration(const RunRequest& request);
 
 // The deployment's statement file, loaded into a fresh process-wide
