@@ -25,6 +25,7 @@
 #include "services/IDS.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
+#include "support/vaults/PlanTables.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 #include "support/vaults/oracle/OracleSchema.h"
@@ -37,36 +38,6 @@ namespace fs = std::filesystem;
 constexpr const char* kVaultVersion = "ZaredorEvovu-1.0.1";
 constexpr const char* kMarker = "installer marker";
 constexpr const char* kRestoreNote = "The old Tavrin Vault's data to restore it from:";
-
-// The tables the new installation fills that the copy empties first.
-const std::vector<std::string> kClearedTables = {
-    "TLU_LIFECYCLEDEFINITION",
-    "TLU_LANGUAGE",
-    "TLU_FOLDER",
-    "TLU_FOLDERTYPE",
-    "TLU_CONTENTTYPE",
-    "ACLDATA",
-    "TLU_LIFECYCLESTAGE",
-    "TLU_LIFECYCLESTATE",
-    "TLU_LIFECYCLESTATETRANSITION",
-    "TLU_PARAMETERMETADATA",
-    "TLU_REVISIONNAMELEVEL",
-    "TLU_REVISIONNAMINGSCHEME",
-    "TLU_VAULT",
-    "CAT_SUPPLIER",
-    "IDS_EVENT",
-    "IDS_GROUP",
-    "IDS_GROUPMEMBERSHIP",
-    "IDS_ORGANISATION",
-    "IDS_SESSIONLOG",
-    "IDS_SESSIONUSAGE",
-    "IDS_USER",
-    "TBLTOOLS",
-    "TBL_CATEGORIES",
-    "TBL_CLIENT",
-    "TBL_LISTENER",
-    "VCS_REPOSITORY",
-};
 
 // Item revision links with quantities at the limits of NUMERIC(18,4).
 const std::pair<std::string, db::Decimal> kEdgeQuantities[] = {
@@ -179,7 +150,7 @@ void InsertMarkers(const std::string& schemaFile) {
   const auto c = ConnectOracleSchema(schemaFile);
   const std::vector<std::string> present = c->tableNames();
   std::vector<std::string> pending;
-  for (const auto& t : kClearedTables) {
+  for (const auto& t : OracleClearedTables()) {
     for (const auto& name : present) {
       if (SameText(name, t)) pending.push_back(name);
     }
@@ -656,7 +627,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
   const auto oracle = ConnectOracleSchema(schemaFile_);
-  for (const auto& table : kClearedTables) {
+  for (const auto& table : OracleClearedTables()) {
     SCOPED_TRACE(table);
     db::Query q(*oracle);
     q.setSql("SELECT Count(*) FROM " + table + " WHERE " +
