@@ -323,8 +323,16 @@ TEST_P(Outpost, ACancelEndsAUsersQueryInFlightAndTheRunEndsAsCancelled) {
   identity_.Server().Stop();  // releases the stalled answer
 }
 
-TEST_P(Outpost, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+// Tests that need root, skipped without it.
+class OutpostAsRoot : public Outpost {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    Outpost::SetUp();
+  }
+};
+
+TEST_P(OutpostAsRoot, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
   const std::filesystem::path store =
       std::filesystem::path(dest().fileStorageFolder()).parent_path();
   const auto readOnly = MountReadOnly(store);
@@ -358,9 +366,12 @@ TEST_P(Outpost, AnUnreachableServiceEndsTheRunAtTheLogin) {
   EXPECT_EQ(platform_.services->calls(kOutpostServiceName).opens, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDestinations, Outpost,
-                         ::testing::Values(M::mmOutpostToTVS, M::mmOutpostToSVS),
-                         [](const auto& info) { return MigrationModeName(info.param); });
+const auto kBothDestinations = ::testing::Values(M::mmOutpostToTVS, M::mmOutpostToSVS);
+std::string ModeName(const ::testing::TestParamInfo<M>& info) {
+  return MigrationModeName(info.param);
+}
+INSTANTIATE_TEST_SUITE_P(BothDestinations, Outpost, kBothDestinations, ModeName);
+INSTANTIATE_TEST_SUITE_P(BothDestinations, OutpostAsRoot, kBothDestinations, ModeName);
 
 }  // namespace
 }  // namespace movrano::testing
