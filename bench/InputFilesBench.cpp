@@ -4,7 +4,9 @@
 // lookup); and files of hostile shape at two sizes each, so that the cost
 // shows whether it grows linearly: a registry export of one deep key path
 // and one of many "[-key]" lines, and statement files of many statements
-// (time and peak memory).
+// (time and peak memory); the settings file at its size bound, which is
+// read whole for each of its keys, and one of a gigabyte, which is not
+// read (time and peak memory).
 // Usage: input_files_bench [entry MiB] [registry MiB] [scale]
 #include <malloc.h>
 #include <sys/resource.h>
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "BenchRounds.h"
+#include "app/Settings.h"
 #include "catalog/ArchiveIniText.h"
 #include "catalog/ZipArchiveReader.h"
 #include "platform/Registry.h"
@@ -163,6 +166,20 @@ void ManyStatements(size_t count) {
   });
 }
 
+// A settings file of `bytes` bytes: its settings, then one comment line
+// of zero bytes (a sparse file).
+void SettingsFile(size_t bytes) {
+  const movrano::testing::TempDir dir;
+  const fs::path file = movrano::GetSettingsFileName(dir.path());
+  std::ofstream(file, std::ios::binary) << "[Settings]\nIDSUserName=stored\n; ";
+  fs::resize_file(file, bytes);
+  Measure("settings file (bytes)", bytes, [&] {
+    movrano::FormModel model;
+    const auto message = movrano::ReadSettings(file, model);
+    return message ? std::string("not read") : model.text(movrano::FormField::UserName);
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,4 +195,6 @@ int main(int argc, char** argv) {
     DeletedKeys(count);
   for (const size_t count : {100000 * scale, 200000 * scale})
     ManyStatements(count);
+  for (const size_t bytes : {movrano::kSettingsFileLimit, size_t{1} << 30})
+    SettingsFile(bytes);
 }

@@ -1,9 +1,13 @@
 // Peak memory of the identity client reading one large answer, for answer
 // shapes that cost the reader most per byte: empty elements, deeply nested
-// text, empty records and elements with many attributes. A loopback server
-// in this process sends the answer; each case runs as a fresh child process
-// that prints its own peak resident memory above its base, so that
-// neither the server's copies nor an earlier case count.
+// text, empty records and elements with many attributes; then for the
+// largest answer the program asks for, a page of 100,500 full users as a
+// service writes them (goal: under 1.2 GB), and for a gzip bomb of a few
+// kilobytes that would decode to gigabytes (refused at the size limit,
+// holding no more than that). A loopback server in this process sends the
+// answer; each case runs as a fresh child process that prints its own peak
+// resident memory above its base, so that neither the server's copies nor
+// an earlier case count.
 // Usage: soap_memory_bench [megabytes]
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +23,8 @@
 #include "BenchRounds.h"
 #include "platform/Exceptions.h"
 #include "services/IDS.h"
+#include "services/soap/HttpTransport.h"
+#include "support/services/ContentCoding.h"
 #include "support/services/LoopbackSoapServer.h"
 #include "support/services/ServiceTypes.h"
 
@@ -114,6 +120,66 @@ std::string Answer(const std::string& shape, size_t bytes) {
 const std::vector<std::string> kShapes = {"empty elements", "deep text",    "many attributes",
                                           "empty records",  "full records", "60,000 attributes"};
 
+// One user as a SOAP toolkit writes it, every element typed, with six
+// profile fields and two group memberships: about 3 KB.
+void AppendFullUser(std::string& out, int i) {
+  const std::string n = std::to_string(100000000000 + i);
+  const auto field = [&](const char* name, const std::string& value) {
+    out += std::string("<") + name + " xsi:type=\"xsd:string\">" + value + "</" + name + ">";
+  };
+  const auto entry = [&](const char* name, const std::string& value) {
+    out += "<IDS_Parameter xsi:type=\"ns1:IDS_Parameter\">";
+    field("Name", name);
+    field("Value", value);
+    out += "</IDS_Parameter>";
+  };
+  out += "<IDS_User xsi:type=\"ns1:IDS_User\">";
+  field("UserId", "{6F9619FF-8B86-D011-B42D-" + n + "}");
+  field("AccountId", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+  field("UserName", "user" + n);
+  field("FirstName", "Firstname");
+  field("LastName", "Lastname" + n);
+  field("FullName", "Firstname Lastname" + n);
+  field("Email", "firstname.lastname" + n + "@example-company.com");
+  field("Organisation", "Example Engineering Company Ltd");
+  out += "<PrimaryAdministrator xsi:type=\"xsd:boolean\">false</PrimaryAdministrator>";
+  out += "<LastLoginDate xsi:type=\"xsd:dateTime\">2024-05-01T10:00:00.000Z</LastLoginDate>";
+  out += "<LastModifiedDate xsi:type=\"xsd:dateTime\">2024-04-01T10:00:00.000Z</LastModifiedDate>";
+  out += "<Parameters xsi:type=\"ns1:IDS_Parameters\"><Records>";
+  for (const auto& [name, value] :
+       {std::pair<const char*, std::string>{"Phone", "+49 30 1234" + n.substr(8)},
+        {"Mobile", "+49 170 98" + n.substr(7)},
+        {"Department", "Electronics Design"},
+        {"JobTitle", "Senior Engineer"},
+        {"Street", "Examplestrasse 42"},
+        {"City", "Berlin"}})
+    entry(name, value);
+  out += "</Records></Parameters><Groups xsi:type=\"ns1:IDS_Assets\"><Records>";
+  for (const char* group : {"1", "2"}) {
+    out += "<IDS_Parameters xsi:type=\"ns1:IDS_Parameters\"><Records>";
+    entry("Name", std::string("Designers ") + group);
+    entry("GroupId", std::string("{8D2B3C4A-1E2F-4A5B-9C8D-00000000000") + group + "}");
+    entry("AccountId", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}");
+    out += "</Records></IDS_Parameters>";
+  }
+  out += "</Records></Groups></IDS_User>";
+}
+
+// The largest answer the program asks for: one page of 100,500 users.
+std::string FullUsersPage() {
+  std::string users =
+      "<SOAP-ENV:Envelope xmlns:SOAP-ENV='http://schemas.xmlsoap.org/soap/envelope/' "
+      "xmlns:xsd='http://www.w3.org/2001/XMLSchema' "
+      "xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' xmlns:ns1='" +
+      std::string(kNs) + "'><SOAP-ENV:Body><QueryUsersDetailsResponse xmlns='" + std::string(kNs) +
+      "'><return><Done>true</Done><RecordLocator></RecordLocator><Records>";
+  for (int i = 0; i < 100500; ++i)
+    AppendFullUser(users, i);
+  return users +
+         "\n  </Records></return></QueryUsersDetailsResponse></SOAP-ENV:Body>"
+         "</SOAP-ENV:Envelope>";
+}
+
 // The child: one call, then its figures on one line.
 int Client(const std::string& url, const std::string& shape) {
   testing::RegisterServiceTypesOnce();
@@ -123,7 +189,11 @@ int Client(const std::string& url, const std::string& shape) {
   std::string outcome = "read";
   try {
     const auto port = GetIDSPort(false, url);
-    if (shape.find("records") != std::string::npos)
+    if (shape == "100,500 users")
+      outcome = "read " +
+                std::to_string(port->QueryUsersDetails(nullptr, 100500, "")->Records.size()) +
+                " users";
+    else if (shape.find("records") != std::string::npos)
       outcome = "read " + std::to_string(port->QueryUsersDetails(nullptr, 1, "")->Records.size()) +
                 " records";
     else
@@ -169,12 +239,9 @@ int main(int argc, char** argv) {
   const size_t bytes = megabytes * 1000 * 1000;
 
   testing::LoopbackSoapServer server([](auto&&...) {});
-  std::printf("answers of %zu MB; peak resident memory of the reading process above its base\n",
-              megabytes);
-  std::printf("%-18s %10s %8s %8s  %s\n", "shape", "peak MB", "x size", "seconds", "outcome");
-  for (const std::string& shape : kShapes) {
-    const std::string answer = Answer(shape, bytes);
-    server.FailAlways("", testing::Failure::Raw(200, answer));
+  // One case: its peak against the bytes it decodes to.
+  const auto report = [&](const std::string& shape, testing::Failure answer, size_t decoded) {
+    server.FailAlways("", std::move(answer));
     const std::string line = RunChild(server.Url(), shape);
     double peakMb = 0, seconds = 0;
     int used = 0;
@@ -182,8 +249,29 @@ int main(int argc, char** argv) {
     std::string outcome = line.substr(static_cast<size_t>(used));
     if (!outcome.empty() && outcome.back() == '\n') outcome.pop_back();
     std::printf("%-18s %10.1f %8.2f %8.2f  %s\n", shape.c_str(), peakMb,
-                peakMb * 1048576.0 / static_cast<double>(answer.size()), seconds, outcome.c_str());
+                peakMb * 1048576.0 / static_cast<double>(decoded), seconds, outcome.c_str());
     std::fflush(stdout);
+  };
+  std::printf("answers of %zu MB; peak resident memory of the reading process above its base\n",
+              megabytes);
+  std::printf("%-18s %10s %8s %8s  %s\n", "shape", "peak MB", "x size", "seconds", "outcome");
+  for (const std::string& shape : kShapes) {
+    std::string answer = Answer(shape, bytes);
+    const size_t size = answer.size();
+    report(shape, testing::Failure::Raw(200, std::move(answer)), size);
   }
+
+  std::string page = FullUsersPage();
+  const size_t pageSize = page.size();
+  std::printf("\n100,500 users: %.1f MB as written (size limit %.1f MB); goal: peak under 1.2 GB\n",
+              static_cast<double>(pageSize) / 1e6,
+              static_cast<double>(soap::kMaxResponseBytes) / 1e6);
+  report("100,500 users", testing::Failure::Raw(200, std::move(page)), pageSize);
+
+  const size_t bombDecoded = size_t{4} << 30;
+  const testing::EncodedAnswer bomb = testing::GzipBomb(bombDecoded);
+  std::printf("\ngzip bomb: %zu bytes as %s that decode to %.1f GB; x size against the limit\n",
+              bomb.bytes.size(), bomb.coding.c_str(), static_cast<double>(bombDecoded) / 1e9);
+  report("gzip bomb", testing::Failure::Encoded(bomb.coding, bomb.bytes), soap::kMaxResponseBytes);
   return 0;
 }

@@ -192,6 +192,14 @@ INSERT INTO TLU_DATAFOLDER (
 VALUES (
   :GUID, :HRID, :PARENTDATAFOLDERGUID, :NAME, :RELATIVEPATH, :CREATEDAT, :CREATEDBYGUID,
   :LASTMODIFIEDAT, :LASTMODIFIEDBYGUID)
+--$ sql_dest_datafile_paths
+-- Where the storage keeps each data file: its data folder's path below the
+-- storage root, and its file name. A file whose data folder is not there
+-- names no place in the storage and is not listed.
+SELECT D.RELATIVEPATH, F.FILENAME
+FROM TLU_DATAFILE F
+JOIN TLU_DATAFOLDER D ON D.GUID = F.DATAFOLDERGUID
+ORDER BY D.RELATIVEPATH, F.FILENAME
 --$ sql_source_folderparameter
 SELECT
   S.GUID, S.FOLDERGUID, S.PARAMETERNAME, S.PARAMETERVALUE, S.CREATEDAT, S.CREATEDBYGUID,

@@ -12,7 +12,7 @@ PACKAGES=(
   libcurl4-openssl-dev libcrypto++-dev
   libzip-dev zipcmp zipmerge ziptool liblzma-dev
   qt6-base-dev xvfb xauth
-  libsqlite3-dev libcpp-httplib-dev
+  libsqlite3-dev libcpp-httplib-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 

@@ -34,7 +34,7 @@ constexpr const char* kLegacyPasswordKey = "IDSPassword";
 class SettingsWriter {
  public:
   explicit SettingsWriter(const fs::path& file)
-      : file_(file), document_(ReadIniFileForRewrite(file)) {}
+      : file_(file), document_(ReadIniFileForRewrite(file, kSettingsFileLimit)) {}
 
   // The value is never part of a message: it may be a password.
   void set(const char* key, const std::string& value) {
@@ -64,9 +64,10 @@ fs::path GetSettingsFileName(const fs::path& programFolder) {
   return programFolder / "Movrano.ini";
 }
 
-void ReadSettings(const fs::path& file, FormModel& model) {
+std::optional<std::string> ReadSettings(const fs::path& file, FormModel& model) {
   const FormModel::Loading loading(model);
-  IniFile ini(file);
+  IniFile ini(file, kSettingsFileLimit);
+  const bool tooLarge = ini.exceedsSizeLimit();
   const auto readTexts = [&](std::span<const StoredText> texts) {
     for (const auto& t : texts) {
       model.setText(t.field, ini.readString(kSettingsSection, t.key, model.text(t.field)));
@@ -88,6 +89,11 @@ void ReadSettings(const fs::path& file, FormModel& model) {
   readTexts(kInstallerTexts);
   model.setItemIndex(ini.readInteger(kSettingsSection, "MigrationMode", model.itemIndex()));
   readTexts(kFolderTexts);
+  if (!tooLarge) return std::nullopt;
+  return Format(
+      "The settings file %s is larger than %d KB and was not read; closing the window replaces "
+      "it with the settings shown.",
+      file.string(), kSettingsFileLimit / 1024);
 }
 
 void WriteSettings(const fs::path& file, const FormModel& model) {

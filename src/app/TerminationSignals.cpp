@@ -1,6 +1,8 @@
 #include "app/TerminationSignals.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -17,8 +19,8 @@ namespace {
 sigset_t TerminationSet() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    sigaddset(&set, signal);
   return set;
 }
 
@@ -53,6 +55,11 @@ void TerminationSignals::read() {
 
 void TerminationSignals::endProcessIfReceived() const {
   if (!received_) return;
+  // SIGQUIT's default action writes a core file, and this process holds
+  // passwords: it ends by the signal without one.
+  const struct rlimit noCore = {0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);

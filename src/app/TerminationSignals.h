@@ -1,11 +1,12 @@
 #pragma once
-// How SIGINT and SIGTERM end the program. They are blocked in every thread
+// How SIGINT, SIGTERM, SIGHUP (the terminal that started the program is
+// gone) and SIGQUIT end the program. They are blocked in every thread
 // from the start of main, so that no library's handler (the Firebird
 // client installs its own) ever takes them, and are received on the main
 // thread instead: during a run the run is cancelled as a confirmed close
 // does and the window closes when it has ended; without a run the program
 // ends at once. The process then ends by the signal, as it would have
-// without all this.
+// without all this, but never with a core file.
 #include <QObject>
 #include <QSocketNotifier>
 #include <memory>
@@ -14,7 +15,7 @@ namespace movrano {
 
 class TfrmMain;
 
-// Blocks both signals in the calling thread and in every thread it starts
+// Blocks these signals in the calling thread and in every thread it starts
 // from now on; first thing in main, before any thread or library starts.
 void BlockTerminationSignals();
 

@@ -1,6 +1,6 @@
 // Movrano: start-up in the order the services and the statement catalogue
 // need, the main window, and an orderly end with no worker left running,
-// also when SIGINT or SIGTERM ends the program.
+// also when a termination signal ends the program (TerminationSignals.h).
 #include <QApplication>
 
 #include "app/QtDialogs.h"

@@ -93,7 +93,9 @@ void TfrmMain::FormCreate() {
   ui_.Label_Version->setText(ToQt(Format("Version %s", GetOwnVersionString())));
   Guarded([this] {
     SQLManager().LoadFromPath(IncludeTrailingPathDelimiter(programFolder_.string()));
-    ReadSettings(GetSettingsFileName(programFolder_), model_);
+    if (const auto message = ReadSettings(GetSettingsFileName(programFolder_), model_)) {
+      prompter_.showError(*message);
+    }
     model_.ApplyMigrationMode();
   });
 }

@@ -7,6 +7,7 @@
 
 #include "catalog/PCLMigrationManager.h"
 #include "db/Query.h"
+#include "db/Transaction.h"
 #include "services/TavrinGlobalCatalog.h"
 #include "statements/uSQLUtils.h"
 
@@ -25,13 +26,17 @@ db::DateTime LocalDateTime(const soap::XSDateTime& value) {
 
 // The copies expect every record to carry both dates; one that lacks a
 // date ends the run (and so rolls the catalog back).
-db::DateTime RequiredDate(const TLU_Object& record, const std::optional<soap::XSDateTime>& date,
-                          const char* field) {
+const soap::XSDateTime& Required(const TLU_Object& record,
+                                 const std::optional<soap::XSDateTime>& date, const char* field) {
   if (!date) {
     RaiseMigrationErrorFmt("The global catalog service sent the record %s without %s.",
                            {record.GUID, field});
   }
-  return LocalDateTime(*date);
+  return *date;
+}
+db::DateTime RequiredDate(const TLU_Object& record, const std::optional<soap::XSDateTime>& date,
+                          const char* field) {
+  return LocalDateTime(Required(record, date, field));
 }
 
 // Every element of a record list must be a record.
@@ -67,23 +72,14 @@ void SetBoolean(db::Query& query, const char* name, bool value) {
 
 void TPCLMigrationManager::CopyPCLData() {
   if (FPCLGUIDs.empty()) return;
-  FDestDatabase.startTransaction();
-  try {
-    CopyMOrganizations();
-    CopyMOrganizationSynonyms();
-    CopyMItemCategories();
-    CopySOrganizations();
-    CopySItemCategories();
-    CopyCatalogItems();
-    FDestDatabase.commit();
-  } catch (...) {
-    try {
-      FDestDatabase.rollback();
-    } catch (...) {
-      // The failure that ended the copy is the one to report.
-    }
-    throw;
-  }
+  db::Transaction transaction(FDestDatabase);
+  CopyMOrganizations();
+  CopyMOrganizationSynonyms();
+  CopyMItemCategories();
+  CopySOrganizations();
+  CopySItemCategories();
+  CopyCatalogItems();
+  transaction.commit();
 }
 
 void TPCLMigrationManager::SetCommonParams(db::Query& query, const TLU_Object& record) {
@@ -280,12 +276,13 @@ void TPCLMigrationManager::InsertSItem(const CAT_SItem& sitem) {
     SetText(q, "SItemCategoryGUID", r.SItemCategoryGUID);
   });
   if (sitem.SItemHistory.empty()) return;
-  // The latest history; of several equally late ones, the first.
+  // The latest history; of several equally late ones, the first. Compared
+  // as moments: the local clock repeats an hour when it goes back.
   const CAT_SItemHistory* latest = &Present(sitem.SItemHistory.front(), "SItemHistory");
-  db::DateTime latestAt = RequiredDate(*latest, latest->CreatedAt, "CreatedAt");
+  auto latestAt = Required(*latest, latest->CreatedAt, "CreatedAt").AsInstant();
   for (size_t i = 1; i < sitem.SItemHistory.size(); ++i) {
     const CAT_SItemHistory& history = Present(sitem.SItemHistory[i], "SItemHistory");
-    const db::DateTime at = RequiredDate(history, history.CreatedAt, "CreatedAt");
+    const auto at = Required(history, history.CreatedAt, "CreatedAt").AsInstant();
     if (at > latestAt) {
       latest = &history;
       latestAt = at;

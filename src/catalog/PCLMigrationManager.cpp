@@ -91,7 +91,6 @@ std::shared_ptr<TavrinGlobalCatalogPort> TPCLMigrationManager::GetCatalogPort() 
   auto version = std::make_unique<TavrinGlobalCatalog::APIVersion>();
   version->Value = kCatalogApiVersion;
   soap::ISOAPHeaders& headers = port->SOAPHeaders();
-  headers.SetOwnsSentHeaders(false);
   headers.Send(session.get());
   headers.Send(version.get());
   // The previous request has completed: its headers can go.

@@ -93,11 +93,11 @@ void Connection::setAutoCommit(bool on) {
   autoCommit_ = on;
 }
 
-void Connection::startTransaction() {
+void Connection::startTransaction(TransactionKind kind) {
   ConnectionBackend& b = backend();
   if (explicitTransaction_) throw EDatabaseError("A transaction is already active");
   if (b.hasTransaction()) b.commit();  // ends the auto-commit reading transaction
-  b.begin();
+  b.begin(kind);
   autoCommit_ = false;
   explicitTransaction_ = true;
 }

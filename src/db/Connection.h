@@ -1,9 +1,10 @@
 #pragma once
 // A database connection: its settings, connect and disconnect, the
 // auto-commit and explicit transaction rules, table names and direct
-// execution. The driver is chosen by the protocol name. A connection made
-// inside a StatementCancelScope can have its statements cancelled from
-// another thread (Cancellation.h).
+// execution. The driver is chosen by the protocol name. Code outside this
+// layer opens and ends transactions through Transaction (Transaction.h).
+// A connection made inside a StatementCancelScope can have its statements
+// cancelled from another thread (Cancellation.h).
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ class Connection {
   bool autoCommit() const { return autoCommit_; }
   void setAutoCommit(bool on);
   // Turns auto-commit off until the matching commit or rollback.
-  void startTransaction();
+  void startTransaction(TransactionKind kind = TransactionKind::ReadWrite);
   void commit();
   void rollback();
   bool inTransaction() const { return connected() && !autoCommit_; }

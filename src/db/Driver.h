@@ -12,6 +12,11 @@
 
 namespace movrano::db {
 
+// What a transaction may do and which rows it sees: read and write, each
+// statement seeing what is committed when it runs; or read only, every
+// statement seeing the database as it was when the transaction began.
+enum class TransactionKind { ReadWrite, ReadOnlySnapshot };
+
 struct ConnectionParams {
   std::string protocol;
   std::string host;
@@ -50,7 +55,7 @@ class StatementBackend {
 class ConnectionBackend {
  public:
   virtual ~ConnectionBackend() = default;
-  virtual void begin() = 0;
+  virtual void begin(TransactionKind kind) = 0;
   virtual void commit() = 0;
   // Commits and keeps a transaction open (open cursors survive).
   virtual void commitRetaining() { commit(); }

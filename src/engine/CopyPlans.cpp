@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "catalog/PCLMigrationManager.h"
+#include "db/Query.h"
 #include "engine/VaultMigrationManager.h"
 #include "statements/uSQLUtils.h"
 
@@ -64,6 +65,31 @@ std::string WithoutTrailingDelimiter(const std::string& folder) {
   return folder;
 }
 
+// Each data file row as its data folder's path below the storage root and
+// its file name.
+constexpr const char* kDataFilePathsStatement = "sql_dest_datafile_paths";
+
+std::string DataFilePath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// A path that would leave the storage (absolute, "..", a name with a
+// delimiter) names no file in it.
+bool IsFileInStorage(const std::string& storage, const std::string& folder,
+                     const std::string& name) {
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    return false;
+  }
+  const std::filesystem::path relative(DataFilePath(folder, name));
+  if (relative.is_absolute()) return false;
+  for (const auto& part : relative) {
+    if (part == "..") return false;
+  }
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::path(storage) / relative, ec);
+}
+
 }  // namespace
 
 void RefuseIncompleteCopy(const std::vector<SkippedEntry>& skipped, const std::string& into) {
@@ -74,29 +100,45 @@ void RefuseIncompleteCopy(const std::vector<SkippedEntry>& skipped, const std::s
 }
 
 void TVaultMigrationManager::MigrateOutpostData() {
-  FDestDatabase->startTransaction();
-  try {
-    UpdateVaultInfo();
-    CopyOutpostTables();
-    LoadRequiredUsers();
-    SaveUsers();
-    SaveGroups();
-    FDestDatabase->commit();
-  } catch (...) {
-    FDestDatabase->rollback();
-    throw;
-  }
+  db::Transaction transaction(*FDestDatabase);
+  UpdateVaultInfo();
+  CopyOutpostTables();
+  LoadRequiredUsers();
+  SaveUsers();
+  SaveGroups();
+  CheckDataFilesInStorage();
+  transaction.commit();
 }
 
 void TVaultMigrationManager::MigrateSoloData() {
-  FDestDatabase->startTransaction();
-  try {
-    UpdateVaultInfo();
-    CopySoloTables();
-    FDestDatabase->commit();
-  } catch (...) {
-    FDestDatabase->rollback();
-    throw;
+  db::Transaction transaction(*FDestDatabase);
+  UpdateVaultInfo();
+  CopySoloTables();
+  CheckDataFilesInStorage();
+  transaction.commit();
+}
+
+// The copied rows may name only files that the destination's storage has:
+// a source that changed between its snapshot and the storage copy, or a
+// storage that lacked a file, must not leave a vault whose rows point at
+// nothing.
+void TVaultMigrationManager::CheckDataFilesInStorage() {
+  const std::unique_ptr<db::Query> files = CreateQuery(*FDestDatabase, kDataFilePathsStatement);
+  files->open();
+  std::string first;
+  int32_t missing = 0;
+  for (; !files->eof(); files->next()) {
+    const std::string folder = files->field(0).asString();
+    const std::string name = files->field(1).asString();
+    if (IsFileInStorage(FDestFileStoragePath, folder, name)) continue;
+    if (missing++ == 0) first = DataFilePath(folder, name);
+  }
+  if (missing > 0) {
+    RaiseMigrationErrorFmt(
+        "The destination file storage %s has no file \"%s\" that the copied data file rows name "
+        "(data files missing: %d): the source vault changed during the migration, or its file "
+        "storage lacks the file.",
+        {FDestFileStoragePath, first, missing});
   }
 }
 

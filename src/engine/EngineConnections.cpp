@@ -1,5 +1,6 @@
-// Connections, the destination's configuration, the identity login and the
-// Outpost vault's service.
+// Connections, the destination's lock and configuration, the identity
+// login and the Outpost vault's service.
+#include <filesystem>
 #include <optional>
 
 #include "db/firebird/FirebirdDriver.h"
@@ -10,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/Services.h"
 #include "services/IDS.h"
+#include "services/soap/AttachedHeaders.h"
 
 namespace movrano {
 
@@ -29,6 +31,17 @@ std::optional<ServiceState> CurrentServiceState(const std::string& name) {
   ServiceState state = ServiceState::Stopped;
   if (!service || !service->queryStatus(state)) return std::nullopt;
   return state;
+}
+
+// The folder whose lock holds the destination: the one that holds what
+// names the destination's database and file storage (the vault's
+// configuration file, one above the vault folder, as it is looked up; or
+// the Oracle stand-in's schema file).
+std::string DestinationLockFolder(TMigrationMode mode, const std::string& destVaultPath,
+                                  const TTVSOracleParams& oracle) {
+  if (mode != TMigrationMode::mmTVSFirebirdToTVSOracle) return destVaultPath + "..";
+  const std::string folder = std::filesystem::path(oracle.TNSName).parent_path().string();
+  return folder.empty() ? std::string(".") : folder;
 }
 
 }  // namespace
@@ -54,6 +67,36 @@ std::unique_ptr<db::Connection> TVaultMigrationManager::ConnectFirebird(
     const std::string& databaseFile) {
   return CreateConnection(db::kFirebirdProtocol, kLoopbackHost, databaseFile, "", kFirebirdUser,
                           kFirebirdPassword, 0);
+}
+
+void TVaultMigrationManager::LockDestination() {
+  const bool oracle = FMigrationMode == TMigrationMode::mmTVSFirebirdToTVSOracle;
+  const std::string destination =
+      oracle ? Format("Destination Oracle database (%s)", FTVSOracleParams.TNSName)
+             : Format("Destination Vault (%s)", FDestVaultPath);
+  try {
+    FDestinationLock = FolderLock::TryTake(
+        DestinationLockFolder(FMigrationMode, FDestVaultPath, FTVSOracleParams));
+  } catch (const EOSError& e) {
+    RaiseMigrationErrorFmt("%s could not be locked for this migration: %s",
+                           {destination, e.message()});
+  }
+  if (!FDestinationLock) {
+    RaiseMigrationErrorFmt("%s is in use by another migration.", {destination});
+  }
+}
+
+void TVaultMigrationManager::ConnectSource() {
+  FSourceSnapshot.reset();
+  FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+  FSourceSnapshot =
+      std::make_unique<db::Transaction>(*FSourceDatabase, db::TransactionKind::ReadOnlySnapshot);
+}
+
+void TVaultMigrationManager::DisconnectSource() {
+  // Read only: its end changes nothing, whether it commits or not.
+  FSourceSnapshot.reset();
+  FSourceDatabase->disconnect();
 }
 
 void TVaultMigrationManager::LocateDestinationVault() {
@@ -89,7 +132,7 @@ void TVaultMigrationManager::OpenSourceVault() {
   }
   WriteLogFmt("Found source database file %s", FSourceDatabaseFile);
   WriteLogFmt("Found source file storage folder  %s", FSourceFileStoragePath);
-  FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+  ConnectSource();
 }
 
 void TVaultMigrationManager::ConnectDestination() {
@@ -107,28 +150,26 @@ void TVaultMigrationManager::LoginToIdentityService() {
   ISOAPHeaders& headers = FIDSService->SOAPHeaders();
   IDS::APIVersion firstVersion;
   firstVersion.Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(&firstVersion);
   std::unique_ptr<IDS_LoginResult> result;
-  try {
+  {
+    const soap::AttachedHeaders attached(headers, {&firstVersion});
     result = FIDSService->Login(FUserName, FUserPass, false);
-  } catch (...) {
-    headers.Withdraw(&firstVersion);  // it lives on this stack only
-    throw;
   }
   if (!result || result->SessionId.empty()) RaiseMigrationError("Could not login to IDS!");
   FSessionID = result->SessionId;
   FAccountID = result->User ? result->User->AccountId : std::string();
   // These go with the next identity call only.
+  sessionHeadersAttached_.reset();
   sessionHeader_ = std::make_unique<IDS::SessionID>();
   sessionHeader_->Value = FSessionID;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(sessionHeader_.get());
   versionHeader_ = std::make_unique<IDS::APIVersion>();
   versionHeader_->Value = kIdentityApiVersion;
-  headers.SetOwnsSentHeaders(false);
-  headers.Send(versionHeader_.get());
+  sessionHeadersAttached_ = std::make_unique<soap::AttachedHeaders>(headers, SessionHeaders());
   WriteLogFmt("Succesfully logged to IDS with Session=%s", FSessionID);
+}
+
+std::vector<soap::SOAPHeader*> TVaultMigrationManager::SessionHeaders() const {
+  return {sessionHeader_.get(), versionHeader_.get()};
 }
 
 void TVaultMigrationManager::StopOutpostService() {

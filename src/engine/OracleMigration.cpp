@@ -9,6 +9,7 @@
 
 #include "discovery/VaultMigrationPathFinder.h"
 #include "engine/VaultMigrationManager.h"
+#include "platform/AtomicFile.h"
 #include "platform/CommandLine.h"
 #include "platform/DirectoryCopy.h"
 #include "platform/Paths.h"
@@ -27,6 +28,7 @@ constexpr const char* kBackupToolFile = "tvbackup.exe";
 constexpr const char* kBackupFolderFormat = "VaultServerDataBackUp_%d_%d_%d_%d_%d_%d";
 constexpr const char* kBackupStorageFolder = "Revisions";
 constexpr const char* kVaultVersionStatement = "sql_vault_version";
+constexpr const char* kRestoreNoteFile = "MovranoRestoreNote.txt";
 
 // Joins two path parts with one "/" between them, as a folder that
 // already ends with a delimiter (or is empty) needs none.
@@ -135,21 +137,50 @@ void TVaultMigrationManager::RefuseBackupFileOnVaultData() const {
   }
 }
 
-// What a user needs to restore the old server once it may be gone, whole
-// also when the run is being cancelled: each line is shown before the
-// cancellation raises at it, and the failure in flight is what the run
-// ends with.
-void TVaultMigrationManager::LogWhatIsLeft(bool backupWritten) {
+// What a user needs to restore the old server once it may be gone.
+std::vector<std::string> TVaultMigrationManager::WhatIsLeft(bool backupWritten) const {
   std::vector<std::string> lines = {"The old Tavrin Vault's data to restore it from:"};
   if (backupWritten) lines.push_back("Backup file " + FTVSOracleParams.BackupFileName);
   lines.push_back("Database file " + FSourceDatabaseFile);
   lines.push_back("File storage folder " + FSourceFileStoragePath);
-  for (const std::string& line : lines) {
+  return lines;
+}
+
+// Whole also when the run is being cancelled: each line is shown before
+// the cancellation raises at it, and the failure in flight is what the run
+// ends with.
+void TVaultMigrationManager::LogWhatIsLeft(bool backupWritten) {
+  for (const std::string& line : WhatIsLeft(backupWritten)) {
     try {
       WriteLog(line);
     } catch (const std::exception&) {
     }
   }
+}
+
+// The log pane goes with the window and a killed run writes nothing more:
+// before the old server is uninstalled, what is left of it is written
+// beside its backup (the copies' folder, else the backup file's), private
+// as the backup is. A note that cannot be written stops the run while the
+// old server is still there.
+void TVaultMigrationManager::WriteRestoreNote(bool installed, bool backupWritten) {
+  const fs::path folder = installed ? fs::absolute(FTVSOracleParams.BackupFileName).parent_path()
+                                    : fs::path(FBackupFolder);
+  const std::string note = (folder / kRestoreNoteFile).string();
+  std::string text;
+  for (const std::string& line : WhatIsLeft(backupWritten))
+    text += line + "\n";
+  text +=
+      "To restore the old Tavrin Vault, install it again on this database file and file storage "
+      "folder";
+  text +=
+      backupWritten ? ", or restore its data from the backup file with its backup tool.\n" : ".\n";
+  try {
+    ReplacePrivateFileContents(note, text);
+  } catch (const std::exception& e) {
+    RaiseMigrationErrorFmt("Could not write the restore note \"%s\": %s", {note, e.what()});
+  }
+  WriteLogFmt("Restore note written to %s", note);
 }
 
 void TVaultMigrationManager::BackupSourceData() {
@@ -167,6 +198,7 @@ void TVaultMigrationManager::BackupSourceData() {
                          Format(kBackupFolderFormat, local.tm_year + 1900, local.tm_mon + 1,
                                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec));
   const std::string backupFolder = backup.path().string();
+  FBackupFolder = backupFolder;
 
   const std::string storage = JoinPath(backupFolder, kBackupStorageFolder);
   WriteLogFmt("Start file storage backup copying from %s to %s", FSourceFileStoragePath, storage);
@@ -187,13 +219,12 @@ void TVaultMigrationManager::BackupSourceData() {
 }
 
 void TVaultMigrationManager::MigrateFirebirdToOracle() {
-  FSourceDatabase->disconnect();
-  // Every destination write from here on belongs to one transaction.
-  FDestDatabase->setAutoCommit(false);
-  if (!FDestDatabase->inTransaction()) FDestDatabase->startTransaction();
+  DisconnectSource();
   bool uninstalling = false;
   bool backupWritten = false;
   try {
+    // Every destination write from here on belongs to one transaction.
+    db::Transaction transaction(*FDestDatabase);
     const bool installed = CheckInstallerVersion();
     const std::string tool = GetBackupToolPath();
     const bool toolFound = FileExists(tool);
@@ -211,6 +242,7 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
       FSourceVersion = VaultVersionOf(*FSourceDatabase);
     }
     CheckOracleSchemaEmpty();
+    WriteRestoreNote(installed, backupWritten);
     uninstalling = true;
     RunUninstaller();
 
@@ -224,8 +256,8 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
                                     EscapeQuotedText(FSourceFileStoragePath))
                            : " " + databaseArguments);
 
-    FSourceDatabase.reset();
-    FSourceDatabase = ConnectFirebird(FSourceDatabaseFile);
+    // The tables are read in one snapshot of the source, as in every mode.
+    ConnectSource();
     if (!installed) {
       FDestVersion = VaultVersionOf(*FDestDatabase);
       if (FDestVersion != FSourceVersion) {
@@ -237,10 +269,10 @@ void TVaultMigrationManager::MigrateFirebirdToOracle() {
     CopyAllTablesToOracle();
     LocateInstalledDestination(FDestFileStoragePath);
     CopyFileStorage();
-    FDestDatabase->commit();
-    FSourceDatabase->disconnect();
+    transaction.commit();
+    DisconnectSource();
   } catch (...) {
-    if (FDestDatabase->inTransaction()) FDestDatabase->rollback();
+    // The transaction was rolled back as it went.
     if (uninstalling) LogWhatIsLeft(backupWritten);
     throw;
   }

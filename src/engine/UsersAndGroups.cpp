@@ -54,19 +54,16 @@ void TVaultMigrationManager::LoadRequiredUsers() {
   for (const auto& [guid, user] : FRequiredUsers)
     filter.UserIds.push_back(guid);
   filter.AccountId = FAccountID;
-  std::unique_ptr<IDS_QueryUsers> response =
-      FIDSService->QueryUsersDetails(&filter, kUserBatchSize, "");
-  if (response) {
-    for (auto& user : response->Records) {
-      if (!user) continue;
-      // A user without its key would be written with an empty GUID.
-      if (user->UserId.empty()) {
-        RaiseMigrationErrorFmt("The identity service sent the user \"%s\" without its UserId.",
-                               {user->UserName});
-      }
-      const std::string id = user->UserId;
-      FRequiredUsers[id] = std::move(user);  // the engine keeps the user
+  std::vector<std::unique_ptr<IDS_User>> found =
+      QueryAllUsersDetails(*FIDSService, filter, kUserBatchSize, SessionHeaders());
+  for (std::unique_ptr<IDS_User>& user : found) {
+    // A user without its key would be written with an empty GUID.
+    if (user->UserId.empty()) {
+      RaiseMigrationErrorFmt("The identity service sent the user \"%s\" without its UserId.",
+                             {user->UserName});
     }
+    const std::string id = user->UserId;
+    FRequiredUsers[id] = std::move(user);  // the engine keeps the user
   }
   for (const auto& [guid, user] : FRequiredUsers) {
     if (!user) WriteLogFmt("User %s not found in IDS", guid);

@@ -4,6 +4,7 @@
 #include "platform/Rights.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
+#include "services/soap/AttachedHeaders.h"
 #include "statements/uSQLManager.h"
 
 namespace movrano {
@@ -51,17 +52,13 @@ TVaultMigrationManager::TVaultMigrationManager(
 }
 
 TVaultMigrationManager::~TVaultMigrationManager() {
-  // The session headers go with this engine, also when no identity call
-  // took them: the client may serve another engine afterwards.
-  if (FIDSService) {
-    ISOAPHeaders& headers = FIDSService->SOAPHeaders();
-    headers.Withdraw(sessionHeader_.get());
-    headers.Withdraw(versionHeader_.get());
-  }
   // The source goes before the destination; each closes its own
-  // connection (an open transaction is rolled back).
+  // connection (an open transaction is rolled back). The destination is
+  // free for another run only once both are closed.
+  FSourceSnapshot.reset();
   FSourceDatabase.reset();
   FDestDatabase.reset();
+  FDestinationLock.reset();
 }
 
 void TVaultMigrationManager::WriteLog(const std::string& text) {
@@ -99,6 +96,9 @@ void TVaultMigrationManager::Run() {
                              {FTVSOracleParams.Installer});
     }
   }
+  // Before the login and the Outpost service stop: a refused run leaves
+  // the source vault's service alone too.
+  LockDestination();
   if (LogsIn(mode)) LoginToIdentityService();
   if (IsOutpostMode(mode)) StopOutpostService();
 
@@ -130,7 +130,7 @@ void TVaultMigrationManager::Run() {
         MigrateSoloData();
         break;
     }
-    if (CopiesTables(mode)) FSourceDatabase->disconnect();
+    if (CopiesTables(mode)) DisconnectSource();
     FDestDatabase->disconnect();
   } catch (...) {
     // The service comes back whatever happened; a failure of its own log

@@ -3,14 +3,22 @@
 // migration of the chosen mode (checks, connections, version gates, the
 // table copies in one destination transaction, users and groups, the file
 // storage) and returns only when it succeeded; every failure raises.
+//
+// A run holds its destination for itself from its first look at it to the
+// engine's end, and reads its source in one read-only snapshot taken when
+// the source is connected, before the file storage is copied: a source
+// vault that is still in use arrives as it was at that moment.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/Connection.h"
+#include "db/Transaction.h"
 #include "engine/CopyPlans.h"
 #include "engine/Utils.h"
+#include "platform/FolderLock.h"
 #include "services/IDSTypes.h"
 #include "services/ServiceEndpoints.h"
 
@@ -24,6 +32,10 @@ namespace IDS {
 class SessionID;
 class APIVersion;
 }  // namespace IDS
+namespace soap {
+class AttachedHeaders;
+class SOAPHeader;
+}  // namespace soap
 
 // The organisation of every migrated user, membership and group, and of
 // the organisation-scoped access rows.
@@ -73,10 +85,16 @@ class TVaultMigrationManager {
                                                    const std::string& user,
                                                    const std::string& password, int32_t port);
   std::unique_ptr<db::Connection> ConnectFirebird(const std::string& databaseFile);
+  void LockDestination();
+  // The source connection with the run's snapshot of it, and their end.
+  void ConnectSource();
+  void DisconnectSource();
   void LocateDestinationVault();
   void OpenSourceVault();
   void ConnectDestination();
   void LoginToIdentityService();
+  // The login's SessionID and APIVersion, for every identity call after it.
+  std::vector<soap::SOAPHeader*> SessionHeaders() const;
   void StopOutpostService();
   void StartOutpostService();
 
@@ -99,6 +117,7 @@ class TVaultMigrationManager {
   void CopyOutpostTables();
   void CopySoloTables();
   void CopyPlan(const std::vector<TCopyStep>& plan);
+  void CheckDataFilesInStorage();
   void MigratePartCatalog();
   void CopyFileStorage();
 
@@ -117,7 +136,9 @@ class TVaultMigrationManager {
   void RunInstaller(const std::string& arguments);
   void RefuseUnquotableCommandLines(bool installed, const std::string& tool) const;
   void RefuseBackupFileOnVaultData() const;
+  std::vector<std::string> WhatIsLeft(bool backupWritten) const;
   void LogWhatIsLeft(bool backupWritten);
+  void WriteRestoreNote(bool installed, bool backupWritten);
   void LocateInstalledDestination(std::string& storage);
 
   // The Oracle mode: the copy of every table into the Oracle schema.
@@ -141,6 +162,8 @@ class TVaultMigrationManager {
   std::string FDestFileStoragePath;
   std::unique_ptr<db::Connection> FSourceDatabase;
   std::unique_ptr<db::Connection> FDestDatabase;
+  std::unique_ptr<db::Transaction> FSourceSnapshot;  // on FSourceDatabase, ended before it
+  std::optional<FolderLock> FDestinationLock;        // let go after both connections
   int32_t FTotalItems = 0;
   int32_t FCopiedItems = 0;
   TMigrationMode FMigrationMode;
@@ -154,11 +177,17 @@ class TVaultMigrationManager {
   std::shared_ptr<IDSPort> FIDSService;
   std::string FCatalogEndpoint;
   TTVSOracleParams FTVSOracleParams;
-  // The session headers the login leaves for the next identity call.
+  // The session headers the login leaves for the next identity call. They
+  // are withdrawn with this engine (declared after the client and the
+  // headers, so it goes first), also when no identity call took them: the
+  // client may serve another engine afterwards.
   std::unique_ptr<IDS::SessionID> sessionHeader_;
   std::unique_ptr<IDS::APIVersion> versionHeader_;
+  std::unique_ptr<soap::AttachedHeaders> sessionHeadersAttached_;
   // An empty storage folder text would name the file system's root.
   bool FSourceStorageGiven;
+  // The folder of the backup copies, once made.
+  std::string FBackupFolder;
 };
 
 }  // namespace movrano

@@ -31,6 +31,13 @@ std::string Unquoted(std::string value) {
   return value;
 }
 
+// UTF-8 but for its last character, which lacks its last bytes: a file
+// whose writing stopped there.
+bool IsUtf8CutInLastCharacter(std::string_view bytes) {
+  const size_t open = OpenUtf8Tail(bytes);
+  return open > 0 && IsValidUtf8(bytes.substr(0, bytes.size() - open));
+}
+
 }  // namespace
 
 IniDocument IniDocument::FromBytes(std::string_view bytes) {
@@ -43,7 +50,11 @@ IniDocument IniDocument::FromBytes(std::string_view bytes) {
   } else if (starts("\xEF\xBB\xBF")) {
     doc.mark_ = Mark::Utf8;
   }
-  const std::string text = DecodeTextFileBytes(bytes);
+  // A cut character loses only itself (shown as U+FFFD), not the file's
+  // encoding.
+  const std::string text = doc.mark_ == Mark::None && IsUtf8CutInLastCharacter(bytes)
+                               ? ReplaceInvalidUtf8(bytes)
+                               : DecodeTextFileBytes(bytes);
   if (text.find("\r\n") != std::string::npos) doc.lineEnd_ = "\r\n";
   size_t start = 0;
   while (start < text.size()) {

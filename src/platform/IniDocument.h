@@ -10,8 +10,9 @@ namespace movrano {
 
 class IniDocument {
  public:
-  // Decodes a file's bytes (byte-order mark, else UTF-8 or Windows-1252)
-  // and remembers the mark and the line ending for writing back.
+  // Decodes a file's bytes (byte-order mark, else UTF-8 or Windows-1252;
+  // UTF-8 also when only its last character is cut short) and remembers the mark and the line
+  // ending for writing back.
   static IniDocument FromBytes(std::string_view bytes);
   // The text in the encoding and with the line ending it was read with
   // (UTF-8 without mark and "\n" for a new document).

@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <system_error>
@@ -53,12 +54,13 @@ std::string UnableToWrite(const std::filesystem::path& file) {
 
 }  // namespace
 
-IniDocument ReadIniFileForRewrite(const std::filesystem::path& file) {
+IniDocument ReadIniFileForRewrite(const std::filesystem::path& file, size_t sizeLimit) {
   std::error_code ec;
   if (!std::filesystem::exists(file, ec) && !ec) return IniDocument::FromBytes("");
   try {
-    if (const auto bytes = ReadRegularFile(file)) return IniDocument::FromBytes(*bytes);
-  } catch (const EOSError&) {
+    if (const auto bytes = ReadRegularFile(file, sizeLimit)) return IniDocument::FromBytes(*bytes);
+  } catch (const EOSError& e) {
+    if (e.errorCode() == EFBIG) return IniDocument::FromBytes("");
   }
   throw EIniFileException(UnableToWrite(file));
 }
@@ -71,11 +73,12 @@ void WriteIniFile(const std::filesystem::path& file, const IniDocument& document
   }
 }
 
-IniFile::IniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
+IniFile::IniFile(std::filesystem::path fileName, size_t sizeLimit)
+    : fileName_(std::move(fileName)), sizeLimit_(sizeLimit) {}
 
 std::optional<IniDocument> IniFile::load() const {
   try {
-    const auto bytes = ReadRegularFile(fileName_);
+    const auto bytes = ReadRegularFile(fileName_, sizeLimit_);
     return bytes ? std::optional<IniDocument>(IniDocument::FromBytes(*bytes)) : std::nullopt;
   } catch (const EOSError&) {
     return std::nullopt;
@@ -103,6 +106,15 @@ bool IniFile::valueExists(std::string_view section, std::string_view key) const 
   return document && document->value(section, key).has_value();
 }
 
+bool IniFile::exceedsSizeLimit() const {
+  try {
+    ReadRegularFile(fileName_, sizeLimit_);
+  } catch (const EOSError& e) {
+    return e.errorCode() == EFBIG;
+  }
+  return false;
+}
+
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
   const bool badSection = Trim(section).empty() || section.find(']') != std::string_view::npos;
   const bool badKey = Trim(key).empty() || key.find('=') != std::string_view::npos ||
@@ -110,7 +122,7 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
   if (badSection || badKey || BreaksLine(section) || BreaksLine(key) || BreaksLine(value)) {
     throw EIniFileException(Format("Invalid section, key or value for %s", fileName_.string()));
   }
-  IniDocument document = ReadIniFileForRewrite(fileName_);
+  IniDocument document = ReadIniFileForRewrite(fileName_, sizeLimit_);
   document.set(section, key, value);
   WriteIniFile(fileName_, document);
 }
@@ -121,7 +133,7 @@ void IniFile::writeInteger(std::string_view section, std::string_view key, int v
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) noexcept {
   try {
-    IniDocument document = ReadIniFileForRewrite(fileName_);
+    IniDocument document = ReadIniFileForRewrite(fileName_, sizeLimit_);
     if (document.remove(section, key)) WriteIniFile(fileName_, document);
   } catch (const std::exception&) {
     // not reported, as on the platform the settings come from

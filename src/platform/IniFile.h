@@ -5,6 +5,7 @@
 // a value read is cut at 2047 characters, and every read and every write
 // goes to the file at once (a write creates the file). Settings files may
 // hold secrets: every file written here is its owner's alone (0600).
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,7 +22,9 @@ inline constexpr size_t kIniValueLimit = 2047;  // UTF-16 code units
 
 class IniFile {
  public:
-  explicit IniFile(std::filesystem::path fileName);
+  // A file larger than `sizeLimit` bytes reads as no file, and a write
+  // starts it afresh, without its lines.
+  explicit IniFile(std::filesystem::path fileName, size_t sizeLimit = SIZE_MAX);
 
   const std::filesystem::path& fileName() const { return fileName_; }
 
@@ -32,6 +35,8 @@ class IniFile {
   int readInteger(std::string_view section, std::string_view key, int defaultValue) const;
   bool sectionExists(std::string_view section) const;
   bool valueExists(std::string_view section, std::string_view key) const;
+  // The file is larger than the size limit.
+  bool exceedsSizeLimit() const;
 
   // Raise EIniFileException "Unable to write to <file>" when the file
   // cannot be written, and refuse names and values that would break the
@@ -46,13 +51,15 @@ class IniFile {
   std::optional<IniDocument> load() const;
 
   std::filesystem::path fileName_;
+  size_t sizeLimit_;
 };
 
 // The contents of a file about to be rewritten: empty when there is no
-// file. A file that is there but cannot be read as one (a folder, a FIFO,
-// no right to read) raises EIniFileException "Unable to write to <file>":
-// its other lines would be lost.
-IniDocument ReadIniFileForRewrite(const std::filesystem::path& file);
+// file, or when it is larger than `sizeLimit` bytes. A file that is there
+// but cannot be read as one (a folder, a FIFO, no right to read) raises
+// EIniFileException "Unable to write to <file>": its other lines would be
+// lost.
+IniDocument ReadIniFileForRewrite(const std::filesystem::path& file, size_t sizeLimit = SIZE_MAX);
 
 // Replaces the file's contents, mode 0600 (see ReplacePrivateFileContents).
 // Raises EIniFileException "Unable to write to <file>"; the file then

@@ -14,7 +14,7 @@ FileDescriptor OpenWithoutWaiting(const std::filesystem::path& file, struct stat
   return fd;
 }
 
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, size_t limit) {
   struct stat st;
   const FileDescriptor fd = OpenWithoutWaiting(file, st);
   if (!fd.valid()) {
@@ -22,6 +22,7 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
     throw MakeOSError(errno);
   }
   if (!S_ISREG(st.st_mode)) return std::nullopt;
+  if (static_cast<uintmax_t>(st.st_size) > limit) throw MakeOSError(EFBIG);
 
   std::string bytes;
   bytes.reserve(static_cast<size_t>(st.st_size));
@@ -33,6 +34,7 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& file) {
       if (errno == EINTR) continue;
       throw MakeOSError(errno);
     }
+    if (static_cast<size_t>(n) > limit - bytes.size()) throw MakeOSError(EFBIG);
     bytes.append(buffer, static_cast<size_t>(n));
   }
 }

@@ -5,6 +5,7 @@
 // else: a FIFO, a device or a folder there is not read as a file.
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ FileDescriptor OpenWithoutWaiting(const std::filesystem::path& file, struct stat
 // The file's bytes; nullopt when nothing, or no regular file, is at the
 // path (a link is followed). Raises EOSError when a regular file cannot be
 // opened or read.
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& file);
+// A file of more than `limit` bytes raises EOSError EFBIG, after reading
+// no more than that (it may grow while it is read).
+std::optional<std::string> ReadRegularFile(const std::filesystem::path& file,
+                                           size_t limit = SIZE_MAX);
 
 }  // namespace movrano

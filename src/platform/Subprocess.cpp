@@ -33,16 +33,15 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_;
 };
 
-// The child's signal mask: this thread's without SIGINT and SIGTERM, which
-// the program keeps blocked for itself (a mask outlives exec).
+// The child's signal mask: empty, as a program started from a shell gets
+// it, not this thread's, which keeps the termination signals blocked for
+// the program itself (a mask outlives exec).
 class SpawnAttributes {
  public:
   SpawnAttributes() {
     posix_spawnattr_init(&attributes_);
     sigset_t mask;
-    pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    sigdelset(&mask, SIGINT);
-    sigdelset(&mask, SIGTERM);
+    sigemptyset(&mask);
     posix_spawnattr_setsigmask(&attributes_, &mask);
     posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK);
   }

@@ -1,8 +1,14 @@
 #include "services/IDS.h"
 
+#include <set>
+
+#include "platform/Text.h"
 #include "services/ServiceEndpoints.h"
 #include "services/ServiceUnits.h"
+#include "services/soap/AttachedHeaders.h"
+#include "services/SoapHelpers.h"
 #include "services/soap/Call.h"
+#include "services/soap/Errors.h"
 
 namespace movrano {
 namespace {
@@ -155,16 +161,61 @@ class IDSPortProxy final : public soap::RioProxy<IDSPort> {
   }
 };
 
+// A service's locator in an error line: enough to recognise it.
+std::string Shortened(const std::string& text) {
+  constexpr size_t kShown = 60;
+  const size_t bytes = Utf8PrefixBytes(text, kShown);
+  return bytes < text.size() ? text.substr(0, bytes) + "..." : text;
+}
+
 }  // namespace
+
+std::vector<std::unique_ptr<IDS_User>> QueryAllUsersDetails(
+    IDSPort& port, const IDS_UserFilter& Filter, int32_t BatchSize,
+    const std::vector<soap::SOAPHeader*>& headers, size_t maxPages) {
+  std::vector<std::unique_ptr<IDS_User>> users;
+  std::string locator;
+  // Every locator sent: a page that leads back to one would be read again
+  // and again.
+  std::set<std::string> sent{locator};
+  for (size_t page = 1;; ++page) {
+    if (page > maxPages) {
+      throw soap::ESOAPMessageError(Format(
+          "The identity service answered QueryUsersDetails in more than %d pages", maxPages));
+    }
+    std::unique_ptr<IDS_QueryUsers> answer;
+    {
+      const soap::AttachedHeaders attached(port.SOAPHeaders(), headers);
+      answer = port.QueryUsersDetails(&Filter, BatchSize, locator);
+    }
+    if (!answer) {
+      if (page == 1) return users;
+      throw soap::ESOAPMessageError(
+          "The identity service gave no answer to the QueryUsersDetails page it announced");
+    }
+    for (std::unique_ptr<IDS_User>& user : answer->Records)
+      if (user) users.push_back(std::move(user));
+    if (answer->Done) return users;
+    locator = answer->RecordLocator;
+    if (locator.empty()) {
+      throw soap::ESOAPMessageError(
+          "The identity service announced more QueryUsersDetails pages without a RecordLocator");
+    }
+    if (!sent.insert(locator).second) {
+      throw soap::ESOAPMessageError(
+          Format("The identity service answered QueryUsersDetails with the RecordLocator %s, "
+                 "which was already sent",
+                 Shortened(locator)));
+    }
+  }
+}
 
 std::shared_ptr<IDSPort> GetIDSPort(bool UseWSDL, const std::string& Addr,
                                     std::shared_ptr<soap::HTTPRIO> client) {
-  const std::string address = !Addr.empty() ? Addr
-                              : UseWSDL     ? kDefaultIDSDescription
-                                            : kDefaultIDSEndpoint;
   if (!client) client = std::make_shared<soap::HTTPRIO>();
   std::shared_ptr<IDSPort> port = soap::CastTo<IDSPort, IDSPortProxy>(client);
-  services::PointClientAt(*client, UseWSDL, address, "IDSService", "IDSPort");
+  TSoapOptionSetter::Create(*client)->SoapReceiveTimeoutMS = IDS::kReceiveTimeoutMS;
+  services::PointClientAt(*client, UseWSDL, Addr, kDefaultIDSEndpoint);
   return port;
 }
 

@@ -3,14 +3,16 @@
 // operations, the unit's own header classes, the port getter and the
 // start-up registration with the SOAP layer. Records are in IDSTypes.h.
 //
-// Calling contract: get the client from GetIDSPort; for each header set its
-// Value, call SOAPHeaders().SetOwnsSentHeaders(false) and Send(&header);
-// the headers go with the next call only and stay the caller's. A result
-// object is the caller's; it may be null when the service sent a nil one.
+// Calling contract: get the client from GetIDSPort; set each header's
+// Value and attach it (soap::AttachedHeaders); the headers go with the next
+// call only and stay the caller's. A result object is the caller's; it may
+// be null when the service sent a nil one.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "services/IDSTypes.h"
 #include "services/soap/HTTPRIO.h"
@@ -25,6 +27,10 @@ namespace IDS {
 MOVRANO_SOAP_CLASS(APIVersion, soap::SOAPHeader, (std::string, Value));
 MOVRANO_SOAP_CLASS(SessionID, soap::SOAPHeader, (std::string, Value));
 // clang-format on
+
+// Every request's receive time-out: a service may take most of a minute
+// before it begins a page of tens of thousands of users.
+inline constexpr uint32_t kReceiveTimeoutMS = 300000;
 }  // namespace IDS
 
 class IDSPort : public soap::IInvokable {
@@ -81,13 +87,32 @@ class IDSPort : public soap::IInvokable {
   virtual void UpdateUser(const IDS_User* User) = 0;
 };
 
-// A client of the identity service. An empty address takes the default
-// endpoint (or, in WSDL mode, the default description). A given client
-// object is used and shared, never replaced; otherwise a new one is made.
-// Throws EIntfCastError when IDSPort is not registered with the client's
-// registries.
+// A client of the identity service with a TSoapOptionSetter giving every
+// request a receive time-out of IDS::kReceiveTimeoutMS (connecting and
+// sending keep the transport's defaults). An empty address takes the
+// default endpoint; WSDL mode points the client nowhere (ServiceUnits.h).
+// A given client object is used and shared, never replaced; otherwise a
+// new one is made. Throws EIntfCastError when IDSPort is not registered
+// with the client's registries, leaving a given client as it was, and
+// EAssertionFailed when a given client already has a before-post event.
 std::shared_ptr<IDSPort> GetIDSPort(bool UseWSDL = false, const std::string& Addr = {},
                                     std::shared_ptr<soap::HTTPRIO> client = nullptr);
+
+// More pages than any users query of a run needs; a service that keeps
+// announcing more is not followed further.
+inline constexpr size_t kMaxUserPages = 10000;
+
+// Every user that a users query finds, page after page: each page is asked
+// for with the same filter, batch size and headers (attached for that call
+// alone) and the RecordLocator of the page before, until a page says Done.
+// The users come in the order the pages sent them. A nil first answer finds
+// nobody. A page that announces more but names no RecordLocator, or one
+// already sent, a nil answer after such a page, and more than maxPages
+// pages fail with ESOAPMessageError: the query would never end, or would
+// end short of users.
+std::vector<std::unique_ptr<IDS_User>> QueryAllUsersDetails(
+    IDSPort& port, const IDS_UserFilter& Filter, int32_t BatchSize,
+    const std::vector<soap::SOAPHeader*>& headers, size_t maxPages = kMaxUserPages);
 
 // Tells the SOAP layer about IDSPort, its headers and its types. Run once at
 // start-up, before the catalog's registration; running it again changes

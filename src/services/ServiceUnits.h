@@ -1,7 +1,6 @@
 #pragma once
 // What the identity and catalog units do alike: register their own pair of
-// header classes, and point a client at an address (an endpoint, or in
-// WSDL mode a service description with its service and port names).
+// header classes, and point a client at its endpoint.
 #include <string>
 #include <typeindex>
 
@@ -28,15 +27,12 @@ void RegisterHeaderTypes(soap::RemotableTypeRegistry& types) {
   types.RegisterSerializeOptions(typeid(SessionID), soap::xoSimpleTypeWrapper);
 }
 
+// The address, or the default endpoint for an empty one. In WSDL mode the
+// client is pointed nowhere: this layer reads no service description, so
+// its calls fail before sending.
 inline void PointClientAt(soap::HTTPRIO& client, bool useWSDL, const std::string& address,
-                          const char* service, const char* port) {
-  if (useWSDL) {
-    client.WSDLLocation = address;
-    client.Service = service;
-    client.Port = port;
-  } else {
-    client.URL = address;
-  }
+                          const char* defaultEndpoint) {
+  if (!useWSDL) client.URL = address.empty() ? defaultEndpoint : address;
 }
 
 }  // namespace movrano::services

@@ -34,9 +34,6 @@ const std::array<std::string_view, 50>& TavrinGlobalCatalogOperations() {
 
 std::shared_ptr<TavrinGlobalCatalogPort> GetTavrinGlobalCatalogPort(
     bool UseWSDL, const std::string& Addr, std::shared_ptr<soap::HTTPRIO> client) {
-  const std::string address = !Addr.empty() ? Addr
-                              : UseWSDL     ? kDefaultTavrinGlobalCatalogDescription
-                                            : kDefaultTavrinGlobalCatalogEndpoint;
   if (!client) client = std::make_shared<soap::HTTPRIO>();
   const std::shared_ptr<TSoapOptionSetter> setter = TSoapOptionSetter::Create(*client);
   setter->SoapSendTimeoutMS = TavrinGlobalCatalog::kTimeoutMS;
@@ -44,8 +41,7 @@ std::shared_ptr<TavrinGlobalCatalogPort> GetTavrinGlobalCatalogPort(
   setter->SoapConnectTimeoutMS = TavrinGlobalCatalog::kTimeoutMS;
   std::shared_ptr<TavrinGlobalCatalogPort> port =
       soap::CastTo<TavrinGlobalCatalogPort, TavrinGlobalCatalogProxy>(client);
-  services::PointClientAt(*client, UseWSDL, address, "TavrinGlobalCatalogService",
-                          "TavrinGlobalCatalogPort");
+  services::PointClientAt(*client, UseWSDL, Addr, kDefaultTavrinGlobalCatalogEndpoint);
   return port;
 }
 

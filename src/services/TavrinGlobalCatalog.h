@@ -48,7 +48,8 @@ const std::array<std::string_view, 50>& TavrinGlobalCatalogOperations();
 
 // A client of the global catalog service with a TSoapOptionSetter giving
 // every request 300000 ms connect, send and receive time-outs. An empty
-// address takes the default endpoint (or, in WSDL mode, the description).
+// address takes the default endpoint; WSDL mode points the client nowhere
+// (ServiceUnits.h).
 // A given client object is used, never freed; a setter already on it makes
 // this fail with EAssertionFailed before anything is handed out.
 std::shared_ptr<TavrinGlobalCatalogPort> GetTavrinGlobalCatalogPort(

@@ -241,5 +241,74 @@ TEST_F(SettingsFile, AFifoAtItsNameReadsAsNoFileAndCannotBeWritten) {
   EXPECT_TRUE(std::filesystem::is_fifo(file()));
 }
 
+// A file cut inside its last character (a write that never ended) is
+// still the UTF-8 it was written as: only that character is lost.
+TEST_F(SettingsFile, AFileCutInsideItsLastCharacterStillReadsAsUtf8) {
+  // The first bytes of "ü", "€" and "😀".
+  const char* cuts[] = {"\xC3", "\xE2", "\xE2\x82", "\xF0", "\xF0\x9F", "\xF0\x9F\x98"};
+  for (const char* cut : cuts) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(cut)));
+    store("IDSUserName=Jürgen\nOraUser=Grüße €\nTVSBackup=/backup/" + std::string(cut));
+    const FormModel model = read();
+    EXPECT_EQ(model.text(FormField::UserName), "Jürgen");
+    EXPECT_EQ(model.text(FormField::OraUser), "Grüße €");
+    EXPECT_EQ(model.text(FormField::BackupFileName), "/backup/\uFFFD");
+  }
+}
+
+// Any other byte that is no UTF-8 makes it a Windows-1252 file.
+TEST_F(SettingsFile, AnyOtherInvalidUtf8ReadsTheFileAsWindows1252) {
+  const char* tails[] = {
+      "\xC0",        // never the start of a character
+      "\xF5",        // beyond the last code point
+      "\xE0\x80",    // the start of an overlong form
+      "\xED\xA0",    // the start of a surrogate
+      "\x80",        // a continuation byte alone
+      "\xC3\xC3",    // a cut character after a byte that is none
+      "\xFC\n\xC3",  // a Windows-1252 "ü", then a cut character
+  };
+  for (const char* tail : tails) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(tail)));
+    store("OraUser=Grüße\nTVSBackup=/backup/" + std::string(tail));
+    EXPECT_EQ(read().text(FormField::OraUser), "GrÃ¼ÃŸe");
+  }
+}
+
+// A file of a size no settings file has (a gigabyte of anything) must
+// not hold up the window's start: it reads as no file, and stays as it
+// is, legacy password included, until the next write replaces it.
+TEST_F(SettingsFile, AFileLargerThanTheBoundReadsAsEmptyWithOneMessageAndStaysAsItIs) {
+  const std::string head = "[Settings]\nIDSUserName=stored\nIDSPassword=plain old\n; ";
+  for (const size_t size : {kSettingsFileLimit, kSettingsFileLimit + 1}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = head + std::string(size - head.size() - 1, 'x') + "\n";
+    folder_.write("Movrano.ini", bytes);
+    FormModel model;
+    const std::optional<std::string> message = ReadSettings(file(), model);
+    if (size == kSettingsFileLimit) {
+      EXPECT_EQ(message, std::nullopt);
+      EXPECT_EQ(model.text(FormField::UserName), "stored");
+      EXPECT_EQ(model.text(FormField::UserPass), "plain old");
+      continue;
+    }
+    ASSERT_TRUE(message.has_value());
+    EXPECT_NE(message->find(file().string()), std::string::npos) << *message;
+    EXPECT_EQ(model.text(FormField::UserName), kDefaultUserName);
+    EXPECT_EQ(model.text(FormField::UserPass), "");
+    EXPECT_EQ(ReadFileBytes(file()), bytes);
+  }
+}
+
+TEST_F(SettingsFile, AFileLargerThanTheBoundIsReplacedWholeByTheNextWrite) {
+  folder_.write("Movrano.ini",
+                "[Other]\nKey=Value\n; " + std::string(kSettingsFileLimit, 'x') + "\n");
+  FormModel model;
+  Fill(model);
+  WriteSettings(file(), model);
+  EXPECT_LT(std::filesystem::file_size(file()), 4096u);
+  EXPECT_EQ(read().text(FormField::UserPass), "correct horse");
+  EXPECT_EQ(IniFile(file()).readString("Other", "Key", "<missing>"), "<missing>");
+}
+
 }  // namespace
 }  // namespace movrano::testing

@@ -1,11 +1,14 @@
-// SIGTERM and SIGINT to the program in a child process (SignalChild.cpp):
-// during a run that waits for a lock in the destination the run is
-// cancelled and rolled back, the settings are written and the process ends
-// by the signal; without a run it ends by the signal at once.
+// The termination signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) to the
+// program in a child process (SignalChild.cpp): during a run that waits for
+// a lock in the destination the run is cancelled and rolled back, the
+// settings are written and the process ends by the signal; without a run it
+// ends by the signal at once. It never leaves a core file: the process
+// holds passwords.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,10 +33,14 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// The child program with its standard output read line by line.
+const int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+// The child program with its standard output read line by line, run in
+// `folder` with core files allowed as far as this process may allow them,
+// so that a core it writes would be seen there.
 class Child {
  public:
-  explicit Child(std::vector<std::string> args) {
+  Child(std::vector<std::string> args, const std::filesystem::path& folder) {
     args.insert(args.begin(), MOVRANO_SIGNAL_CHILD);
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -44,6 +51,7 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"};
     for (char** e = environ; *e; ++e) {
       if (std::string_view(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
@@ -59,6 +67,10 @@ class Child {
       ::close(fds[0]);
       throw std::runtime_error("the child program did not start");
     }
+    rlimit core{};
+    ::getrlimit(RLIMIT_CORE, &core);
+    core.rlim_cur = core.rlim_max;
+    ::prlimit(pid_, RLIMIT_CORE, &core, nullptr);
     reader_ = std::thread([this, fd = fds[0]] { read(fd); });
   }
   ~Child() {
@@ -121,6 +133,15 @@ class Child {
   std::thread reader_;
 };
 
+// Ended by `signal`, without a core file.
+void ExpectEndedBy(int signal, int status, const std::filesystem::path& folder) {
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+  EXPECT_FALSE(WIFSIGNALED(status) && WCOREDUMP(status)) << "core dumped";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    EXPECT_NE(entry.path().filename().string().rfind("core", 0), 0u) << entry.path();
+  }
+}
+
 bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
   const auto until = Clock::now() + limit;
   while (!done()) {
@@ -138,12 +159,13 @@ class SignalExit : public ::testing::Test {
   std::string settingsFile() const { return (programFolder_.path() / "Movrano.ini").string(); }
 
   TempDir programFolder_;
+  TempDir workingFolder_;
 };
 
 TEST_F(SignalExit, DuringARunTheRunIsCancelledAndRolledBackThenTheProgramEndsByTheSignal) {
   const SampleVault source(VaultEdition::Solo);
   const SampleVault dest(VaultEdition::Server, FreshInstall());
-  for (const int signal : {SIGTERM, SIGINT}) {
+  for (const int signal : kTerminationSignals) {
     SCOPED_TRACE(strsignal(signal));
     std::filesystem::remove(settingsFile());
     const DatabaseRows before = DumpTables(*dest.connect());
@@ -153,7 +175,8 @@ TEST_F(SignalExit, DuringARunTheRunIsCancelledAndRolledBackThenTheProgramEndsByT
       // The run's first write waits for this session.
       const PendingChange pending(dest.databaseFile(), "update TLU_VAULT set HRID = HRID");
       Child child({programFolder_.path().string(), source.databaseFile(),
-                   source.fileStorageFolder(), dest.vaultFolder()});
+                   source.fileStorageFolder(), dest.vaultFolder()},
+                  workingFolder_.path());
       ASSERT_TRUE(WaitFor(
           [&] { return StatementRunsElsewhere(dest.databaseFile(), "UPDATE TLU_VAULT"); }, 60s))
           << ::testing::PrintToString(child.lines());
@@ -162,7 +185,7 @@ TEST_F(SignalExit, DuringARunTheRunIsCancelledAndRolledBackThenTheProgramEndsByT
       lines = child.lines();
     }
     ASSERT_TRUE(status.has_value()) << "still running " << ::testing::PrintToString(lines);
-    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal) << *status;
+    ExpectEndedBy(signal, *status, workingFolder_.path());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "ERROR - EMovrano Abort") << ::testing::PrintToString(lines);
     EXPECT_TRUE(std::filesystem::exists(settingsFile()));
@@ -171,12 +194,15 @@ TEST_F(SignalExit, DuringARunTheRunIsCancelledAndRolledBackThenTheProgramEndsByT
 }
 
 TEST_F(SignalExit, WithoutARunTheProgramEndsByTheSignalAtOnce) {
-  Child child({programFolder_.path().string()});
-  ASSERT_TRUE(WaitFor([&] { return child.printed("shown"); }, 60s));
-  ::kill(child.pid(), SIGTERM);
-  const std::optional<int> status = child.waitForExit(20s);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << *status;
+  for (const int signal : kTerminationSignals) {
+    SCOPED_TRACE(strsignal(signal));
+    Child child({programFolder_.path().string()}, workingFolder_.path());
+    ASSERT_TRUE(WaitFor([&] { return child.printed("shown"); }, 60s)) << "the window never showed";
+    ::kill(child.pid(), signal);
+    const std::optional<int> status = child.waitForExit(20s);
+    ASSERT_TRUE(status.has_value()) << "still running";
+    ExpectEndedBy(signal, *status, workingFolder_.path());
+  }
 }
 
 }  // namespace

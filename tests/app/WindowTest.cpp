@@ -154,6 +154,25 @@ TEST_F(WindowTest, StoredSettingsShowAtStartAndTheChangesAreWrittenAtClose) {
   EXPECT_EQ(ini.readString(kSettingsSection, "OraUser", ""), "vault");
 }
 
+TEST_F(WindowTest, ASettingsFileLargerThanTheBoundIsReportedOnceAndReplacedOnlyAtClose) {
+  const std::string bytes = "[Settings]\nIDSPassword=plain old\nMigrationMode=4\n; " +
+                            std::string(kSettingsFileLimit, 'x') + "\n";
+  programFolder_.write("Movrano.ini", bytes);
+  open();
+  ASSERT_EQ(prompter_.errors.size(), 1u);
+  EXPECT_NE(prompter_.errors[0].find(settingsFile()), std::string::npos) << prompter_.errors[0];
+  EXPECT_TRUE(control<QRadioButton>("rgMigrationModeItem0")->isChecked());
+  EXPECT_EQ(text("edUserPass"), "");
+  EXPECT_EQ(ReadFileBytes(settingsFile()), bytes);
+
+  click("Button1");
+  EXPECT_FALSE(isOpen());
+  EXPECT_EQ(prompter_.errors.size(), 1u);
+  EXPECT_LT(std::filesystem::file_size(settingsFile()), 4096u);
+  EXPECT_EQ(IniFile(settingsFile()).readString(kSettingsSection, "IDSUserName", ""),
+            kDefaultUserName);
+}
+
 TEST_F(WindowTest, AStoredSourceFolderThatCannotBeReadIsReportedAndTheWindowStillOpens) {
   const InstalledVaults vaults(platform_);
   IniFile(settingsFile())

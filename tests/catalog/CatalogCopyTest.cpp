@@ -15,6 +15,7 @@
 #include "services/soap/XSDateTime.h"
 #include "statements/uSQLManager.h"
 #include "statements/uSQLUtils.h"
+#include "support/platform/ScopedTimeZone.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/TableDump.h"
 
@@ -345,6 +346,41 @@ TEST_F(CatalogCopy, BindsEveryFieldOfEveryKind) {
                       "select GUID, SITEMHISTORYGUID, BREAKQUANTITY, PRICE from "
                       "CAT_SITEMPRICING order by GUID"),
             (Rows{{"p1", "h-may3a", "10", "0.125"}, {"p2", "h-may3a", "2147483647", "0.001"}}));
+}
+
+TEST_F(CatalogCopy, TheLatestHistoryIsTheLatestMomentWhenTheClocksGoBack) {
+  ScopedTimeZone berlin("Europe/Berlin");
+  // At 03:00 summer time the clocks go back to 02:00: the history of 02:45
+  // summer time is older than the one of 02:15 winter time.
+  const char* summer = "2023-10-29T00:45:00Z";
+  const char* winter = "2023-10-29T01:15:00Z";
+  auto history = [](std::string guid, const char* at) {
+    return Record("CAT_SItemHistory", guid, at, at)
+        .Set("SItemGUID", guid.substr(0, guid.find('-')))
+        .Array("SItemPricing", {Record("CAT_SItemPricing", "p-" + guid)
+                                    .Set("SItemHistoryGUID", guid)
+                                    .Set("BreakQuantity", "1")
+                                    .Set("Price", "2.5")});
+  };
+  ServeEmptyLists(bench.service);
+  bench.service.AddFullItem(
+      Record("CAT_MItem", "mi")
+          .Array("SItems", {Record("CAT_SItem", "sa")
+                                .Set("MItemGUID", "mi")
+                                .Array("SItemHistory", {history("sa-summer", summer),
+                                                        history("sa-winter", winter)}),
+                            Record("CAT_SItem", "sb")
+                                .Set("MItemGUID", "mi")
+                                .Array("SItemHistory", {history("sb-winter", winter),
+                                                        history("sb-summer", summer)})}));
+  managerFor({"mi"})->CopyPCLData();
+
+  ASSERT_EQ(LocalText(winter), "2023-10-29 02:15:00");
+  EXPECT_EQ(QueryRows(*bench.dest,
+                      "select GUID, SITEMGUID, CREATEDAT from CAT_SITEMHISTORY order by GUID"),
+            (Rows{{"sa-winter", "sa", LocalText(winter)}, {"sb-winter", "sb", LocalText(winter)}}));
+  EXPECT_EQ(QueryRows(*bench.dest, "select GUID from CAT_SITEMPRICING order by GUID"),
+            (Rows{{"p-sa-winter"}, {"p-sb-winter"}}));
 }
 
 TEST_F(CatalogCopy, AManufacturerCategoryThatCannotBeWrittenIsSkippedSilently) {

@@ -20,6 +20,7 @@
 #include "db/oracle/OracleDriver.h"
 #include "engine/EngineHarness.h"
 #include "platform/CommandLine.h"
+#include "platform/FolderLock.h"
 #include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
@@ -38,6 +39,8 @@ namespace fs = std::filesystem;
 constexpr const char* kVaultVersion = "ZaredorEvovu-1.0.1";
 constexpr const char* kMarker = "installer marker";
 constexpr const char* kRestoreNote = "The old Tavrin Vault's data to restore it from:";
+constexpr const char* kNoteFileName = "MovranoRestoreNote.txt";
+constexpr const char* kNoteWritten = "Restore note written to ";
 
 // Item revision links with quantities at the limits of NUMERIC(18,4).
 const std::pair<std::string, db::Decimal> kEdgeQuantities[] = {
@@ -331,9 +334,18 @@ class OracleMode : public ::testing::Test {
   }
 
   // Runs the migration; the lines that say what is left to restore the old
-  // server from after a late failure are taken out into restoreNote_.
+  // server from after a late failure are taken out into restoreNote_, the
+  // line that names the note's file into noteFile_.
   RunResult migrate(const RunRequest& r) {
     RunResult run = RunMigration(r);
+    noteFile_.clear();
+    const auto written = std::find_if(run.lines.begin(), run.lines.end(), [](const auto& line) {
+      return line.rfind(kNoteWritten, 0) == 0;
+    });
+    if (written != run.lines.end()) {
+      noteFile_ = written->substr(std::string(kNoteWritten).size());
+      run.lines.erase(written);
+    }
     restoreNote_.clear();
     const auto note = std::find(run.lines.begin(), run.lines.end(), kRestoreNote);
     if (note != run.lines.end()) {
@@ -350,6 +362,9 @@ class OracleMode : public ::testing::Test {
   }
 
   const std::vector<std::string>& commands() const { return platform_.processes->commandLines; }
+
+  // Where the restore note goes while the old server is installed.
+  fs::path besideBackup() const { return fs::path(backupFile_).parent_path() / kNoteFileName; }
 
   // The programs of the vault product, as this machine runs them: the
   // scripts are started for real and what they received decides what
@@ -368,6 +383,7 @@ class OracleMode : public ::testing::Test {
       return backupExit_;
     }
     if (!uninstaller_.empty() && argv.at(0) == uninstaller_) {
+      noteAtUninstall_ = fs::exists(besideBackup()) ? ReadFileBytes(besideBackup()) : "<none>";
       if (uninstallExit_ != 0) return uninstallExit_;
       platform_.setRegistry(Export(""));
       fs::remove(uninstaller_);
@@ -417,6 +433,8 @@ class OracleMode : public ::testing::Test {
   std::string backupFile_ = (machine_.path() / "My Backups" / "Tavrin Vault.zip").string();
   std::vector<std::vector<std::string>> started_;  // what the scripts received
   std::vector<std::string> restoreNote_;
+  std::string noteFile_;         // the file the run's line names
+  std::string noteAtUninstall_;  // the note when the uninstaller started
 
   OracleInstallOptions install_;
   uint32_t backupExit_ = 0;
@@ -1039,6 +1057,86 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
   EXPECT_TRUE(restoreNote_.empty());
 }
 
+// The note's lines: what the log says after a late failure, and how to
+// restore the old server from it.
+std::string NoteText(const std::vector<std::string>& lines, bool backupWritten) {
+  std::string text;
+  for (const auto& line : lines)
+    text += line + "\n";
+  return text +
+         "To restore the old Tavrin Vault, install it again on this database file and file "
+         "storage folder" +
+         (backupWritten ? ", or restore its data from the backup file with its backup tool.\n"
+                        : ".\n");
+}
+
+mode_t ModeOf(const fs::path& file) {
+  struct stat st {};
+  return ::lstat(file.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+// What the log says only when it is too late reaches a file before the
+// old server is uninstalled: a close that takes the log pane with it, or
+// a kill, leaves the note beside the backup.
+TEST_F(OracleMode, TheRestoreNoteIsWrittenBesideTheBackupBeforeTheUninstallation) {
+  // A link at its name is replaced, never followed.
+  const fs::path theirs = machine_.write("theirs.txt", "theirs");
+  fs::create_symlink(theirs, besideBackup());
+  installExit_ = 1603;
+  const RunResult run = migrate(request());
+  ASSERT_FALSE(run.succeeded());
+  const std::vector<std::string> lines = {kRestoreNote, "Backup file " + backupFile_,
+                                          "Database file " + source_.databaseFile(),
+                                          "File storage folder " + source_.fileStorageFolder()};
+  EXPECT_EQ(restoreNote_, lines);  // the log's lines are as they were
+  EXPECT_EQ(noteAtUninstall_, NoteText(lines, true));
+  EXPECT_EQ(noteFile_, besideBackup().string());
+  EXPECT_EQ(ReadFileBytes(besideBackup()), NoteText(lines, true));
+  EXPECT_EQ(ModeOf(besideBackup()), S_IFREG | 0600);
+  EXPECT_EQ(ReadFileBytes(theirs), "theirs");
+}
+
+TEST_F(OracleMode, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
+  removeOldServer();
+  const RunResult run = migrate(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  const std::string database = run.lineStartingWith("Found source database file ")
+                                   .substr(std::string("Found source database file ").size());
+  const std::string storage = run.lineStartingWith("Found source file storage folder  ")
+                                  .substr(std::string("Found source file storage folder  ").size());
+  ASSERT_NE(database.find("VaultServerDataBackUp_"), std::string::npos) << database;
+  const fs::path note = fs::path(database).parent_path() / kNoteFileName;
+  EXPECT_EQ(noteFile_, note.string());
+  EXPECT_EQ(ReadFileBytes(note),
+            NoteText({kRestoreNote, "Database file " + database, "File storage folder " + storage},
+                     false));
+  EXPECT_EQ(ModeOf(note), S_IFREG | 0600);
+}
+
+TEST_F(OracleMode, ARestoreNoteThatCannotBeWrittenStopsTheRunBeforeTheUninstallation) {
+  fs::create_directories(besideBackup());
+  const RunResult run = migrate(request());
+  ASSERT_GE(run.lines.size(), 2u);
+  EXPECT_EQ(
+      run.lines[run.lines.size() - 2].rfind(
+          "ERROR - EMovrano Could not write the restore note \"" + besideBackup().string() + "\": ",
+          0),
+      0u)
+      << run.lines[run.lines.size() - 2];
+  EXPECT_EQ(commands().size(), 1u);  // the backup tool alone
+  EXPECT_TRUE(fs::exists(uninstaller_));
+  EXPECT_TRUE(noteFile_.empty());
+  EXPECT_TRUE(restoreNote_.empty());
+}
+
+TEST_F(OracleMode, AFailureBeforeTheUninstallationWritesNoRestoreNote) {
+  backupExit_ = 1;
+  migrate(request());
+  EXPECT_FALSE(fs::exists(besideBackup()));
+  EXPECT_TRUE(noteFile_.empty());
+  EXPECT_TRUE(fs::exists(uninstaller_));
+}
+
 // The folder name of a backup taken at `t`.
 std::string BackupFolderName(std::time_t t) {
   std::tm local{};
@@ -1140,6 +1238,7 @@ TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
                                       "Database file " + source_.databaseFile(),
                                       "File storage folder " + source_.fileStorageFolder()}));
   EXPECT_EQ(commands().size(), 2u);  // the backup tool and the uninstaller
+  EXPECT_TRUE(fs::is_regular_file(besideBackup()));
 }
 
 TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
@@ -1167,6 +1266,36 @@ TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRu
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.indexOf("File storage copying finished"), -1);
   EXPECT_EQ(restoreNote_.size(), 3u);
+}
+
+TEST_F(OracleMode, ReadsTheOldTablesInOneSnapshotTakenBeforeTheCopy) {
+  const int64_t folders = DumpTable(*source_.connect(), "TLU_DATAFOLDER").rows.size();
+  RunRequest r = request();
+  // Another session of the old database writes once the copy has begun.
+  r.onLine = [this](const std::string& line, TMigrationThread&) {
+    if (line != "Start Tavrin Vault database copying") return;
+    source_.connect()->executeDirect(
+        "INSERT INTO TLU_DATAFOLDER (GUID, HRID, NAME, RELATIVEPATH, CREATEDAT, CREATEDBYGUID, "
+        "LASTMODIFIEDAT) VALUES ('{LATE-FOLDER}', 'DF-LATE', 'Late', 'Late', "
+        "'2024-06-01 12:00:00', 'a3f1c2d4-5b6e-4f70-8a91-b2c3d4e5f601', '2024-06-01 12:00:00')");
+  };
+  const RunResult run = migrate(r);
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  EXPECT_EQ(DumpTable(*source_.connect(), "TLU_DATAFOLDER").rows.size(),
+            static_cast<size_t>(folders + 1));
+  EXPECT_EQ(oracleRows("TLU_DATAFOLDER"), folders);
+}
+
+TEST_F(OracleMode, IsRefusedBeforeAnythingRunsWhileAnotherRunHoldsTheSchema) {
+  // A run holds the folder of the stand-in's schema file.
+  const std::optional<FolderLock> held = FolderLock::TryTake(machine_.str());
+  ASSERT_TRUE(held.has_value());
+  const RunResult run = migrate(request());
+  EXPECT_EQ(run.lines, Concat(preamble(), {"ERROR - EMovrano Destination Oracle database (" +
+                                               schemaFile_ + ") is in use by another migration.",
+                                           "Import aborted"}));
+  EXPECT_TRUE(commands().empty());
+  EXPECT_TRUE(fs::exists(uninstaller_));
 }
 
 }  // namespace

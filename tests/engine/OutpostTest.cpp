@@ -98,6 +98,30 @@ class Outpost : public ::testing::TestWithParam<M> {
     return r;
   }
 
+  // A run whose identity service fails as arranged: it ends with the error
+  // (its line starts with errorStart) and "Import aborted", never with the
+  // success line, leaves a fresh destination as it was and the Outpost
+  // service running.
+  struct IdentityFailure {
+    const char* name;
+    std::function<void(LoopbackSoapServer&)> arrange;
+    std::string errorStart;
+  };
+  void expectRunEndsWithDestinationUnchanged(const IdentityFailure& c) {
+    SCOPED_TRACE(c.name);
+    dest_.reset();
+    const DatabaseRows before = DumpTables(*dest().connect());
+    c.arrange(identity_.Server());
+    const RunResult run = RunMigration(request());
+    ASSERT_GE(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[run.lines.size() - 2].rfind(c.errorStart, 0), 0u)
+        << run.lines[run.lines.size() - 2];
+    EXPECT_EQ(run.lines.back(), "Import aborted");
+    EXPECT_EQ(run.indexOf("Migration succesfully finished"), -1);
+    EXPECT_EQ(DumpTables(*dest().connect()), before);
+    EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+  }
+
   TestPlatform platform_;
   DeployedStatements statements_;
   FakeIdentityService identity_;
@@ -184,12 +208,7 @@ TEST_P(Outpost, CopiesTheRowsAndWritesTheReferencedUsersGroupsAndMemberships) {
 }
 
 TEST_P(Outpost, IdentityFailuresEndTheRunWithTheDestinationUnchanged) {
-  struct Case {
-    const char* name;
-    std::function<void(LoopbackSoapServer&)> arrange;
-    std::string errorStart;
-  };
-  const Case cases[] = {
+  const IdentityFailure cases[] = {
       {"fault",
        [](LoopbackSoapServer& s) {
          s.FailNext("QueryUsersDetails", Failure::Fault("Session expired"));
@@ -238,19 +257,65 @@ TEST_P(Outpost, IdentityFailuresEndTheRunWithTheDestinationUnchanged) {
        },
        "ERROR - ESOAPMessageError The response's encoding x-klingon cannot be decoded"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    dest_.reset();
-    const DatabaseRows before = DumpTables(*dest().connect());
-    c.arrange(identity_.Server());
-    const RunResult run = RunMigration(request());
-    ASSERT_GE(run.lines.size(), 2u);
-    EXPECT_EQ(run.lines[run.lines.size() - 2].rfind(c.errorStart, 0), 0u)
-        << run.lines[run.lines.size() - 2];
-    EXPECT_EQ(run.lines.back(), "Import aborted");
-    EXPECT_EQ(DumpTables(*dest().connect()), before);
-    EXPECT_EQ(platform_.services->state(kOutpostServiceName), ServiceState::Running);
+  for (const IdentityFailure& c : cases)
+    expectRunEndsWithDestinationUnchanged(c);
+}
+
+TEST_P(Outpost, PagingThatCannotEndEndsTheRunInsteadOfAskingForEver) {
+  const IdentityFailure cases[] = {
+      {"repeating record locator",
+       [this](LoopbackSoapServer&) {
+         identity_.PageUsers({1, UsersPaging::Locator::Repeating});
+       },
+       "ERROR - ESOAPMessageError The identity service answered QueryUsersDetails with the "
+       "RecordLocator page-1, which was already sent"},
+      {"more pages without a record locator",
+       [this](LoopbackSoapServer&) {
+         identity_.PageUsers({1, UsersPaging::Locator::Empty});
+       },
+       "ERROR - ESOAPMessageError The identity service announced more QueryUsersDetails pages "
+       "without a RecordLocator"},
+  };
+  for (const IdentityFailure& c : cases)
+    expectRunEndsWithDestinationUnchanged(c);
+}
+
+TEST_P(Outpost, UsersAnsweredInPagesAllArriveWithTheirMemberships) {
+  identity_.PageUsers({1});
+  const RunResult run = RunMigration(request());
+  ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
+  const auto& guids = SampleUserGuids();
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(run.indexOf("User " + guids[i] + " not found in IDS"), -1) << guids[i];
+  EXPECT_GE(run.indexOf("User " + guids[3] + " not found in IDS"), 0);
+
+  // Three pages, each the same query with the session headers and the
+  // locator of the page before.
+  const std::vector<UsersQuery> queries = identity_.UsersQueries();
+  ASSERT_EQ(queries.size(), 3u);
+  const std::vector<std::string> locators = {"", "page-1", "page-2"};
+  const auto requests = identity_.Server().Requests();
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(queries[i].recordLocator, locators[i]);
+    EXPECT_EQ(queries[i].userIds, queries[0].userIds);
+    EXPECT_EQ(queries[i].accountId, "ACC-9");
+    EXPECT_EQ(queries[i].batchSize, "100500");
+    const ReceivedRequest& r = requests.at(i + 1);
+    ASSERT_EQ(r.headers.size(), 2u);
+    EXPECT_EQ(r.headers[0].name + "=" + r.headers[0].text, "SessionID=SESSION-9");
+    EXPECT_EQ(r.headers[1].name + "=" + r.headers[1].text, "APIVersion=2.0");
   }
+
+  auto dst = dest().connect();
+  EXPECT_EQ(Rows(*dst, "select count(*) from IDS_USER where GUID in ('" + guids[0] + "', '" +
+                           guids[1] + "', '" + guids[2] + "')"),
+            (std::vector<std::vector<std::string>>{{"3"}}));
+  EXPECT_EQ(
+      Rows(*dst, "select count(*) from IDS_GROUPMEMBERSHIP where GROUPGUID in ('{G-1}', '{G-2}')"),
+      (std::vector<std::vector<std::string>>{{"4"}}));
+  EXPECT_EQ(Rows(*dst, "select GUID from IDS_GROUP where GUID in ('{G-1}', '{G-2}') order by GUID"),
+            (std::vector<std::vector<std::string>>{{"{G-1}"}, {"{G-2}"}}));
 }
 
 TEST_P(Outpost, AnAnswerInASingleByteEncodingIsReadAsSent) {

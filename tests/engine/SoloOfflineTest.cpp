@@ -184,6 +184,8 @@ TEST_F(SoloOffline, CopiesAStoreWhoseNameDiffersOnlyInCase) {
 
 TEST_F(SoloOffline, LeavesTheStoreAloneWhenTheSourceIsTheSameFolderThroughALink) {
   const fs::path store = fs::path(dest_.fileStorageFolder()).parent_path();
+  // The one storage holds the files the rows name.
+  fs::copy(source_.fileStorageFolder(), store, fs::copy_options::recursive);
   const fs::path link = store.parent_path() / "StoreLink";
   fs::create_directory_symlink(store, link);
   RunRequest r = request();

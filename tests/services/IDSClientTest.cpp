@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/Exceptions.h"
 #include "services/IDS.h"
 #include "services/ServiceEndpoints.h"
+#include "services/SoapHelpers.h"
 #include "services/soap/Errors.h"
 #include "services/soap/Registries.h"
 #include "support/services/FakeIdentityService.h"
+#include "support/services/HeapBlocks.h"
+#include "support/services/RequestOptionsRecorder.h"
 #include "support/services/ServiceTypes.h"
 
 namespace movrano {
@@ -19,22 +24,28 @@ TEST(IDSPortGetter, TakesTheDefaultOrTheGivenAddress) {
   testing::RegisterServiceTypesOnce();
   struct Case {
     bool wsdl;
-    std::string address, url, wsdlLocation, service, port;
+    std::string address, url;
   };
-  for (const Case& c :
-       {Case{false, "", "http://localhost:9681/?cls=soap", "", "", ""},
-        Case{false, "http://ids.test:1/?cls=soap", "http://ids.test:1/?cls=soap", "", "", ""},
-        Case{true, "", "", kDefaultIDSDescription, "IDSService", "IDSPort"},
-        Case{true, "http://ids.test/wsdl", "", "http://ids.test/wsdl", "IDSService", "IDSPort"}}) {
+  for (const Case& c : {Case{false, "", "http://localhost:9681/?cls=soap"},
+                        Case{false, "http://ids.test:1/?cls=soap", "http://ids.test:1/?cls=soap"},
+                        Case{true, "", ""}, Case{true, "http://ids.test/wsdl", ""}}) {
     auto client = std::make_shared<soap::HTTPRIO>();
     const std::shared_ptr<IDSPort> port = GetIDSPort(c.wsdl, c.address, client);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(client->URL, c.url);
-    EXPECT_EQ(client->WSDLLocation, c.wsdlLocation);
-    EXPECT_EQ(client->Service, c.service);
-    EXPECT_EQ(client->Port, c.port);
   }
   EXPECT_NE(GetIDSPort(), nullptr);
+}
+
+TEST(IDSPortGetter, AGivenClientWithABeforePostEventIsRefusedAndLeftAsItWas) {
+  testing::RegisterServiceTypesOnce();
+  auto client = std::make_shared<soap::HTTPRIO>();
+  const auto own = TSoapOptionSetter::Create(*client);
+  own->SoapSendTimeoutMS = 7;
+  EXPECT_THROW(GetIDSPort(false, "http://ids.test/?cls=soap", client), EAssertionFailed);
+  EXPECT_EQ(client->URL, "");
+  EXPECT_EQ(client.use_count(), 1);
+  EXPECT_EQ(own.use_count(), 2);  // still the client's event
 }
 
 class IDSClient : public ::testing::Test {
@@ -49,7 +60,6 @@ class IDSClient : public ::testing::Test {
   // APIVersion for the next call.
   std::string LoginAsEngine() {
     version1.Value = "2.0";
-    port->SOAPHeaders().SetOwnsSentHeaders(false);
     port->SOAPHeaders().Send(&version1);
     const std::unique_ptr<IDS_LoginResult> result = port->Login("alice", "pw", false);
     session.Value = result->SessionId;
@@ -108,11 +118,30 @@ TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders
   ids.AddUser({"{user-99}", "account-1", "carol", "Carol", "C", "c@example.test", {}, {}});
 
   IDS_UserFilter filter;
-  filter.AccountId = LoginAsEngine();
   filter.UserIds = wanted;
-  const long before = soap::Remotable::LiveObjects();
+  // From before the headers are attached: the call lets go of their list.
+  const long before = testing::HeapBlocksOfThisThread();
+  filter.AccountId = LoginAsEngine();
   std::unique_ptr<IDS_QueryUsers> result = port->QueryUsersDetails(&filter, 100500, "");
+  ASSERT_EQ(result->Records.size(), 2u);
+  const IDS_User& bob = *result->Records[0];
+  EXPECT_EQ(bob.UserName, "bob");
+  EXPECT_EQ(bob.Email, "bob@example.test");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Name_, "Department");
+  EXPECT_EQ(bob.Parameters->Records.at(1)->Value, "R&D");
+  ASSERT_EQ(bob.Groups->Records.size(), 2u);
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Name_, "GroupId");
+  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Value, "g-2");
 
+  // The caller keeps one user by moving it out; the rest goes with the result.
+  std::unique_ptr<IDS_User> kept = std::move(result->Records[0]);
+  result.reset();
+  EXPECT_EQ(kept->UserId, "{user-7}");
+  kept.reset();
+  // Every block the call took came back with the two.
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
+
+  // What the request carried.
   EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
   const testing::ReceivedRequest r = ids.Server().Requests().at(1);
   ASSERT_EQ(r.headers.size(), 2u);
@@ -130,23 +159,6 @@ TEST_F(IDSClient, QueryUsersDetailsAsksForAllUsersInOneCallWithTheSessionHeaders
   EXPECT_EQ(q.filterChildren,
             (std::vector<std::string>{"UserName", "FullName", "EMail", "Organisation", "AccountId",
                                       "Exact", "UserIds", "Modified", "GetExtraData"}));
-
-  ASSERT_EQ(result->Records.size(), 2u);
-  const IDS_User& bob = *result->Records[0];
-  EXPECT_EQ(bob.UserName, "bob");
-  EXPECT_EQ(bob.Email, "bob@example.test");
-  EXPECT_EQ(bob.Parameters->Records.at(1)->Name_, "Department");
-  EXPECT_EQ(bob.Parameters->Records.at(1)->Value, "R&D");
-  ASSERT_EQ(bob.Groups->Records.size(), 2u);
-  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Name_, "GroupId");
-  EXPECT_EQ(bob.Groups->Records[1]->Records.at(1)->Value, "g-2");
-
-  // The caller keeps one user by moving it out; the rest goes with the result.
-  std::unique_ptr<IDS_User> kept = std::move(result->Records[0]);
-  result.reset();
-  EXPECT_EQ(kept->UserId, "{user-7}");
-  kept.reset();
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
 
   // The session headers went with that call only.
   port->Login("alice", "pw", false);
@@ -166,6 +178,159 @@ TEST_F(IDSClient, WhitespaceOnlyTextsArriveAsSent) {
   EXPECT_EQ(user.Email, "");
   ASSERT_EQ(user.Parameters->Records.size(), 1u);
   EXPECT_EQ(user.Parameters->Records[0]->Value, "  ");
+}
+
+// A users answer as a service may write it: a page without users (Done
+// and RecordLocator), or a nil result.
+struct Page {
+  bool done;
+  std::string locator;
+};
+std::string HandWrittenUsersAnswer(const std::optional<Page>& page) {
+  return testing::AnswerEnvelope([&](soap::XmlWriter& w) {
+    w.Start("QueryUsersDetailsResponse");
+    w.Attribute("xmlns", kTavrinServicesNamespace);
+    w.Start("return");
+    if (page) {
+      w.Element("Done", page->done ? "true" : "false");
+      w.Element("RecordLocator", page->locator);
+      w.Start("Records");
+      w.End();
+    } else {
+      w.Attribute("xsi:nil", "true");
+    }
+    w.End();
+    w.End();
+  });
+}
+
+// Three users of the account and one id the service does not know.
+class IDSUserPages : public IDSClient {
+ protected:
+  void SetUp() override {
+    IDSClient::SetUp();
+    for (const char* id : {"{u-1}", "{u-2}", "{u-3}"})
+      ids.AddUser({id, "account-1", std::string("name") + id, "F", "L", "e@example.test", {}, {}});
+    filter.AccountId = LoginAsEngine();
+    filter.UserIds = {"{u-1}", "{u-2}", "{u-3}", "{u-unknown}"};
+  }
+  std::vector<std::unique_ptr<IDS_User>> queryAll(size_t maxPages = kMaxUserPages) {
+    return QueryAllUsersDetails(*port, filter, 100500, {&session, &version2}, maxPages);
+  }
+  // The headers of every users request went with that request alone.
+  void expectNoHeaderLeftBehind() {
+    port->Login("alice", "pw", false);
+    EXPECT_TRUE(ids.Server().Requests().back().headers.empty());
+  }
+  IDS_UserFilter filter;
+};
+
+TEST_F(IDSUserPages, EveryPageIsAskedForWithTheSameQueryAndThePreviousLocator) {
+  ids.PageUsers({1});
+  const std::vector<std::unique_ptr<IDS_User>> users = queryAll();
+
+  ASSERT_EQ(users.size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(users[i]->UserId, "{u-" + std::to_string(i + 1) + "}");
+  const std::vector<testing::UsersQuery> queries = ids.UsersQueries();
+  ASSERT_EQ(queries.size(), 3u);
+  const std::vector<std::string> locators = {"", "page-1", "page-2"};
+  const std::vector<testing::ReceivedRequest> requests = ids.Server().Requests();
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(queries[i].recordLocator, locators[i]);
+    EXPECT_EQ(queries[i].userIds, filter.UserIds);
+    EXPECT_EQ(queries[i].accountId, "account-1");
+    EXPECT_FALSE(queries[i].getExtraData);
+    EXPECT_EQ(queries[i].batchSize, "100500");
+    const testing::ReceivedRequest& r = requests.at(i + 1);
+    ASSERT_EQ(r.headers.size(), 2u);
+    EXPECT_EQ(r.headers[0].name + "=" + r.headers[0].text, "SessionID=session-1");
+    EXPECT_EQ(r.headers[1].name + "=" + r.headers[1].text, "APIVersion=2.0");
+  }
+  expectNoHeaderLeftBehind();
+}
+
+TEST_F(IDSUserPages, OnePageThatIsDoneIsTheOnlyRequest) {
+  const std::vector<std::unique_ptr<IDS_User>> users = queryAll();
+  EXPECT_EQ(users.size(), 3u);
+  EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
+  expectNoHeaderLeftBehind();
+}
+
+TEST_F(IDSUserPages, PagingThatCannotEndFailsInsteadOfAskingForEver) {
+  struct Case {
+    const char* name;
+    testing::UsersPaging paging;
+    std::vector<std::string> answers;  // raw answers, in place of the fake's first pages
+    size_t maxPages;
+    size_t requests;
+    std::string error;
+  };
+  using L = testing::UsersPaging::Locator;
+  const Case cases[] = {
+      {"repeating locator",
+       {1, L::Repeating},
+       {},
+       kMaxUserPages,
+       2,
+       "The identity service answered QueryUsersDetails with the RecordLocator page-1, which was "
+       "already sent"},
+      {"more pages without a locator",
+       {1, L::Empty},
+       {},
+       kMaxUserPages,
+       1,
+       "The identity service announced more QueryUsersDetails pages without a RecordLocator"},
+      {"nil page after one that announced more",
+       {},
+       {HandWrittenUsersAnswer(Page{false, "L"}), HandWrittenUsersAnswer(std::nullopt)},
+       kMaxUserPages,
+       2,
+       "The identity service gave no answer to the QueryUsersDetails page it announced"},
+      {"more pages than any query needs",
+       {1, L::Advancing},
+       {},
+       2,
+       2,
+       "The identity service answered QueryUsersDetails in more than 2 pages"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ids.PageUsers(c.paging);
+    for (const std::string& answer : c.answers)
+      ids.Server().FailNext("QueryUsersDetails", testing::Failure::Raw(200, answer));
+    const size_t before = ids.Server().CountOf("QueryUsersDetails");
+    LoginAsEngine();
+    try {
+      queryAll(c.maxPages);
+      ADD_FAILURE() << "no error";
+    } catch (const soap::ESOAPMessageError& e) {
+      EXPECT_EQ(std::string(e.what()), c.error);
+    }
+    EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails") - before, c.requests);
+    expectNoHeaderLeftBehind();
+  }
+}
+
+TEST_F(IDSUserPages, ANilFirstAnswerFindsNobody) {
+  ids.Server().FailNext("QueryUsersDetails",
+                        testing::Failure::Raw(200, HandWrittenUsersAnswer(std::nullopt)));
+  EXPECT_TRUE(queryAll().empty());
+  EXPECT_EQ(ids.Server().CountOf("QueryUsersDetails"), 1u);
+}
+
+TEST_F(IDSClient, EveryRequestWaitsFiveMinutesForItsAnswer) {
+  // A service may be silent for most of a minute before it begins a page
+  // of users; the send and connect limits stay the transport's.
+  auto client = std::make_shared<soap::HTTPRIO>();
+  const auto own = GetIDSPort(false, ids.Url(), client);
+  const testing::RequestOptionsRecorder options(*client);
+  own->Login("alice", "pw", false);
+  own->Login("alice", "pw", false);
+  EXPECT_EQ(options.Requests(),
+            std::vector(2, testing::RequestOptions{{soap::HttpOption::ReceiveTimeout, 300000}}));
+  EXPECT_EQ(ids.Server().CountOf("Login"), 2u);
 }
 
 TEST_F(IDSClient, ACallWithoutTheSessionGetsTheServicesFault) {

@@ -9,6 +9,7 @@
 #include "services/soap/Errors.h"
 #include "services/soap/Registries.h"
 #include "services/soap/Serializer.h"
+#include "support/services/HeapBlocks.h"
 #include "support/services/ServiceTypes.h"
 
 namespace movrano {
@@ -128,7 +129,7 @@ TEST_F(SoapSerializer, RenamedPropertiesTravelAndReadBackUnderTheirXmlNames) {
 }
 
 TEST_F(SoapSerializer, RoundTripsAFullItemTreeAndFreesItWithItsOwner) {
-  const long before = soap::Remotable::LiveObjects();
+  const long before = testing::HeapBlocksOfThisThread();
   {
     CAT_MItem item;
     item.GUID = "m-1";
@@ -158,16 +159,21 @@ TEST_F(SoapSerializer, RoundTripsAFullItemTreeAndFreesItWithItsOwner) {
     ASSERT_EQ(back->SItems.size(), 2u);
     EXPECT_EQ(back->SItems[0]->PricingLastCheckedAt, item.SItems[0]->PricingLastCheckedAt);
     EXPECT_FALSE(back->SItems[1]->PricingLastCheckedAt.has_value());
+    // Each supplier item with one history of one price break and a nil one.
+    for (const auto& sitem : back->SItems) {
+      ASSERT_EQ(sitem->SItemHistory.size(), 1u);
+      ASSERT_NE(sitem->SItemHistory[0], nullptr);
+      ASSERT_EQ(sitem->SItemHistory[0]->SItemPricing.size(), 2u);
+      EXPECT_NE(sitem->SItemHistory[0]->SItemPricing[0], nullptr);
+      EXPECT_EQ(sitem->SItemHistory[0]->SItemPricing[1], nullptr);
+    }
     const CAT_SItemHistory& history = *back->SItems[1]->SItemHistory.at(0);
     EXPECT_EQ(history.AvailableQuantity, -4);
     EXPECT_EQ(history.Currency, "EUR");
-    ASSERT_EQ(history.SItemPricing.size(), 2u);
     EXPECT_EQ(history.SItemPricing[0]->Price, 1.1);
-    EXPECT_EQ(history.SItemPricing[1], nullptr);
-    // 1 item, 2 supplier items, 2 histories, 2 price breaks, on each side.
-    EXPECT_EQ(soap::Remotable::LiveObjects() - before, 14);
   }
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+  // Both trees went with their owners, every block of them.
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
 }
 
 TEST_F(SoapSerializer, RoundTripsAUserWithProfileAndMemberships) {
@@ -206,7 +212,7 @@ TEST_F(SoapSerializer, ReadsNestedResultsOfSeveralLevelsAndRefusesEndlessNesting
       xml += "</TLU_NestedResult></ChildrenResults>";
     return xml + "</object></root>";
   };
-  const long before = soap::Remotable::LiveObjects();
+  const long before = testing::HeapBlocksOfThisThread();
   {
     const auto result = Read<TLU_NestedResult>(nested(3));
     const TLU_NestedResult* level = result.get();
@@ -214,9 +220,9 @@ TEST_F(SoapSerializer, ReadsNestedResultsOfSeveralLevelsAndRefusesEndlessNesting
       level = level->ChildrenResults.at(0).get();
     EXPECT_EQ(level->Results.at(0)->Results.at(0)->GUID, "deep");
   }
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
   EXPECT_THROW(Read<TLU_NestedResult>(nested(5000)), soap::ESOAPMessageError);
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
 }
 
 TEST_F(SoapSerializer, ReadsMultiReferenceValuesWhereverAValueStands) {
@@ -251,7 +257,7 @@ TEST_F(SoapSerializer, ReadsMultiReferenceValuesWhereverAValueStands) {
 }
 
 TEST_F(SoapSerializer, RefusesReferencesToNothingLoopsAndExplosions) {
-  const long before = soap::Remotable::LiveObjects();
+  const long before = testing::HeapBlocksOfThisThread();
   for (const std::string& xml :
        {std::string("<root><object><Parameters href='#missing'/></object></root>"),
         std::string("<root><object><UserId href='http://elsewhere/#a'/></object></root>"),
@@ -260,15 +266,17 @@ TEST_F(SoapSerializer, RefusesReferencesToNothingLoopsAndExplosions) {
     EXPECT_THROW(Read<IDS_User>(xml), soap::ESOAPMessageError) << xml;
   }
   // Each level refers twice to the next: 2^40 results from a tiny answer.
-  std::string xml = "<root><object><ChildrenResults><x href='#n0'/></ChildrenResults></object>";
-  for (int i = 0; i < 40; ++i) {
-    const std::string next = "#n" + std::to_string(i + 1);
-    xml += "<multiRef id='n" + std::to_string(i) + "'><ChildrenResults><x href='" + next +
-           "'/><x href='" + next + "'/></ChildrenResults></multiRef>";
-  }
-  xml += "<multiRef id='n40'/></root>";
-  EXPECT_THROW(Read<TLU_NestedResult>(xml), soap::ESOAPMessageError);
-  EXPECT_EQ(soap::Remotable::LiveObjects(), before);
+  const auto explosion = [] {
+    std::string xml = "<root><object><ChildrenResults><x href='#n0'/></ChildrenResults></object>";
+    for (int i = 0; i < 40; ++i) {
+      const std::string next = "#n" + std::to_string(i + 1);
+      xml += "<multiRef id='n" + std::to_string(i) + "'><ChildrenResults><x href='" + next +
+             "'/><x href='" + next + "'/></ChildrenResults></multiRef>";
+    }
+    return xml + "<multiRef id='n40'/></root>";
+  };
+  EXPECT_THROW(Read<TLU_NestedResult>(explosion()), soap::ESOAPMessageError);
+  EXPECT_EQ(testing::HeapBlocksOfThisThread(), before);
 }
 
 TEST_F(SoapSerializer, LeavesMissingAndNilPropertiesAtTheirInitialValues) {

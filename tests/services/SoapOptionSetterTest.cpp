@@ -10,13 +10,14 @@
 #include "services/TavrinGlobalCatalog.h"
 #include "support/services/FakeCatalogService.h"
 #include "support/services/FakeIdentityService.h"
+#include "support/services/RequestOptionsRecorder.h"
 #include "support/services/ServiceTypes.h"
 
 namespace movrano {
 namespace {
 
 using soap::HttpOption;
-using Options = std::vector<std::pair<HttpOption, uint32_t>>;
+using Options = testing::RequestOptions;
 
 // Records the options set; refuses one kind when asked to.
 class RecordingRequest final : public soap::HttpRequestHandle {
@@ -63,32 +64,36 @@ TEST(SoapOptionSetter, AFailingSetterKeepsTheRequestFromBeingSent) {
   testing::RegisterServiceTypesOnce();
   testing::FakeIdentityService ids;
   auto rio = std::make_shared<soap::HTTPRIO>();
+  const auto port = GetIDSPort(false, ids.Url(), rio);
   rio->HTTPWebNode().OnBeforePost = [](soap::HttpTransport&, soap::HttpRequestHandle&) {
     throw EOSError(12002, "The operation timed out");
   };
-  EXPECT_THROW(GetIDSPort(false, ids.Url(), rio)->Login("a", "b", false), EOSError);
+  EXPECT_THROW(port->Login("a", "b", false), EOSError);
   EXPECT_TRUE(ids.Server().Requests().empty());
 }
 
-TEST(SoapOptionSetter, CatalogRequestsGetTheTimeOutsAndIdentityRequestsNone) {
+TEST(SoapOptionSetter, CatalogRequestsGetAllThreeTimeOutsAndIdentityRequestsTheReceiveOne) {
   testing::RegisterServiceTypesOnce();
   testing::FakeIdentityService ids;
   testing::FakeCatalogService catalog;
   catalog.SetRecords("GetCAT_MOrganizations", {});
 
   auto idsClient = std::make_shared<soap::HTTPRIO>();
-  GetIDSPort(false, ids.Url(), idsClient)->Login("a", "b", false);
-  EXPECT_TRUE(idsClient->HTTPWebNode().LastRequestOptions().empty());
-
+  const auto idsPort = GetIDSPort(false, ids.Url(), idsClient);
   auto catalogClient = std::make_shared<soap::HTTPRIO>();
-  const auto port = GetTavrinGlobalCatalogPort(false, catalog.Url(), catalogClient);
+  const auto catalogPort = GetTavrinGlobalCatalogPort(false, catalog.Url(), catalogClient);
+  const testing::RequestOptionsRecorder idsOptions(*idsClient), catalogOptions(*catalogClient);
   for (int request = 0; request < 2; ++request) {
-    port->GetCAT_MOrganizations(GetCAT_MOrganizations());
-    EXPECT_EQ(catalogClient->HTTPWebNode().LastRequestOptions(),
-              (Options{{HttpOption::ConnectTimeout, 300000},
-                       {HttpOption::SendTimeout, 300000},
-                       {HttpOption::ReceiveTimeout, 300000}}));
+    idsPort->Login("a", "b", false);
+    catalogPort->GetCAT_MOrganizations(GetCAT_MOrganizations());
   }
+  EXPECT_EQ(idsOptions.Requests(), std::vector(2, Options{{HttpOption::ReceiveTimeout, 300000}}));
+  EXPECT_EQ(catalogOptions.Requests(),
+            std::vector(2, Options{{HttpOption::ConnectTimeout, 300000},
+                                   {HttpOption::SendTimeout, 300000},
+                                   {HttpOption::ReceiveTimeout, 300000}}));
+  EXPECT_EQ(ids.Server().CountOf("Login"), 2u);
+  EXPECT_EQ(catalog.Server().CountOf("GetCAT_MOrganizations"), 2u);
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <optional>
 #include <string>
 
 #include "services/soap/Errors.h"
 #include "services/soap/XSDateTime.h"
+#include "support/platform/ScopedTimeZone.h"
 
 namespace movrano::soap {
 namespace {
@@ -56,34 +55,48 @@ TEST(SoapXSDateTime, RefusesOtherForms) {
     EXPECT_THROW(XSDateTime::Parse(text), ESOAPMessageError) << text;
 }
 
-// Runs with a fixed zone without daylight saving, restoring the old one.
-class FixedZone {
- public:
-  explicit FixedZone(const char* tz) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", tz, 1);
-    tzset();
-  }
-  ~FixedZone() {
-    if (old_)
-      setenv("TZ", old_->c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 TEST(SoapXSDateTime, ConvertsToLocalTimeThroughItsOffset) {
-  FixedZone zone("CET-1");  // UTC+1 all year
+  testing::ScopedTimeZone zone("CET-1");  // UTC+1 all year
   EXPECT_EQ(XSDateTime::Parse("2021-12-31T23:30:00.250Z").AsLocal(),
             (Parts{2022, 1, 1, 0, 30, 0, 250}));
   EXPECT_EQ(XSDateTime::Parse("2021-03-01T01:00:00+03:00").AsLocal(),
             (Parts{2021, 2, 28, 23, 0, 0, 0}));
   // Without an offset the value is local time already.
   EXPECT_EQ(XSDateTime::Parse("2021-03-01T01:00:00").AsLocal(), (Parts{2021, 3, 1, 1, 0, 0, 0}));
+}
+
+TEST(SoapXSDateTime, OrdersMomentsWhereTheLocalClockGoesBack) {
+  testing::ScopedTimeZone zone("Europe/Berlin");
+  // 02:45 summer time comes before 02:15 winter time on 29 October 2023.
+  const XSDateTime summer = XSDateTime::Parse("2023-10-29T00:45:00Z");
+  const XSDateTime winter = XSDateTime::Parse("2023-10-29T01:15:00Z");
+  EXPECT_EQ(summer.AsLocal(), (Parts{2023, 10, 29, 2, 45, 0, 0}));
+  EXPECT_EQ(winter.AsLocal(), (Parts{2023, 10, 29, 2, 15, 0, 0}));
+  EXPECT_LT(summer.AsInstant(), winter.AsInstant());
+  EXPECT_EQ(winter.AsInstant() - summer.AsInstant(), std::chrono::minutes(30));
+}
+
+TEST(SoapXSDateTime, TakesTheMomentFromTheOffsetOrElseFromTheLocalZone) {
+  testing::ScopedTimeZone zone("Europe/Berlin");
+  using std::chrono::milliseconds;
+  using std::chrono::sys_days;
+  using namespace std::chrono_literals;
+  const sys_days july1{std::chrono::year{2023} / 7 / 1};
+  const struct {
+    const char* text;
+    std::chrono::sys_time<milliseconds> instant;
+  } cases[] = {
+      {"2023-07-01T10:00:00.250Z", july1 + 10h + 250ms},
+      {"2023-07-01T12:00:00+05:30", july1 + 6h + 30min},
+      {"2023-07-01T00:30:00-01:00", july1 + 1h + 30min},
+      // Without an offset, Berlin's summer time (UTC+2) and winter time (UTC+1).
+      {"2023-07-01T12:00:00.007", july1 + 10h + 7ms},
+      {"2023-01-15T12:00:00", sys_days{std::chrono::year{2023} / 1 / 15} + 11h},
+      {"1969-12-31T23:59:59Z", sys_days{std::chrono::year{1970} / 1 / 1} - 1s},
+      {"1970-01-01T00:59:59", sys_days{std::chrono::year{1970} / 1 / 1} - 1s},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(XSDateTime::Parse(c.text).AsInstant(), c.instant) << c.text;
 }
 
 }  // namespace

@@ -79,15 +79,21 @@ class Session {
   bool hasTransaction() const { return transaction_ != nullptr; }
 
   ITransaction* transaction() {
-    if (!transaction_) begin();
+    if (!transaction_) begin(false);
     return transaction_;
   }
 
-  void begin() {
-    static const unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
-                                         isc_tpb_rec_version, isc_tpb_wait};
+  // Read-write and read-committed, or read-only on the snapshot of the
+  // database taken now (Firebird's concurrency isolation).
+  void begin(bool readOnlySnapshot) {
+    static const unsigned char kReadWrite[] = {
+        isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version, isc_tpb_wait};
+    static const unsigned char kSnapshot[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_concurrency,
+                                              isc_tpb_wait};
+    const unsigned char* tpb = readOnlySnapshot ? kSnapshot : kReadWrite;
+    const unsigned length = readOnlySnapshot ? sizeof kSnapshot : sizeof kReadWrite;
     Status st;
-    Guarded([&] { transaction_ = attachment()->startTransaction(&st, sizeof kTpb, kTpb); });
+    Guarded([&] { transaction_ = attachment()->startTransaction(&st, length, tpb); });
   }
 
   void commit(bool retaining) {

@@ -46,9 +46,9 @@ class FirebirdConnection : public ConnectionBackend {
   explicit FirebirdConnection(std::shared_ptr<Session> session) : session_(std::move(session)) {}
   ~FirebirdConnection() override { session_->detach(); }
 
-  void begin() override {
+  void begin(TransactionKind kind) override {
     if (session_->hasTransaction()) throw EDatabaseError("A transaction is already active");
-    session_->begin();
+    session_->begin(kind == TransactionKind::ReadOnlySnapshot);
   }
   void commit() override { session_->commit(false); }
   void commitRetaining() override { session_->commit(true); }

@@ -500,9 +500,14 @@ class OracleConnection : public ConnectionBackend {
  public:
   explicit OracleConnection(std::shared_ptr<Session> session) : session_(std::move(session)) {}
 
-  void begin() override {
+  // As in Oracle, the transaction begins with its first write (each
+  // statement begins one when none is open); reads before it take no lock.
+  void begin(TransactionKind kind) override {
     if (session_->inTransaction()) throw EDatabaseError("A transaction is already active");
-    session_->begin();
+    // Only ever a destination: nothing reads an Oracle schema in a snapshot.
+    if (kind == TransactionKind::ReadOnlySnapshot) {
+      throw EDatabaseError("The Oracle stand-in has no read-only snapshot transactions");
+    }
   }
   void commit() override { session_->commit(); }
   void rollback() override { session_->rollback(); }

@@ -21,12 +21,8 @@ class HTTPRIO {
   HTTPRIO(const HTTPRIO&) = delete;
   HTTPRIO& operator=(const HTTPRIO&) = delete;
 
+  // The endpoint; a call without one fails before sending.
   std::string URL;
-  // The service description mode, kept as data: this layer reads no WSDL,
-  // so a call needs URL.
-  std::string WSDLLocation;
-  std::string Service;
-  std::string Port;
 
   HttpTransport& HTTPWebNode() { return transport_; }
   ISOAPHeaders& SOAPHeaders() { return headers_; }

@@ -15,11 +15,6 @@ namespace movrano::soap {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-// The largest answer taken. Reading one takes a few times its size (see
-// XmlReader.h and Serializer.h), so this keeps a hostile or broken answer
-// to about a gigabyte or two; the largest the program asks for, one page of
-// the users its rows refer to, is far smaller.
-constexpr size_t kMaxResponseBytes = size_t{128} << 20;
 // How often a waiting request looks at its limits and the cancellation.
 constexpr int kPollMs = 100;
 
@@ -40,23 +35,44 @@ struct ListDeleter {
   void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
+// The answer as libcurl hands it out, decoded, a piece at a time. A length
+// announced past the limit is refused before reading on. Room is made at
+// once: for the announced length, or up to the limit when none is announced
+// or a decoded answer outgrows it. The system backs that room only as it
+// is written, and what was read is not copied again and again to grow.
+struct Body {
+  explicit Body(CURL* e) : easy(e) {}
+  CURL* easy;
+  std::string bytes;
+  bool started = false;
+  bool tooLarge = false;
+};
+
 size_t CollectBody(char* data, size_t size, size_t count, void* target) {
-  auto* body = static_cast<std::string*>(target);
-  const size_t bytes = size * count;
-  if (body->size() + bytes > kMaxResponseBytes) return 0;  // aborts the transfer
-  body->append(data, bytes);
-  return bytes;
+  auto* body = static_cast<Body*>(target);
+  const size_t n = size * count;
+  if (!body->started) {
+    body->started = true;
+    curl_off_t announced = -1;
+    curl_easy_getinfo(body->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    body->tooLarge = announced > 0 && static_cast<uint64_t>(announced) > kMaxResponseBytes;
+    if (!body->tooLarge && announced > 0) body->bytes.reserve(static_cast<size_t>(announced));
+  }
+  if (body->tooLarge || n > kMaxResponseBytes - body->bytes.size()) {
+    body->tooLarge = true;
+    return 0;  // aborts the transfer, and with it the decoding
+  }
+  if (n > body->bytes.capacity() - body->bytes.size()) body->bytes.reserve(kMaxResponseBytes);
+  body->bytes.append(data, n);
+  return n;
 }
 
-// Sets options on one curl request and remembers them. Send and receive
-// time-outs are limits on a slow or silent phase that the transfer loop
-// enforces; 0 stands for the default.
+// Sets options on one curl request. Send and receive time-outs are limits
+// on a slow or silent phase that the transfer loop enforces; 0 stands for
+// the default.
 class CurlRequest final : public HttpRequestHandle {
  public:
-  CurlRequest(CURL* easy, std::vector<std::pair<HttpOption, uint32_t>>& record)
-      : easy_(easy), record_(record) {
-    setConnect(limits.connect);
-  }
+  explicit CurlRequest(CURL* easy) : easy_(easy) { setConnect(limits.connect); }
 
   void SetOption(HttpOption option, uint32_t value) override {
     switch (option) {
@@ -72,7 +88,6 @@ class CurlRequest final : public HttpRequestHandle {
       default:
         throw ESOAPHTTPException("Unknown HTTP request option");
     }
-    record_.emplace_back(option, value);
   }
 
   HttpTimeouts limits = kDefaultHttpTimeouts;
@@ -87,7 +102,6 @@ class CurlRequest final : public HttpRequestHandle {
   }
 
   CURL* easy_;
-  std::vector<std::pair<HttpOption, uint32_t>>& record_;
 };
 
 // Tells whether a phase of a transfer moved fewer bytes than about one a
@@ -187,8 +201,6 @@ std::string RedactedUrl(const std::string& url) {
 
 HttpResponse HttpTransport::Post(const std::string& url, const std::string& soapAction,
                                  const std::string& body) {
-  lastOptions_.clear();
-  lastTimeouts_ = {};
   if (url.empty())
     throw ESOAPHTTPException("No URL to send the request to" + Context(url, soapAction));
   if (soapAction.find_first_of("\r\n\"") != std::string::npos)
@@ -198,7 +210,7 @@ HttpResponse HttpTransport::Post(const std::string& url, const std::string& soap
   if (!easy) throw ESOAPHTTPException("libcurl cannot make a request" + Context(url, soapAction));
   CURL* c = easy.get();
 
-  HttpResponse response;
+  Body answer{c};
   char error[CURL_ERROR_SIZE] = {};
   std::unique_ptr<curl_slist, ListDeleter> headers;
   for (const std::string& h : {std::string("Content-Type: text/xml; charset=utf-8"),
@@ -215,25 +227,26 @@ HttpResponse HttpTransport::Post(const std::string& url, const std::string& soap
   curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &CollectBody);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &response.body);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
+  // Asks for these; libcurl decodes an answer in any coding it knows and
+  // fails on one it does not.
+  curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
   curl_easy_setopt(c, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
 
-  CurlRequest request(c, lastOptions_);
-  if (ConnectTimeout) request.SetOption(HttpOption::ConnectTimeout, ConnectTimeout);
-  if (SendTimeout) request.SetOption(HttpOption::SendTimeout, SendTimeout);
-  if (ReceiveTimeout) request.SetOption(HttpOption::ReceiveTimeout, ReceiveTimeout);
+  CurlRequest request(c);
   if (OnBeforePost) OnBeforePost(*this, request);
-  lastTimeouts_ = request.limits;
 
   const CURLcode rc = Transfer(c, request, static_cast<curl_off_t>(body.size()));
   if (rc == CURLE_OPERATION_TIMEDOUT)
     throw ESOAPHTTPException("The operation timed out" + Context(url, soapAction));
-  if (rc == CURLE_WRITE_ERROR && response.body.size() + CURL_MAX_WRITE_SIZE > kMaxResponseBytes)
+  if (answer.tooLarge)
     throw ESOAPHTTPException("The response is too large" + Context(url, soapAction));
   if (rc != CURLE_OK)
     throw ESOAPHTTPException((error[0] ? std::string(error) : curl_easy_strerror(rc)) +
                              Context(url, soapAction));
+  HttpResponse response;
+  response.body = std::move(answer.bytes);
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response.status);
   char* type = nullptr;
   if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)

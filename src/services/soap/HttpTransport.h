@@ -1,13 +1,13 @@
 #pragma once
 // The HTTP side of a client: POSTs one SOAP message with its "SOAPAction"
-// and "Content-Type" headers over libcurl and returns the answer.
+// and "Content-Type" headers over libcurl and returns the answer, asking
+// for it in gzip or deflate and decoding it as it arrives.
 // OnBeforePost runs for every request after its headers are set and before
 // its body is sent, and may set time-outs on that request.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace movrano::soap {
 
@@ -28,6 +28,13 @@ struct HttpTimeouts {
 // HTTP client defaults, so that a silent service never blocks a run.
 inline constexpr HttpTimeouts kDefaultHttpTimeouts{60000, 30000, 30000};
 
+// The largest answer taken, decoded. The largest the program asks for, a
+// page of 100,500 users at about 3 KB each as a service writes them with
+// their profiles and memberships, is about 310 MB. Reading an answer takes
+// a few times its size (see XmlReader.h and Serializer.h), which this
+// bounds for a hostile or broken one too.
+inline constexpr size_t kMaxResponseBytes = size_t{320} << 20;
+
 class HttpRequestHandle {
  public:
   // Throws when the option cannot be set; the request is then not sent.
@@ -47,30 +54,17 @@ class HttpTransport {
  public:
   using BeforePostEvent = std::function<void(HttpTransport&, HttpRequestHandle&)>;
 
-  // One handler at most.
+  // One handler at most; without one a request runs under the defaults.
   BeforePostEvent OnBeforePost;
-  // The transport's own time-outs; 0 leaves the defaults.
-  uint32_t ConnectTimeout = 0;
-  uint32_t SendTimeout = 0;
-  uint32_t ReceiveTimeout = 0;
 
   // Throws ESOAPHTTPException when no HTTP answer arrives (refused, lost,
-  // timed out) or when the answer passes 128 MiB ("too large"). Any HTTP
-  // status is returned; judging it is the caller's.
+  // timed out, in a coding that cannot be decoded) or when the decoded
+  // answer passes kMaxResponseBytes ("too large"), which is found while
+  // decoding: no more than that is ever held. Any HTTP status is returned;
+  // judging it is the caller's.
   // The calling thread's cancellation check (Cancellation.h) runs while
   // the request waits; what it raises ends the request.
   HttpResponse Post(const std::string& url, const std::string& soapAction, const std::string& body);
-
-  // The options set on the last request, in the order they were set.
-  const std::vector<std::pair<HttpOption, uint32_t>>& LastRequestOptions() const {
-    return lastOptions_;
-  }
-  // The limits the last request ran under.
-  const HttpTimeouts& LastRequestTimeouts() const { return lastTimeouts_; }
-
- private:
-  std::vector<std::pair<HttpOption, uint32_t>> lastOptions_;
-  HttpTimeouts lastTimeouts_;
 };
 
 // The URL without any user name or password, for messages.

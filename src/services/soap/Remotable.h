@@ -1,8 +1,6 @@
 #pragma once
 // The base of every object that travels in a SOAP message: data classes,
-// request and response wrappers and header classes. Counts the objects
-// alive, so that tests can see what freeing a result took with it.
-#include <atomic>
+// request and response wrappers and header classes.
 #include <string>
 
 namespace movrano::soap {
@@ -17,19 +15,12 @@ using SerializationOptions = unsigned;
 
 class Remotable {
  public:
-  Remotable() noexcept { ++live_; }
-  Remotable(const Remotable& other) noexcept : serializationOptions(other.serializationOptions) {
-    ++live_;
-  }
+  Remotable() = default;
+  Remotable(const Remotable&) = default;
   Remotable& operator=(const Remotable&) = default;
-  virtual ~Remotable() { --live_; }
+  virtual ~Remotable() = default;
 
   SerializationOptions serializationOptions = 0;
-
-  static long LiveObjects() noexcept { return live_.load(); }
-
- private:
-  inline static std::atomic<long> live_{0};
 };
 
 // A header object: its class names the header element. The must-understand

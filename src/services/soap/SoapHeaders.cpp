@@ -7,10 +7,6 @@
 
 namespace movrano::soap {
 
-void PendingHeaders::SetOwnsSentHeaders(bool owns) {
-  if (owns) throw EAssertionFailed("Assertion failure: sent SOAP headers stay with their owner");
-}
-
 void PendingHeaders::Send(SOAPHeader* header) {
   if (!header) throw EAssertionFailed("Assertion failure: no SOAP header object to send");
   if (std::find(pending_.begin(), pending_.end(), header) == pending_.end())

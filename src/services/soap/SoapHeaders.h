@@ -11,10 +11,6 @@ namespace movrano::soap {
 
 class ISOAPHeaders {
  public:
-  // Sent headers always stay with their owner; asking the client to take
-  // them over (true) fails with EAssertionFailed.
-  virtual void SetOwnsSentHeaders(bool owns) = 0;
-  virtual bool OwnsSentHeaders() const = 0;
   virtual void Send(SOAPHeader* header) = 0;
   // Takes a header back before the next call, when it is still waiting:
   // an owner that goes before that call must not leave it behind.
@@ -27,12 +23,9 @@ class ISOAPHeaders {
 // The headers waiting for the next call.
 class PendingHeaders final : public ISOAPHeaders {
  public:
-  void SetOwnsSentHeaders(bool owns) override;
-  bool OwnsSentHeaders() const override { return false; }
   void Send(SOAPHeader* header) override;
   void Withdraw(const SOAPHeader* header) override;
 
-  const std::vector<SOAPHeader*>& Pending() const { return pending_; }
   // Hands the headers to a call and forgets them.
   std::vector<SOAPHeader*> Take();
 

@@ -45,6 +45,14 @@ std::string Pad(int value, int width) {
          digits;
 }
 
+// Seconds since 1970 UTC of a date and time at that offset from UTC.
+std::time_t UtcSeconds(const XSDateTime::Parts& p, int offsetMinutes) {
+  using namespace std::chrono;
+  const sys_days date{year{p.year} / p.month / p.day};
+  return static_cast<std::time_t>(date.time_since_epoch().count()) * 86400 + p.hour * 3600 +
+         p.minute * 60 + p.second - static_cast<std::time_t>(offsetMinutes) * 60;
+}
+
 [[noreturn]] void BadText(std::string_view text) {
   throw ESOAPMessageError(
       Format("'%s' is not a valid XML Schema dateTime", std::string(text.substr(0, 40))));
@@ -119,15 +127,35 @@ std::string XSDateTime::ToString() const {
 
 XSDateTime::Parts XSDateTime::AsLocal() const {
   if (!offset_) return parts_;
-  using namespace std::chrono;
-  const sys_days date{year{parts_.year} / parts_.month / parts_.day};
-  const std::time_t utc = static_cast<std::time_t>(date.time_since_epoch().count()) * 86400 +
-                          parts_.hour * 3600 + parts_.minute * 60 + parts_.second -
-                          static_cast<std::time_t>(*offset_) * 60;
+  const std::time_t utc = UtcSeconds(parts_, *offset_);
   std::tm local{};
   if (!localtime_r(&utc, &local)) throw ESOAPMessageError("Date outside the local calendar");
   return Parts{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,     local.tm_hour,
                local.tm_min,         local.tm_sec,     parts_.millisecond};
+}
+
+std::chrono::sys_time<std::chrono::milliseconds> XSDateTime::AsInstant() const {
+  std::time_t seconds = 0;
+  if (offset_) {
+    seconds = UtcSeconds(parts_, *offset_);
+  } else {
+    std::tm local{};
+    local.tm_year = parts_.year - 1900;
+    local.tm_mon = parts_.month - 1;
+    local.tm_mday = parts_.day;
+    local.tm_hour = parts_.hour;
+    local.tm_min = parts_.minute;
+    local.tm_sec = parts_.second;
+    local.tm_isdst = -1;  // the zone's rule for that date decides
+    local.tm_wday = -1;   // set by a successful conversion only
+    seconds = std::mktime(&local);
+    // -1 is also the second before 1970; a failure leaves the weekday alone.
+    if (seconds == -1 && local.tm_wday == -1)
+      throw ESOAPMessageError("Date outside the local calendar");
+  }
+  using namespace std::chrono;
+  return sys_time<milliseconds>(duration_cast<milliseconds>(std::chrono::seconds(seconds)) +
+                                milliseconds(parts_.millisecond));
 }
 
 }  // namespace movrano::soap

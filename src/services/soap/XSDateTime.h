@@ -2,6 +2,7 @@
 // The XML Schema dateTime value that the services send: a calendar date and
 // time of day to the millisecond, with the time-zone offset when the text
 // carried one. A value type; absent dates are std::optional<XSDateTime>.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,11 @@ class XSDateTime {
   // The moment in this machine's local time; a value without an offset is
   // taken as local time already.
   Parts AsLocal() const;
+  // The moment on the one time line, for telling which of two values is
+  // later: local wall-clock times repeat an hour when the clocks go back. A
+  // value without an offset is taken as local time (in the repeated hour,
+  // whichever of the two moments the C library picks).
+  std::chrono::sys_time<std::chrono::milliseconds> AsInstant() const;
 
   friend bool operator==(const XSDateTime&, const XSDateTime&) = default;
 

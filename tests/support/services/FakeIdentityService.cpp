@@ -1,5 +1,7 @@
 #include "support/services/FakeIdentityService.h"
 
+#include <algorithm>
+
 #include "services/ServiceEndpoints.h"
 #include "services/soap/Registries.h"
 
@@ -63,6 +65,11 @@ void FakeIdentityService::AddUser(IdentityUser user) {
   users_.push_back(std::move(user));
 }
 
+void FakeIdentityService::PageUsers(UsersPaging paging) {
+  std::lock_guard lock(mutex_);
+  paging_ = paging;
+}
+
 std::vector<LoginCall> FakeIdentityService::Logins() const {
   std::lock_guard lock(mutex_);
   return logins_;
@@ -121,15 +128,46 @@ void FakeIdentityService::queryUsers(const ReceivedRequest& r, soap::XmlNode bod
   for (const IdentityAccount& a : accounts_)
     sessionKnown = sessionKnown || HasHeader(r, "SessionID", a.sessionId);
   if (!sessionKnown) throw SoapFault{"SOAP-ENV:Client", "Session is not valid"};
+  std::vector<const IdentityUser*> found;
+  for (const std::string& id : query.userIds)
+    for (const IdentityUser& u : users_)
+      if (u.userId == id) found.push_back(&u);
+
+  // The page that the locator names: "" the first, "page-<n>" the n-th after it.
+  size_t page = 0;
+  if (const std::string& locator = query.recordLocator; !locator.empty()) {
+    const bool known = paging_.perPage != 0 && locator.size() > 5 && locator.size() < 12 &&
+                       locator.rfind("page-", 0) == 0 &&
+                       locator.find_first_not_of("0123456789", 5) == std::string::npos;
+    if (!known) throw SoapFault{"SOAP-ENV:Client", "Unknown RecordLocator " + locator};
+    page = std::stoul(locator.substr(5));
+  }
+  const size_t perPage = paging_.perPage == 0 ? found.size() : paging_.perPage;
+  const size_t first = std::min(page * perPage, found.size());
+  const size_t end = std::min(first + perPage, found.size());
+  const bool done = end == found.size();
+  std::string next;
+  if (!done) {
+    switch (paging_.locator) {
+      case UsersPaging::Locator::Advancing:
+        next = "page-" + std::to_string(page + 1);
+        break;
+      case UsersPaging::Locator::Repeating:
+        next = "page-1";
+        break;
+      case UsersPaging::Locator::Empty:
+        break;
+    }
+  }
+
   w.Start("QueryUsersDetailsResponse");
   w.Attribute("xmlns", kTavrinServicesNamespace);
   w.Start("return");
-  w.Element("Done", "true");
-  w.Element("RecordLocator", "");
+  w.Element("Done", done ? "true" : "false");
+  w.Element("RecordLocator", next);
   w.Start("Records");
-  for (const std::string& id : query.userIds)
-    for (const IdentityUser& u : users_)
-      if (u.userId == id) WriteUser(w, "IDS_User", u);
+  for (size_t i = first; i < end; ++i)
+    WriteUser(w, "IDS_User", *found[i]);
   w.End();
   w.End();
   w.End();

@@ -2,8 +2,9 @@
 // A small identity service for tests, on the loopback SOAP server. It
 // answers Login from a table of accounts (a wrong password gets an empty
 // session ID) and QueryUsersDetails from a table of users (asked for by
-// UserIds, with a session ID header from a login), and records both calls
-// as they arrived. Any other operation gets a SOAP fault.
+// UserIds, with a session ID header from a login, in one page or in pages
+// of a given size), and records both calls as they arrived. Any other
+// operation gets a SOAP fault.
 #include <mutex>
 #include <string>
 #include <utility>
@@ -40,6 +41,16 @@ struct UsersQuery {
   std::vector<std::string> filterChildren;  // element names of the filter, in order
 };
 
+// How the users query pages its answer. Every page but the last is not
+// Done; its RecordLocator is "page-<n>" for the n-th page after the first
+// (Advancing), always "page-1" (Repeating), or empty (Empty). A request
+// whose RecordLocator the service never gave gets a SOAP fault.
+struct UsersPaging {
+  enum class Locator { Advancing, Repeating, Empty };
+  size_t perPage = 0;  // 0: every user found in one page
+  Locator locator = Locator::Advancing;
+};
+
 class FakeIdentityService {
  public:
   FakeIdentityService();
@@ -50,6 +61,7 @@ class FakeIdentityService {
 
   void AddAccount(IdentityAccount account);
   void AddUser(IdentityUser user);
+  void PageUsers(UsersPaging paging);
 
   std::vector<LoginCall> Logins() const;
   std::vector<UsersQuery> UsersQueries() const;
@@ -62,6 +74,7 @@ class FakeIdentityService {
   mutable std::mutex mutex_;
   std::vector<IdentityAccount> accounts_;
   std::vector<IdentityUser> users_;
+  UsersPaging paging_;
   std::vector<LoginCall> logins_;
   std::vector<UsersQuery> queries_;
   LoopbackSoapServer server_;  // last: stops before the tables go

@@ -15,31 +15,46 @@ using soap::NextElement;
 LoopbackSoapServer::LoopbackSoapServer(Handler handler)
     : handler_(std::move(handler)), server_(std::make_unique<httplib::Server>()) {
   server_->Post("/", [this](const httplib::Request& req, httplib::Response& res) {
-    Answer a = handle(req.target, req.get_header_value("SOAPAction"),
-                      req.get_header_value("Content-Type"), req.body);
+    ReceivedRequest r;
+    r.target = req.target;
+    r.soapAction = req.get_header_value("SOAPAction");
+    r.contentType = req.get_header_value("Content-Type");
+    r.acceptEncoding = req.get_header_value("Accept-Encoding");
+    r.xml = req.body;
+    Answer a = handle(std::move(r));
     res.status = a.status;
+    const char* type = "text/xml; charset=utf-8";
+    // Shared by the content providers, which may outlive this call.
+    const auto body = std::make_shared<const std::string>(std::move(a.body));
     if (a.trickle.count() > 0) {
       const auto end = std::chrono::steady_clock::now() + a.trickleLasting;
       return res.set_content_provider(
-          a.body.size(), "text/xml; charset=utf-8",
-          [this, a, end](size_t offset, size_t, httplib::DataSink& sink) {
+          body->size(), type,
+          [this, body, every = a.trickle, end](size_t offset, size_t, httplib::DataSink& sink) {
             std::unique_lock lock(mutex_);
-            if (stopped_.wait_for(lock, a.trickle, [this] { return stopping_; }) ||
+            if (stopped_.wait_for(lock, every, [this] { return stopping_; }) ||
                 std::chrono::steady_clock::now() >= end)
               return false;
             lock.unlock();
-            return sink.write(a.body.data() + offset, 1);
+            return sink.write(body->data() + offset, 1);
           });
     }
-    if (a.stallHalfWay.count() == 0)
-      return res.set_content(std::move(a.body), "text/xml; charset=utf-8");
-    res.set_content_provider(a.body.size(), "text/xml; charset=utf-8",
-                             [this, a](size_t, size_t, httplib::DataSink& sink) {
-                               sink.write(a.body.data(), a.body.size() / 2);
-                               std::unique_lock lock(mutex_);
-                               stopped_.wait_for(lock, a.stallHalfWay,
-                                                 [this] { return stopping_; });
-                               return false;  // the rest never comes
+    if (a.stallHalfWay.count() > 0)
+      return res.set_content_provider(
+          body->size(), type,
+          [this, body, stall = a.stallHalfWay](size_t, size_t, httplib::DataSink& sink) {
+            sink.write(body->data(), body->size() / 2);
+            std::unique_lock lock(mutex_);
+            stopped_.wait_for(lock, stall, [this] { return stopping_; });
+            return false;  // the rest never comes
+          });
+    // The server compresses a body it is given whole when the request
+    // accepts it, and leaves one from a content provider as it is.
+    if (!a.raw || body->empty()) return res.set_content(*body, type);
+    if (!a.contentEncoding.empty()) res.set_header("Content-Encoding", a.contentEncoding);
+    res.set_content_provider(body->size(), type,
+                             [body](size_t offset, size_t length, httplib::DataSink& sink) {
+                               return sink.write(body->data() + offset, length);
                              });
   });
   port_ = server_->bind_to_any_port("127.0.0.1");
@@ -104,22 +119,15 @@ std::optional<Failure> LoopbackSoapServer::takeFailure(const std::string& action
   return std::nullopt;
 }
 
-LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
-                                                      const std::string& rawAction,
-                                                      const std::string& contentType,
-                                                      const std::string& xml) {
-  ReceivedRequest r;
-  r.target = target;
-  r.soapAction = rawAction.size() >= 2 && rawAction.front() == '"' && rawAction.back() == '"'
-                     ? rawAction.substr(1, rawAction.size() - 2)
-                     : rawAction;
-  r.contentType = contentType;
-  r.xml = xml;
+LoopbackSoapServer::Answer LoopbackSoapServer::handle(ReceivedRequest r) {
+  std::string& action = r.soapAction;  // without its quotes
+  if (action.size() >= 2 && action.front() == '"' && action.back() == '"')
+    action = action.substr(1, action.size() - 2);
 
   std::optional<soap::XmlDocument> doc;
   soap::XmlNode body;
   try {
-    doc.emplace(soap::XmlDocument::Parse(xml));
+    doc.emplace(soap::XmlDocument::Parse(r.xml));
     const soap::XmlNode envelope = doc->Root();
     for (soap::XmlNode part = FirstChildElement(envelope); part; part = NextElement(part)) {
       if (soap::Is(part, soap::kSoapEnvelopeNamespace, "Header"))
@@ -142,13 +150,13 @@ LoopbackSoapServer::Answer LoopbackSoapServer::handle(const std::string& target,
   }
   if (!body) return {400, FaultEnvelope({"SOAP-ENV:Client", "The request is not a SOAP message"})};
 
-  const std::optional<Failure> f = takeFailure(r.soapAction);
+  std::optional<Failure> f = takeFailure(r.soapAction);
   if (f) {
     switch (f->kind) {
       case Failure::Kind::Fault:
         return {500, FaultEnvelope({"SOAP-ENV:Server", f->text})};
       case Failure::Kind::Raw:
-        return {f->status, std::move(f->text)};
+        return {f->status, std::move(f->text), true, std::move(f->contentEncoding)};
       case Failure::Kind::Stall: {
         std::unique_lock lock(mutex_);
         stopped_.wait_for(lock, f->stall, [this] { return stopping_; });

@@ -2,10 +2,12 @@
 // A SOAP server on 127.0.0.1 (an ephemeral port) for tests: parses each
 // request with an XML parser, records what arrived (SOAP action, header
 // elements, body element and its children, in order) and lets a service
-// write the answer. Failures can be injected per operation: a SOAP fault,
-// a raw answer (any status and body), a stall before answering, a stall
-// half way through the answer, or an answer that trickles in a byte at a
-// time.
+// write the answer, which goes in a content coding the request accepts, as
+// a web server's compression would send it. Failures can be injected per
+// operation: a SOAP fault, a raw answer (any status and body, sent as it
+// is), one in a content coding whether asked for or not, a stall before
+// answering, a stall half way through the answer, or an answer that
+// trickles in a byte at a time.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -34,6 +36,7 @@ struct ReceivedRequest {
   std::string target;      // path and query, "/?cls=soap"
   std::string soapAction;  // without its quotes
   std::string contentType;
+  std::string acceptEncoding;
   std::vector<ReceivedElement> headers;   // the SOAP header elements, in order
   std::string bodyNs, bodyName;           // the body's element
   std::vector<std::string> bodyChildren;  // local names of its children, in order
@@ -53,10 +56,18 @@ struct Failure {
   std::string text;  // fault text or raw body
   std::chrono::milliseconds stall{0};
   std::chrono::milliseconds lasting{0};
+  std::string contentEncoding{};  // of a raw body, "" for none
 
   static Failure Fault(std::string text) { return {Kind::Fault, 500, std::move(text), {}}; }
   static Failure Raw(int status, std::string body) {
     return {Kind::Raw, status, std::move(body), {}};
+  }
+  // A raw body already in that content coding ("gzip", "gzip, gzip"...),
+  // sent as it is under that Content-Encoding.
+  static Failure Encoded(std::string coding, std::string bytes) {
+    Failure f = Raw(200, std::move(bytes));
+    f.contentEncoding = std::move(coding);
+    return f;
   }
   // Waits (or until the server stops), then answers normally.
   static Failure Stall(std::chrono::milliseconds d) { return {Kind::Stall, 200, {}, d}; }
@@ -102,11 +113,12 @@ class LoopbackSoapServer {
   struct Answer {
     int status;
     std::string body;
+    bool raw = false;  // on the wire as it is, with this Content-Encoding
+    std::string contentEncoding{};
     std::chrono::milliseconds stallHalfWay{0};
     std::chrono::milliseconds trickle{0}, trickleLasting{0};
   };
-  Answer handle(const std::string& target, const std::string& action,
-                const std::string& contentType, const std::string& xml);
+  Answer handle(ReceivedRequest r);
   std::optional<Failure> takeFailure(const std::string& action);
 
   Handler handler_;
