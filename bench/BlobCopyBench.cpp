@@ -68,9 +68,11 @@ struct Measured {
 
 Measured EngineCopy(const testing::TempFirebirdDatabase& source,
                     const testing::TempFirebirdDatabase& dest) {
-  TVaultMigrationManager engine(
-      "", "", "", "", "", TMigrationMode::mmSVSToTVSOffline, [](const std::string&) {},
-      [](const std::string&, int32_t) {}, TTVSOracleParams{});
+  MigrationRequest request;
+  request.MigrationMode = TMigrationMode::mmSVSToTVSOffline;
+  request.LogProc = [](const std::string&) {};
+  request.ProgressEvent = [](const std::string&, int32_t) {};
+  TVaultMigrationManager engine(std::move(request));
   TVaultMigrationManagerProbe p(engine);
   p.setConnections(source.connect(), dest.connect());
   Measured m;

@@ -70,14 +70,15 @@ Measured EngineCopy(const testing::TempFirebirdDatabase& source,
                     const testing::TempFirebirdDatabase& dest, int rows, int every) {
   Measured m;
   TVaultMigrationManagerProbe* probe = nullptr;
-  TVaultMigrationManager engine(
-      "", "", "", "", "", TMigrationMode::mmSVSToTVSOffline, [](const std::string&) {},
-      [&](const std::string&, int32_t) {
-        if (probe->copiedItems() % every == 0) {
-          m.samples.push_back({probe->copiedItems(), ReadMemory()});
-        }
-      },
-      TTVSOracleParams{});
+  MigrationRequest request;
+  request.MigrationMode = TMigrationMode::mmSVSToTVSOffline;
+  request.LogProc = [](const std::string&) {};
+  request.ProgressEvent = [&](const std::string&, int32_t) {
+    if (probe->copiedItems() % every == 0) {
+      m.samples.push_back({probe->copiedItems(), ReadMemory()});
+    }
+  };
+  TVaultMigrationManager engine(std::move(request));
   TVaultMigrationManagerProbe p(engine);
   probe = &p;
   p.setConnections(source.connect(), dest.connect());

@@ -231,6 +231,37 @@ std::string RunChild(const std::string& url, const std::string& shape) {
   return text;
 }
 
+// One line of the table from the child's figures.
+void PrintFigures(const std::string& label, size_t answerSize, const std::string& line) {
+  double peakMb = 0, seconds = 0;
+  int used = 0;
+  std::sscanf(line.c_str(), "%lf %lf %n", &peakMb, &seconds, &used);
+  std::string outcome = line.substr(static_cast<size_t>(used));
+  if (!outcome.empty() && outcome.back() == '\n') outcome.pop_back();
+  std::printf("%-18s %10.1f %8.2f %8.2f  %s\n", label.c_str(), peakMb,
+              peakMb * 1048576.0 / static_cast<double>(answerSize), seconds, outcome.c_str());
+  std::fflush(stdout);
+}
+
+// One namespace URI of half the answer, declared once, and elements of
+// eight attributes in it, at two sizes four times apart: the time should
+// grow four times too, not sixteen.
+void LongNamespaceUri(testing::LoopbackSoapServer& server) {
+  std::printf("\none namespace URI of half the answer, elements of 8 attributes in it\n");
+  for (const size_t megabytes : {4, 16}) {
+    const size_t bytes = megabytes * 1000 * 1000;
+    const std::string answer = LoginAnswer([&](std::string& s) {
+      s += "<x xmlns:p='urn:" + std::string(bytes / 2, 'u') + "'>";
+      while (s.size() < bytes)
+        s += "<e p:a='' p:b='' p:c='' p:d='' p:e='' p:f='' p:g='' p:h=''/>";
+      s += "</x>";
+    });
+    server.FailAlways("", testing::Failure::Raw(200, answer));
+    PrintFigures(std::to_string(megabytes) + " MB", answer.size(),
+                 RunChild(server.Url(), "long namespace URI"));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,5 +304,7 @@ int main(int argc, char** argv) {
   std::printf("\ngzip bomb: %zu bytes as %s that decode to %.1f GB; x size against the limit\n",
               bomb.bytes.size(), bomb.coding.c_str(), static_cast<double>(bombDecoded) / 1e9);
   report("gzip bomb", testing::Failure::Encoded(bomb.coding, bomb.bytes), soap::kMaxResponseBytes);
+
+  LongNamespaceUri(server);
   return 0;
 }

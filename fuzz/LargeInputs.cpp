@@ -84,6 +84,14 @@ int main() {
     return s + "/>";
   });
   Xml("xml siblings", [](size_t n) { return "<r>" + Repeat("<a/>", n) + "</r>"; });
+  // The same behind a byte-order mark, which is skipped, not cut off.
+  Xml("xml marked siblings",
+      [](size_t n) { return "\xEF\xBB\xBF<r>" + Repeat("<a/>", n) + "</r>"; });
+  // One long URI, and elements of eight attributes in its namespace.
+  Xml("xml long namespace", [](size_t n) {
+    return "<r xmlns:p='urn:" + std::string(4 * n, 'u') + "'>" +
+           Repeat("<e p:a='' p:b='' p:c='' p:d='' p:e='' p:f='' p:g='' p:h=''/>", n / 16) + "</r>";
+  });
   Xml("xml text chunks", [](size_t n) { return "<r>" + Repeat("x<!---->", n) + "</r>"; });
   Xml("xml references", [](size_t n) { return "<r>" + Repeat("&amp;&#x10FFFF;", n) + "</r>"; });
   Xml("xml open comments", [](size_t n) { return "<r>" + Repeat("<!--", n); });

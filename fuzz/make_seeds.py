@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the harnesses' seed corpora into fuzz/seeds/<harness>/: the XML
-and registry texts of the component tests, and ZIP archives of every
-method the reader handles (ZIP64 included), with the sample archives."""
+texts of the component tests (for both XML harnesses), their registry
+texts, and ZIP archives of every method the reader handles (ZIP64
+included), with the sample archives."""
 import io
 import pathlib
 import re
@@ -39,8 +40,8 @@ XSI = "http://www.w3.org/2001/XMLSchema-instance"
 # XML: every literal that looks like a document, and envelopes for the
 # harness's own class.
 n = 0
-for test in ["tests/services/SoapXmlTest.cpp", "tests/services/SerializerTest.cpp",
-             "tests/services/SoapClientTest.cpp"]:
+for test in ["tests/services/SoapXmlTest.cpp", "tests/services/SoapXmlEncodingTest.cpp",
+             "tests/services/SerializerTest.cpp", "tests/services/SoapClientTest.cpp"]:
     for lit in c_literals(root / test):
         if "<" in lit and len(lit) > 3:
             write("soap_xml", "test%03d.xml" % n, lit)
@@ -66,6 +67,10 @@ write("soap_xml", "utf16.xml", ('\ufeff<a xmlns:p="urn:p" p:x="1">t\u00e9</a>').
 write("soap_xml", "latin1.xml",
       '<?xml version="1.0" encoding="ISO-8859-1"?><a b="\xe9">\xe9<!-- c --><?pi x?></a>'
       .encode("latin-1"))
+
+# The differential harness starts from the same documents.
+for seed in sorted((seeds / "soap_xml").iterdir()):
+    write("xml_differential", seed.name, seed.read_bytes())
 
 # Registry exports.
 n = 0

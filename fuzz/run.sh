@@ -10,7 +10,7 @@ shift $(($# < 2 ? $# : 2))
 mkdir -p "corpus/$name" "artifacts/$name"
 dict=()
 case $name in
-  soap_xml) dict=(-dict=xml.dict) ;;
+  soap_xml | xml_differential) dict=(-dict=xml.dict) ;;
   reg_file) dict=(-dict=reg.dict) ;;
 esac
 exec "out/$name" "corpus/$name" "seeds/$name" "${dict[@]}" -max_total_time="$seconds" \

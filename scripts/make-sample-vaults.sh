@@ -12,6 +12,9 @@
 # With a registry file named, it also writes the registry export through
 # which the program finds them ("Registry.reg" beside the program): the
 # Outpost and Solo vault services and the server vault "Tavrin Vault".
+# It runs as root, as the program does (through sudo for another user), and
+# a run that fails removes what it made, so that the next one can start
+# afresh.
 #   make-sample-vaults.sh <folder> [<registry file>]
 set -euo pipefail
 
@@ -19,11 +22,15 @@ if [[ $# -lt 1 || $# -gt 2 || $1 == -* ]]; then
   echo "usage: $0 <folder> [<registry file>]" >&2
   exit 2
 fi
-registry="${2:-}"
-if [[ -n "$registry" && ( -e "$registry" || -L "$registry" ) ]]; then
-  echo "$registry already exists; remove it first." >&2
-  exit 1
+if [[ "$(id -u)" -ne 0 ]]; then
+  if ! command -v sudo >/dev/null; then
+    echo "The vaults are the program's, which runs as root: run this as root." >&2
+    exit 1
+  fi
+  echo "The vaults are the program's, which runs as root: asking sudo."
+  exec sudo ISQL="${ISQL:-isql-fb}" bash "$0" "$@"
 fi
+registry="${2:-}"
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
 data="$here/tests/support/vaults"
@@ -32,19 +39,61 @@ isql="${ISQL:-isql-fb}"
 fb_user=SYSDBA
 fb_password=quartzfen
 
-mkdir -p "$1"
-target="$(cd "$1" && pwd)"
+# What this run made, removed again when it does not finish: a half-made
+# set would block the next try.
+made=()
+finished=false
+remove_what_was_made() {
+  "$finished" && return
+  local i
+  for ((i = ${#made[@]} - 1; i >= 0; i--)); do rm -rf -- "${made[i]}"; done
+}
+trap remove_what_was_made EXIT
+trap 'exit 130' INT TERM HUP
 
-# The server runs as its own user: it must reach every folder on the way
-# and write the database folder.
+refuse_existing() {
+  if [[ -e "$1" || -L "$1" ]]; then
+    echo "$1 already exists; remove it first." >&2
+    exit 1
+  fi
+}
+
+vaults=("Outpost Vault" "Solo Vault" "Tavrin Vault" "Solo Vault (empty)" "Tavrin Vault (sample)")
+for name in "${vaults[@]}"; do refuse_existing "$1/$name"; done
+[[ -z "$registry" ]] || refuse_existing "$registry"
+
+# The folder, and those above it that do not exist yet, made open to all
+# for reading: the server runs as its own user and must reach it.
+at="$1"
+opened=()
+while [[ ! -e "$at" && ! -L "$at" ]]; do
+  opened=("$at" "${opened[@]}")
+  at="$(dirname "$at")"
+done
+if [[ ${#opened[@]} -gt 0 ]]; then
+  made+=("${opened[0]}")
+  mkdir -p "$1"
+  chmod o+rx "${opened[@]}"
+fi
+target="$(cd "$1" && pwd)"
+server_user=firebird
+if id "$server_user" >/dev/null 2>&1 && ! runuser -u "$server_user" -- test -x "$target"; then
+  echo "The Firebird server's user ($server_user) cannot reach $target (a home folder is" \
+    "private to its owner): choose a folder it can reach, such as /srv/movrano-samples." >&2
+  exit 1
+fi
+
+# The server must reach every folder down to the database folder, and
+# write that one.
 open_to_server() {
   local folder="$1"
   mkdir -p "$folder"
   chmod 0777 "$folder"
-  local at="$folder"
+  local at
+  at="$(dirname "$folder")"
   while [[ "$at" != "$target" && "$at" != / ]]; do
-    at="$(dirname "$at")"
     chmod o+rx "$at"
+    at="$(dirname "$at")"
   done
 }
 
@@ -73,13 +122,6 @@ fill_store() {
   if [[ $2 == sample ]]; then cp -a "$data/filestore/sample/." "$1/"; fi
 }
 
-refuse_existing() {
-  if [[ -e "$1" ]]; then
-    echo "$1 already exists; remove it first." >&2
-    exit 1
-  fi
-}
-
 # make_installed <install folder> solo|server sample|empty <script>...:
 # a Solo Vault or server vault: LocalVault.ini beside the Vault folder.
 make_installed() {
@@ -87,6 +129,7 @@ make_installed() {
   shift 3
   local install="$target/$name"
   refuse_existing "$install"
+  made+=("$install")
   local database="$install/Database/VAULT.FDB" storage="$install/Revisions"
   if [[ $edition == solo ]]; then database="$install/Database/SOLOVAULT.FDB"; fi
   local version=ZaredorEvovu-1.0.1
@@ -116,6 +159,7 @@ make_installed() {
 make_outpost() {
   local vault="$target/Outpost Vault"
   refuse_existing "$vault"
+  made+=("$vault")
   local private="_TavrinVaultResources/Private"
   make_database "$vault/$private/Data/OUTPOST.FDB" schema/shared.sql schema/outpost.sql \
     seed/install-outpost.sql seed/sample-content.sql seed/sample-outpost.sql
@@ -152,8 +196,12 @@ reg_string() {
 if [[ -n "$registry" ]]; then
   services='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services'
   # A service's folder is that of its program; the programs need not exist.
-  # Written only as a new file (noclobber), never through a link.
+  # Written only as a new file (noclobber), never through a link; once
+  # made, it is this run's.
   set -C
+  exec 3>"$registry"
+  set +C
+  made+=("$registry")
   {
     echo "Windows Registry Editor Version 5.00"
     echo
@@ -165,7 +213,8 @@ if [[ -n "$registry" ]]; then
     echo
     echo '[HKEY_LOCAL_MACHINE\SOFTWARE\Tavrin\Tavrin Vault\Vault]'
     echo "\"Path\"=$(reg_string "$target/Tavrin Vault/Vault/")"
-  } >"$registry"
-  set +C
+  } >&3
+  exec 3>&-
   echo "Registry: $registry"
 fi
+finished=true

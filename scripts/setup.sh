@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks for building and testing
-# Movrano, and makes sure the local Firebird server runs with the account
-# the program uses. Quiet and quick when everything is already in place.
+# Installs what a fresh Debian 12 machine lacks for building, testing and
+# running Movrano, and makes sure the local Firebird server runs with the
+# account the program uses. Says each step in one line before it starts,
+# and nothing when everything is already in place. Run as root or as a
+# user with sudo: what needs root is asked of sudo.
 FB_PASSWORD="quartzfen"
 # The local server's service manager: a login there needs no database file
 # and no temporary folder that the server's own user must reach.
 fb_service="localhost:service_mgr"
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config
   firebird-dev libfbclient2 firebird3.0-server firebird3.0-utils
   libcurl4-openssl-dev libcrypto++-dev
   libzip-dev zipcmp zipmerge ziptool liblzma-dev
-  qt6-base-dev xvfb xauth
+  qt6-base-dev qt6-wayland xvfb xauth
   libsqlite3-dev libcpp-httplib-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
 )
 
 as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    echo "setup: this step needs root ($1): run it as root, or as a user with sudo" >&2
+    return 1
+  fi
 }
 
-port_open() { (exec 3<>/dev/tcp/127.0.0.1/3050) 2>/dev/null; }
+# The server listens on the first address of "localhost": 127.0.0.1, or ::1
+# where the hosts file names that first.
+port_open() { (exec 3<>/dev/tcp/localhost/3050) 2>/dev/null; }
 
 wait_for_port() {
   for _ in $(seq 1 100); do
@@ -49,29 +60,49 @@ sysdba_login_probe() {
   return 2
 }
 
+# The packages to download for the missing ones, with what they need:
+# prints their count and their size in MB. Needs the package lists.
+download_size() {
+  apt-get install -y --no-install-recommends --print-uris -qq "$@" \
+    | awk '/^\x27/ { n++; bytes += $3 } END { printf "%d %d\n", n, (bytes + 500000) / 1000000 }'
+}
+
+# apt's own output, less the lines that tell a newcomer nothing: debconf's
+# note that it configures later without apt-utils, and the server
+# package's note on the home folder of the user it makes.
+apt_quietly() {
+  as_root env DEBIAN_FRONTEND=noninteractive "$@" 2> >(grep -v \
+    -e "^debconf: delaying package configuration, since apt-utils is not installed" \
+    -e "^adduser: Warning: The home directory \`/var/lib/firebird' does not belong" >&2)
+}
+
 install_missing_packages() {
   local missing=()
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -gt 0 ] || return 0
-  echo "setup: installing ${missing[*]}"
+  echo "setup: updating the package lists, to install ${missing[*]}"
+  apt_quietly apt-get update -q
+  local count size
+  read -r count size < <(download_size "${missing[@]}")
+  if [[ "$size" =~ ^[1-9][0-9]*$ ]]; then size="about $size MB"; else size="less than 1 MB"; fi
+  echo "setup: installing ${#missing[@]} packages and what they need: $count packages, $size to download"
   # A server installed here gets the program's password from the start.
   echo "firebird3.0-server shared/firebird/enabled boolean true" | as_root debconf-set-selections
   echo "firebird3.0-server shared/firebird/sysdba_password/first_install password ${FB_PASSWORD}" \
     | as_root debconf-set-selections
   echo "firebird3.0-server shared/firebird/sysdba_password/new_password password ${FB_PASSWORD}" \
     | as_root debconf-set-selections
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  apt_quietly apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
 start_server() {
   port_open && return 0
+  echo "setup: starting the Firebird server (localhost:3050)"
   as_root /etc/init.d/firebird3.0 start >/dev/null 2>&1 || true
   if ! wait_for_port; then
-    echo "setup: the Firebird server does not answer on 127.0.0.1:3050" >&2
+    echo "setup: the Firebird server does not answer on localhost:3050" >&2
     exit 1
   fi
 }

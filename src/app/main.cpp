@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/QtDialogs.h"
+#include "app/RuntimeFolder.h"
 #include "app/TerminationSignals.h"
 #include "app/ufrmMain.h"
 #include "engine/MigrationThread.h"
@@ -15,6 +16,8 @@
 int main(int argc, char** argv) {
   using namespace movrano;
   BlockTerminationSignals();  // before any thread or library starts
+  // Changes the environment: while no other thread runs.
+  const PrivateRuntimeFolder runtimeFolder;
   RegisterIDSTypes();
   const SQLManagerScope statements;
   RegisterTavrinGlobalCatalogTypes();

@@ -123,14 +123,20 @@ void TfrmMain::btnImportClick() {
     return;
   }
   if (!prompter_.confirm(ConfirmationQuestion(*mode))) return;
-  const TTVSOracleParams oracle = model_.OracleParams(*mode);
   const auto text = [this](FormField field) { return model_.text(field); };
-  MigrationThread = TMigrationThread::Create(
-      text(FormField::SourceDatabaseFile), text(FormField::SourceFileRepositoryPath),
-      text(FormField::DestVaultPath), text(FormField::UserName), text(FormField::UserPass),
-      model_.sourceVersion(), model_.destVersion(), *mode,
-      [this](const std::string& line) { AddLogLine(line); },
-      [this](bool inProcess) { SetInProcess(inProcess); }, oracle, nullptr, sync_);
+  MigrationRequest request;
+  request.SourceDatabaseFile = text(FormField::SourceDatabaseFile);
+  request.SourceFileRepositoryPath = text(FormField::SourceFileRepositoryPath);
+  request.DestVaultPath = text(FormField::DestVaultPath);
+  request.UserName = text(FormField::UserName);
+  request.UserPass = text(FormField::UserPass);
+  request.SourceVersion = model_.sourceVersion();
+  request.DestVersion = model_.destVersion();
+  request.MigrationMode = *mode;
+  request.LogProc = [this](const std::string& line) { AddLogLine(line); };
+  request.UpdateStatusProc = [this](bool inProcess) { SetInProcess(inProcess); };
+  request.TVSOracleParams = model_.OracleParams(*mode);
+  MigrationThread = TMigrationThread::Create(std::move(request), sync_);
   // The run counts from here, not from its busy notice: neither a second
   // Run nor a close may abandon the worker before that notice arrives.
   SetInProcess(true);

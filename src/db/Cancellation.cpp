@@ -1,9 +1,8 @@
 #include "db/Cancellation.h"
 
 #include <algorithm>
-#include <chrono>
 
-#include "db/Connection.h"
+#include "db/Driver.h"
 
 namespace movrano::db {
 
@@ -11,6 +10,9 @@ namespace {
 // A cancel that reaches the server before the statement does is lost, so
 // the watcher repeats it as long as the statement runs.
 constexpr std::chrono::milliseconds kRepeatEvery{100};
+// How long a cancelled call may go on before its connection is dropped:
+// long enough for a server that answers to end the call itself.
+constexpr std::chrono::seconds kGrace{2};
 
 thread_local const StatementCancelScope* current = nullptr;
 }  // namespace
@@ -39,10 +41,19 @@ bool StatementCanceller::cancelled() const {
 void StatementCanceller::watch() {
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    // Under the lock: a connection leaves the list under it too, once its
-    // statement has returned, so it stays connected while it is cancelled.
-    for (Connection* connection : running_)
-      connection->cancelOperation();
+    // Under the lock: a call leaves the list under it too, once it has
+    // returned, so its connection stays open while it is cancelled.
+    const auto now = std::chrono::steady_clock::now();
+    for (RunningCall* call : running_) {
+      if (call->dropped_) continue;
+      if (!call->cancelledAt_) call->cancelledAt_ = now;
+      if (now - *call->cancelledAt_ >= kGrace) {
+        call->backend_.abortOperation();
+        call->dropped_ = true;
+      } else if (call->kind_ == CallKind::Statement) {
+        call->backend_.cancelOperation();
+      }
+    }
     wake_.wait_for(lock, kRepeatEvery, [this] { return stopping_; });
   }
 }
@@ -65,16 +76,16 @@ CancelBinding StatementCancelScope::Current() {
   return current ? current->binding_ : CancelBinding{};
 }
 
-RunningStatement::RunningStatement(StatementCanceller& canceller, Connection& connection)
-    : canceller_(canceller), connection_(connection) {
+RunningCall::RunningCall(StatementCanceller& canceller, ConnectionBackend& backend, CallKind kind)
+    : canceller_(canceller), backend_(backend), kind_(kind) {
   std::lock_guard lock(canceller_.mutex_);
-  canceller_.running_.push_back(&connection_);
+  canceller_.running_.push_back(this);
 }
 
-RunningStatement::~RunningStatement() {
+RunningCall::~RunningCall() {
   std::lock_guard lock(canceller_.mutex_);
   auto& running = canceller_.running_;
-  running.erase(std::find(running.begin(), running.end(), &connection_));
+  running.erase(std::find(running.begin(), running.end(), this));
 }
 
 }  // namespace movrano::db

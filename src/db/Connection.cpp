@@ -65,18 +65,22 @@ void Connection::disconnect() {
   const bool explicitTransaction = explicitTransaction_;
   autoCommit_ = true;
   explicitTransaction_ = false;
-  if (backend->hasTransaction()) {
-    // Work of an unfinished explicit transaction is not kept.
-    if (explicitTransaction) {
-      backend->rollback();
-    } else {
-      backend->commit();
+  watched(CallKind::Transaction, *backend, [&] {
+    try {
+      if (backend->hasTransaction()) {
+        // Work of an unfinished explicit transaction is not kept.
+        if (explicitTransaction) {
+          backend->rollback();
+        } else {
+          backend->commit();
+        }
+      }
+    } catch (...) {
+      backend->close();
+      throw;
     }
-  }
-}
-
-void Connection::cancelOperation() {
-  if (backend_) backend_->cancelOperation();
+    backend->close();
+  });
 }
 
 ConnectionBackend& Connection::backend() {
@@ -96,8 +100,10 @@ void Connection::setAutoCommit(bool on) {
 void Connection::startTransaction(TransactionKind kind) {
   ConnectionBackend& b = backend();
   if (explicitTransaction_) throw EDatabaseError("A transaction is already active");
-  if (b.hasTransaction()) b.commit();  // ends the auto-commit reading transaction
-  b.begin(kind);
+  watched(CallKind::Transaction, b, [&] {
+    if (b.hasTransaction()) b.commit();  // ends the auto-commit reading transaction
+    b.begin(kind);
+  });
   autoCommit_ = false;
   explicitTransaction_ = true;
 }
@@ -107,7 +113,9 @@ void Connection::commit() {
   if (!explicitTransaction_ && autoCommit_) {
     throw EDatabaseError("Invalid operation in AutoCommit mode.");
   }
-  if (b.hasTransaction()) b.commit();
+  watched(CallKind::Transaction, b, [&] {
+    if (b.hasTransaction()) b.commit();
+  });
   explicitTransaction_ = false;
   autoCommit_ = true;
 }
@@ -117,25 +125,29 @@ void Connection::rollback() {
   if (!explicitTransaction_ && autoCommit_) {
     throw EDatabaseError("Invalid operation in AutoCommit mode.");
   }
-  if (b.hasTransaction()) b.rollback();
+  watched(CallKind::Transaction, b, [&] {
+    if (b.hasTransaction()) b.rollback();
+  });
   explicitTransaction_ = false;
   autoCommit_ = true;
 }
 
 void Connection::statementDone(bool hadResultSet) {
   if (autoCommit_ && !hadResultSet && backend_ && backend_->hasTransaction()) {
-    backend_->commitRetaining();
+    watched(CallKind::Transaction, *backend_, [this] { backend_->commitRetaining(); });
   }
 }
 
 std::vector<std::string> Connection::tableNames() {
-  return backend().tableNames();
+  return runStatement([this] { return backend().tableNames(); });
 }
 
 void Connection::executeDirect(const std::string& sql) {
   auto statement = backend().makeStatement();
-  statement->prepare(sql);
-  runStatement([&] { statement->execute(); });
+  runStatement([&] {
+    statement->prepare(sql);
+    statement->execute();
+  });
   const bool rows = statement->returnsRows();
   statement->closeCursor();
   statementDone(rows);

@@ -3,7 +3,7 @@
 // auto-commit and explicit transaction rules, table names and direct
 // execution. The driver is chosen by the protocol name. Code outside this
 // layer opens and ends transactions through Transaction (Transaction.h).
-// A connection made inside a StatementCancelScope can have its statements
+// A connection made inside a StatementCancelScope can have its calls
 // cancelled from another thread (Cancellation.h).
 #include <memory>
 #include <string>
@@ -49,20 +49,22 @@ class Connection {
   // Runs a statement text without parameters; database errors raise.
   void executeDirect(const std::string& sql);
 
-  // Ends the statement that this connection runs now with a database
-  // error. Called from another thread while the owner runs a statement;
-  // nothing happens when none runs or the driver cannot cancel.
-  void cancelOperation();
-
   // For Query: the driver, the auto-commit step after a statement, and the
-  // frame of each step that runs a statement (execute, fetch) that lets
-  // the connection's canceller find and end it.
+  // frame of each step that asks the server about a statement (prepare,
+  // execute, fetch, the count of rows) that lets the connection's
+  // canceller find and end it.
   ConnectionBackend& backend();
   void statementDone(bool hadResultSet);
   template <typename Step>
-  auto runStatement(Step&& step) -> decltype(step());
+  auto runStatement(Step&& step) -> decltype(step()) {
+    return backend_ ? watched(CallKind::Statement, *backend_, step) : step();
+  }
 
  private:
+  // Runs one call of the backend where the canceller can find it.
+  template <typename Step>
+  auto watched(CallKind kind, ConnectionBackend& backend, Step&& step) -> decltype(step());
+
   ConnectionParams params_;
   std::unique_ptr<ConnectionBackend> backend_;
   CancelBinding cancelBinding_;
@@ -71,9 +73,10 @@ class Connection {
 };
 
 template <typename Step>
-auto Connection::runStatement(Step&& step) -> decltype(step()) {
+auto Connection::watched(CallKind kind, ConnectionBackend& backend, Step&& step)
+    -> decltype(step()) {
   if (!cancelBinding_.canceller) return step();
-  const RunningStatement running(*cancelBinding_.canceller, *this);
+  const RunningCall running(*cancelBinding_.canceller, backend, kind);
   try {
     return step();
   } catch (const EDatabaseError&) {

@@ -29,7 +29,6 @@ class DateTime {
   // Whole days since the epoch (floored) and the time into that day.
   int64_t dayNumber() const { return FloorDiv(ticks_, kTicksPerDay); }
   int64_t ticksOfDay() const { return ticks_ - dayNumber() * kTicksPerDay; }
-  int64_t msOfDay() const { return ticksOfDay() / kTicksPerMs; }
 
   struct Parts {
     int year, month, day, hour, minute, second, millisecond;

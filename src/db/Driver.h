@@ -63,9 +63,18 @@ class ConnectionBackend {
   virtual bool hasTransaction() const = 0;
   virtual std::unique_ptr<StatementBackend> makeStatement() = 0;
   virtual std::vector<std::string> tableNames() = 0;
-  // From another thread, while a statement runs: ends it with a database
-  // error. Nothing happens when none runs, or by default.
+  // Ends the connection (its open transaction is rolled back) and raises
+  // nothing; the backend is destroyed next. By default its destruction
+  // does it all.
+  virtual void close() {}
+  // From another thread, while a statement runs: asks the server to end it
+  // with a database error. Nothing happens when none runs, or by default.
   virtual void cancelOperation() {}
+  // From another thread, while a call waits for a server that does not
+  // answer: drops the connection on this side, so that the call returns
+  // with a database error, as every later call does at once. The server
+  // rolls back what the connection left open. Nothing happens by default.
+  virtual void abortOperation() {}
 };
 
 using DriverFactory = std::function<std::unique_ptr<ConnectionBackend>(const ConnectionParams&)>;

@@ -91,7 +91,7 @@ void Query::setSql(std::string sql) {
 void Query::prepare() {
   if (statement_) return;
   auto statement = connection_.backend().makeStatement();
-  statement->prepare(parsed_.positionalSql);
+  connection_.runStatement([&] { statement->prepare(parsed_.positionalSql); });
   if (statement->positionCount() != static_cast<int>(parsed_.positions.size())) {
     throw EDatabaseError(Format("The statement has %d parameter positions, the text names %d",
                                 statement->positionCount(),
@@ -130,7 +130,7 @@ void Query::execSql() {
 }
 
 long Query::rowsAffected() const {
-  return statement_ ? statement_->rowsAffected() : 0;
+  return statement_ ? connection_.runStatement([this] { return statement_->rowsAffected(); }) : 0;
 }
 
 void Query::close() {

@@ -23,7 +23,6 @@ enum class FieldType {
   Blob,
 };
 
-const char* FieldTypeName(FieldType type);
 bool IsBlobType(FieldType type);
 bool IsTextType(FieldType type);  // String or WideString
 

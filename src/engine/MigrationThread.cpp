@@ -21,27 +21,19 @@ LiveWorkers& Live() {
 }
 }  // namespace
 
-TMigrationThread* TMigrationThread::Create(
-    const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
-    const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
-    const std::string& ASourceVersion, const std::string& ADestVersion,
-    TMigrationMode AMigrationMode, TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
-    const TTVSOracleParams& AnTVSOracleParams, TProgressEvent AProgressEvent, Synchronizer& sync,
-    std::shared_ptr<IDSPort> AIDSService, const std::string& ACatalogEndpoint) {
-  std::unique_ptr<TMigrationThread> worker(new TMigrationThread(
-      std::move(ALogProc), std::move(AUpdateStatusProc), std::move(AProgressEvent), sync));
+TMigrationThread* TMigrationThread::Create(MigrationRequest request, Synchronizer& sync) {
+  std::unique_ptr<TMigrationThread> worker(
+      new TMigrationThread(std::move(request.LogProc), std::move(request.UpdateStatusProc),
+                           std::move(request.ProgressEvent), sync));
   TMigrationThread* self = worker.get();
   const bool handedOut = static_cast<bool>(worker->FUpdateStatusProc);
   // The engine's sinks are the worker's relays, whatever the caller gave.
-  worker->FVaultMigrationManager = std::make_unique<TVaultMigrationManager>(
-      ASourceDatabaseFile, ASourceFileRepositoryPath, ADestVaultPath, AUserName, AUserPass,
-      AMigrationMode, [self](const std::string& text) { self->Log(text); },
-      [self](const std::string& caption, int32_t position) {
-        self->ProgressEvent(caption, position);
-      },
-      AnTVSOracleParams, std::move(AIDSService), ACatalogEndpoint);
-  worker->FVaultMigrationManager->FDestVersion = ADestVersion;
-  worker->FVaultMigrationManager->FSourceVersion = ASourceVersion;
+  request.LogProc = [self](const std::string& text) { self->Log(text); };
+  request.ProgressEvent = [self](const std::string& caption, int32_t position) {
+    self->ProgressEvent(caption, position);
+  };
+  request.UpdateStatusProc = nullptr;
+  worker->FVaultMigrationManager = std::make_unique<TVaultMigrationManager>(std::move(request));
   {
     std::lock_guard lock(Live().mutex);
     ++Live().count;
@@ -84,7 +76,7 @@ void TMigrationThread::Execute() {
     UpadteStatus(true);
     try {
       try {
-        // A request or a statement in flight ends when termination is asked.
+        // A request or a database call in flight ends when termination is asked.
         const soap::CancellationScope cancellation([this] { CheckTerminated(); });
         const db::StatementCancelScope statements(FStatements, [this] { CheckTerminated(); });
         FVaultMigrationManager->Run();

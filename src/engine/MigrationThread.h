@@ -4,38 +4,31 @@
 // report and busy/idle notice to the main thread by a blocking call, and
 // frees itself when done. A termination request takes effect at the next
 // log line or progress report, which then raises EMovrano "Abort", and
-// ends a web service request or a database statement that is waiting,
-// which then raises the same.
+// ends a web service request or a database call that is waiting, also on
+// a database server that has stopped answering, which then raises the
+// same.
 #include <memory>
 #include <string>
 
 #include "db/Cancellation.h"
+#include "engine/MigrationRequest.h"
 #include "engine/Synchronizer.h"
 #include "engine/Utils.h"
-#include "services/ServiceEndpoints.h"
 
 namespace movrano {
 
-class IDSPort;
 class TVaultMigrationManager;
 
 class TMigrationThread {
  public:
-  // Starts the worker and returns it; the pointer is valid until the idle
-  // notice has been delivered. Without a busy/idle callback nothing tells
-  // the caller when that is, so no worker is returned (null). `sync` must
-  // outlive the worker.
-  static TMigrationThread* Create(
-      const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
-      const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
-      const std::string& ASourceVersion, const std::string& ADestVersion,
-      TMigrationMode AMigrationMode, TLogCallBack ALogProc, TUpdateStatusCallBack AUpdateStatusProc,
-      const TTVSOracleParams& AnTVSOracleParams, TProgressEvent AProgressEvent, Synchronizer& sync,
-      std::shared_ptr<IDSPort> AIDSService = nullptr,
-      const std::string& ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
+  // Starts the worker for `request` and returns it; the pointer is valid
+  // until the idle notice has been delivered. Without a busy/idle callback
+  // nothing tells the caller when that is, so no worker is returned (null).
+  // `sync` must outlive the worker.
+  static TMigrationThread* Create(MigrationRequest request, Synchronizer& sync);
 
   // Any thread: asks the worker to stop at its next log line or progress
-  // report, or in the request or statement it waits for.
+  // report, or in the request or database call it waits for.
   void Terminate();
   bool Terminated() const { return FStatements->cancelled(); }
 
@@ -58,7 +51,7 @@ class TMigrationThread {
   TLogCallBack FLogProc;
   TUpdateStatusCallBack FUpdateStatusProc;
   TProgressEvent FProgressEvent;
-  // The termination request; it also cancels the statements of the
+  // The termination request; it also cancels the database calls of the
   // engine's connections.
   const std::shared_ptr<db::StatementCanceller> FStatements =
       std::make_shared<db::StatementCanceller>();

@@ -25,26 +25,23 @@ bool LogsIn(M m) {
 
 }  // namespace
 
-TVaultMigrationManager::TVaultMigrationManager(
-    const std::string& ASourceDatabaseFile, const std::string& ASourceFileRepositoryPath,
-    const std::string& ADestVaultPath, const std::string& AUserName, const std::string& AUserPass,
-    TMigrationMode AMigrationMode, TLogCallBack ALogProc, TProgressEvent AProgressEvent,
-    const TTVSOracleParams& AnTVSOracleParams, std::shared_ptr<IDSPort> AIDSService,
-    std::string ACatalogEndpoint)
-    : FLogProc(std::move(ALogProc)),
-      FProgressEvent(std::move(AProgressEvent)),
-      FDestVaultPath(IncludeTrailingPathDelimiter(ADestVaultPath)),
-      FUserName(AUserName),
-      FUserPass(AUserPass),
-      FSourceDatabaseFile(ASourceDatabaseFile),
-      FSourceFileStoragePath(IncludeTrailingPathDelimiter(ASourceFileRepositoryPath)),
-      FMigrationMode(AMigrationMode),
+TVaultMigrationManager::TVaultMigrationManager(MigrationRequest request)
+    : FLogProc(std::move(request.LogProc)),
+      FProgressEvent(std::move(request.ProgressEvent)),
+      FDestVaultPath(IncludeTrailingPathDelimiter(request.DestVaultPath)),
+      FUserName(std::move(request.UserName)),
+      FUserPass(std::move(request.UserPass)),
+      FSourceDatabaseFile(std::move(request.SourceDatabaseFile)),
+      FSourceFileStoragePath(IncludeTrailingPathDelimiter(request.SourceFileRepositoryPath)),
+      FMigrationMode(request.MigrationMode),
       FSourceSupportedVersions{"TavrinVault-1.0.1"},
       FDestSupportedVersions{"ZaredorEvovu-1.0.1", "XVSVault-1.0.1"},
-      FIDSService(AIDSService ? std::move(AIDSService) : GetIDSPort(false, "")),
-      FCatalogEndpoint(std::move(ACatalogEndpoint)),
-      FTVSOracleParams(AnTVSOracleParams),
-      FSourceStorageGiven(!ASourceFileRepositoryPath.empty()) {
+      FIDSService(request.IDSService ? std::move(request.IDSService) : GetIDSPort(false, "")),
+      FCatalogEndpoint(std::move(request.CatalogEndpoint)),
+      FSourceVersion(std::move(request.SourceVersion)),
+      FDestVersion(std::move(request.DestVersion)),
+      FTVSOracleParams(std::move(request.TVSOracleParams)),
+      FSourceStorageGiven(!request.SourceFileRepositoryPath.empty()) {
   FFieldConvertProcs["CREATEDBYGUID"] = [this](const std::string& v) { return CollectUserGUID(v); };
   FFieldConvertProcs["LASTMODIFIEDBYGUID"] = [this](const std::string& v) {
     return CollectUserGUID(v);

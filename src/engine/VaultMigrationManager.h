@@ -17,10 +17,10 @@
 #include "db/Connection.h"
 #include "db/Transaction.h"
 #include "engine/CopyPlans.h"
+#include "engine/MigrationRequest.h"
 #include "engine/Utils.h"
 #include "platform/FolderLock.h"
 #include "services/IDSTypes.h"
-#include "services/ServiceEndpoints.h"
 
 namespace movrano {
 
@@ -50,25 +50,13 @@ std::string GetParameterValue(const IDS_Parameters* parameters, const std::strin
 class TVaultMigrationManager {
  public:
   // Checks and connects nothing. Without an identity client the engine
-  // makes its own for the identity service's endpoint; the catalog
-  // migration asks the global catalog service at ACatalogEndpoint.
-  TVaultMigrationManager(const std::string& ASourceDatabaseFile,
-                         const std::string& ASourceFileRepositoryPath,
-                         const std::string& ADestVaultPath, const std::string& AUserName,
-                         const std::string& AUserPass, TMigrationMode AMigrationMode,
-                         TLogCallBack ALogProc, TProgressEvent AProgressEvent,
-                         const TTVSOracleParams& AnTVSOracleParams,
-                         std::shared_ptr<IDSPort> AIDSService = nullptr,
-                         std::string ACatalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint);
+  // makes its own; the busy/idle callback is the worker's, not the engine's.
+  explicit TVaultMigrationManager(MigrationRequest request);
   ~TVaultMigrationManager();
   TVaultMigrationManager(const TVaultMigrationManager&) = delete;
   TVaultMigrationManager& operator=(const TVaultMigrationManager&) = delete;
 
   void Run();
-
-  // Set by the worker after construction; only logged by Run.
-  std::string FSourceVersion;
-  std::string FDestVersion;
 
  protected:  // the steps and the run's state, for tests that drive one step at a time
   void WriteLog(const std::string& text);
@@ -176,6 +164,10 @@ class TVaultMigrationManager {
   std::string FAccountID;
   std::shared_ptr<IDSPort> FIDSService;
   std::string FCatalogEndpoint;
+  // The request's versions, logged by Run; the Oracle mode replaces them
+  // by what it reads.
+  std::string FSourceVersion;
+  std::string FDestVersion;
   TTVSOracleParams FTVSOracleParams;
   // The session headers the login leaves for the next identity call. They
   // are withdrawn with this engine (declared after the client and the

@@ -53,16 +53,16 @@ class CatalogRun : public ::testing::Test {
 
   RunRequest request(M mode, const SampleVault& dest) const {
     RunRequest r;
-    r.mode = mode;
-    r.destVaultPath = dest.vaultFolder();
-    r.identity = GetIDSPort(false, identity_.Url());
-    r.catalogEndpoint = catalog_.Url();
+    r.MigrationMode = mode;
+    r.DestVaultPath = dest.vaultFolder();
+    r.IDSService = GetIDSPort(false, identity_.Url());
+    r.CatalogEndpoint = catalog_.Url();
     return r;
   }
   RunRequest soloRequest(const SampleVault& dest) const {
     RunRequest r = request(M::mmSVSToTVS, dest);
-    r.sourceDatabaseFile = solo_.databaseFile();
-    r.sourceStoragePath = solo_.fileStorageFolder();
+    r.SourceDatabaseFile = solo_.databaseFile();
+    r.SourceFileRepositoryPath = solo_.fileStorageFolder();
     return r;
   }
 

@@ -170,6 +170,25 @@ TEST_F(FirebirdQuery, ClosingWithAnOpenTransactionRollsBack) {
   EXPECT_EQ(count(), 0);
 }
 
+TEST_F(FirebirdQuery, AQueryThatOutlivesItsConnectionsDisconnectFailsAndIsReleased) {
+  conn_->executeDirect("insert into ITEM (GUID, QTY) values ('1', 5)");
+  conn_->executeDirect("insert into ITEM (GUID) values ('2')");
+  Query read(*conn_);
+  read.setSql("select GUID from ITEM order by GUID");
+  read.open();
+  Query written(*conn_);
+  written.setSql("update ITEM set QTY = QTY + 1");
+  written.execSql();
+  conn_->disconnect();
+  // What the client freed with the attachment is never called into.
+  EXPECT_THROW(read.next(), EDatabaseError);
+  EXPECT_THROW(written.execSql(), EDatabaseError);
+  EXPECT_THROW((void)written.rowsAffected(), EDatabaseError);
+  read.close();
+  conn_ = db_.connect();
+  EXPECT_EQ(count("where QTY = 6"), 1);
+}
+
 TEST_F(FirebirdQuery, OpeningAStatementWithoutRowsRaisesAndChangesNothing) {
   Query q(*conn_);
   q.setSql("insert into ITEM (GUID) values ('{O}')");

@@ -7,12 +7,14 @@
 
 #include "db/Query.h"
 #include "db/oracle/OracleConstraintBlocks.h"
-#include "db/oracle/OracleDriver.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano::db {
 namespace {
 
+using testing::CreateOracleSchema;
+using testing::DefineOracleTable;
 using testing::TempDir;
 
 const char* const kSuffix = " (Oracle schema MOVRANO)";
@@ -30,8 +32,7 @@ std::string Failure(const std::function<void()>& action) {
 class OracleRules : public ::testing::Test {
  protected:
   void SetUp() override {
-    CreateOracleSchema(file_.string(), "MOVRANO",
-                       {{"movrano", "secret"}, {"vaultadmin", "Admin#1"}});
+    CreateOracleSchema(file_, "MOVRANO", {{"movrano", "secret"}, {"vaultadmin", "Admin#1"}});
     conn_ = open();
   }
 
@@ -81,9 +82,9 @@ class OracleRules : public ::testing::Test {
 };
 
 TEST_F(OracleRules, QuotedNamesKeepTheirCaseAndUnquotedOnesFoldToUpperCase) {
-  conn_->executeDirect(
-      "CREATE TABLE \"Tbl_Client\" (GUID VARCHAR2(40) NOT NULL, \"Name\" VARCHAR2(40))");
-  conn_->executeDirect("create table tbl_listener (guid varchar2(40))");
+  DefineOracleTable(
+      file_, "CREATE TABLE \"Tbl_Client\" (GUID VARCHAR2(40) NOT NULL, \"Name\" VARCHAR2(40))");
+  DefineOracleTable(file_, "create table tbl_listener (guid varchar2(40))");
   EXPECT_EQ(conn_->tableNames(), (std::vector<std::string>{"Tbl_Client", "TBL_LISTENER"}));
   const std::string noTable = "ORA-00942: table or view does not exist" + std::string(kSuffix);
   const struct {
@@ -125,7 +126,8 @@ TEST_F(OracleRules, QuotedNamesKeepTheirCaseAndUnquotedOnesFoldToUpperCase) {
 }
 
 TEST_F(OracleRules, ColumnsHoldOnlyWhatTheirTypeAllows) {
-  conn_->executeDirect(
+  DefineOracleTable(
+      file_,
       "CREATE TABLE T (ID NUMBER(10), NAME VARCHAR2(4), NAMEC VARCHAR2(4 CHAR), CODE CHAR(3), "
       "PRICE NUMBER(5,2), QTY NUMBER(3), AMOUNT NUMBER, QUANTITY NUMBER(18,4), DAY DATE, "
       "AT TIMESTAMP, DATA BLOB, NOTE CLOB)");
@@ -233,14 +235,14 @@ class OracleConstraints : public OracleRules {
  protected:
   void SetUp() override {
     OracleRules::SetUp();
-    conn_->executeDirect(R"(CREATE TABLE PARENT (
+    DefineOracleTable(file_, R"(CREATE TABLE PARENT (
         GUID VARCHAR2(40) NOT NULL,
         HRID VARCHAR2(40),
         KIND NUMBER(1),
         CONSTRAINT PK_PARENT PRIMARY KEY (GUID),
         CONSTRAINT UQ_PARENT_HRID UNIQUE (HRID),
         CONSTRAINT CK_PARENT_KIND CHECK (KIND IN (0, 1))))");
-    conn_->executeDirect(R"(CREATE TABLE CHILD (
+    DefineOracleTable(file_, R"(CREATE TABLE CHILD (
         GUID VARCHAR2(40) NOT NULL PRIMARY KEY,
         PARENTGUID VARCHAR2(40) CONSTRAINT FK_CHILD_PARENT REFERENCES PARENT (GUID)))");
   }
@@ -332,7 +334,8 @@ TEST_F(OracleConstraints, AFailingEnableBlockKeepsTheConstraintsEnabledBeforeIt)
 TEST_F(OracleConstraints, AnImpossibleOrderFailsAsOnOracle) {
   // A foreign key to a unique key: the disable block switches the unique
   // keys off first, while the foreign key still refers to it.
-  conn_->executeDirect(
+  DefineOracleTable(
+      file_,
       "CREATE TABLE ALIAS (HRID VARCHAR2(40) CONSTRAINT FK_ALIAS_HRID REFERENCES PARENT (HRID))");
   EXPECT_EQ(Failure([&] { conn_->executeDirect(kOracleDisableConstraintsBlock); }),
             "ORA-02297: cannot disable constraint (MOVRANO.UQ_PARENT_HRID) - dependencies exist" +
@@ -341,7 +344,7 @@ TEST_F(OracleConstraints, AnImpossibleOrderFailsAsOnOracle) {
     EXPECT_EQ(c.substr(c.rfind(':')), ":ENABLED") << c;
 
   // Without the foreign key the block goes through.
-  conn_->executeDirect("DROP TABLE ALIAS");
+  DefineOracleTable(file_, "DROP TABLE ALIAS");
   EXPECT_NO_THROW(conn_->executeDirect(kOracleDisableConstraintsBlock));
 }
 
@@ -351,7 +354,7 @@ TEST_F(OracleRules, AWrongLoginIsRefusedAndTheSchemaMayBeAnotherUsers) {
   EXPECT_EQ(Failure([&] { open("movrano", "Secret"); }), denied);
   EXPECT_EQ(Failure([&] { open("nobody", "secret"); }), denied);
   EXPECT_EQ(Failure([&] { open("MOVRANO", "secret"); }), "");  // user names fold
-  conn_->executeDirect("CREATE TABLE TBL_VERSION (VERSIONKEY VARCHAR2(40))");
+  DefineOracleTable(file_, "CREATE TABLE TBL_VERSION (VERSIONKEY VARCHAR2(40))");
   // The server's own account works in the vault's schema.
   const auto admin = open("vaultadmin", "Admin#1", "movrano");
   EXPECT_EQ(admin->tableNames(), (std::vector<std::string>{"TBL_VERSION"}));

@@ -7,26 +7,26 @@
 
 #include "db/Query.h"
 #include "db/oracle/OracleConstraintBlocks.h"
-#include "db/oracle/OracleDriver.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano::db {
 namespace {
 
+using testing::CreateOracleSchema;
+using testing::DefineOracleTable;
 using testing::TempDir;
 
 class OracleStandIn : public ::testing::Test {
  protected:
   void SetUp() override {
     // The DBA's empty schema, and an account of the server's own.
-    CreateOracleSchema(file_.string(), "MOVRANO",
-                       {{"movrano", "secret"}, {"VaultAdmin", "Admin#1"}});
-    conn_ = open();
-    conn_->executeDirect(R"(CREATE TABLE PARENT (
+    CreateOracleSchema(file_, "MOVRANO", {{"movrano", "secret"}, {"VaultAdmin", "Admin#1"}});
+    DefineOracleTable(file_, R"(CREATE TABLE PARENT (
         GUID VARCHAR2(40) NOT NULL,
         NAME VARCHAR2(250),
         CONSTRAINT PK_PARENT PRIMARY KEY (GUID)))");
-    conn_->executeDirect(R"(CREATE TABLE "Child_Items" (
+    DefineOracleTable(file_, R"(CREATE TABLE "Child_Items" (
         GUID VARCHAR2(40) NOT NULL,
         PARENTGUID VARCHAR2(40) NOT NULL,
         HRID VARCHAR2(200) NOT NULL,
@@ -41,6 +41,7 @@ class OracleStandIn : public ::testing::Test {
         PREVIEW BLOB,
         CONSTRAINT PK_CHILD PRIMARY KEY (GUID),
         CONSTRAINT FK_CHILD_PARENT FOREIGN KEY (PARENTGUID) REFERENCES PARENT (GUID)))");
+    conn_ = open();
   }
 
   std::unique_ptr<Connection> open(const std::string& database = "",
@@ -113,7 +114,7 @@ TEST_F(OracleStandIn, UserTablesListsTheSchemasTablesInTheirOrder) {
   EXPECT_EQ(q.field(0).asInteger(), 2);
   EXPECT_EQ(q.fieldDefs()[0].type, FieldType::LargeInt);
 
-  CreateOracleSchema((dir_.path() / "empty.db").string(), "MOVRANO", {{"movrano", "secret"}});
+  CreateOracleSchema(dir_.path() / "empty.db", "MOVRANO", {{"movrano", "secret"}});
   auto empty = open((dir_.path() / "empty.db").string());
   EXPECT_EQ(count(*empty, "user_tables"), 0);
   EXPECT_TRUE(empty->tableNames().empty());
@@ -261,7 +262,7 @@ TEST_F(OracleStandIn, ReadsSeeWhatOthersCommittedSinceTheLastStatement) {
   conn_->setAutoCommit(false);
   EXPECT_EQ(count(*conn_, "user_tables"), 2);
   auto installer = open();
-  installer->executeDirect("CREATE TABLE LATER (ID NUMBER(10))");
+  DefineOracleTable(file_, "CREATE TABLE LATER (ID NUMBER(10))");
   insertParent(*installer, "{P1}");
   EXPECT_EQ(count(*conn_, "user_tables"), 3);
   EXPECT_EQ(count(*conn_, "PARENT"), 1);
@@ -270,9 +271,49 @@ TEST_F(OracleStandIn, ReadsSeeWhatOthersCommittedSinceTheLastStatement) {
 TEST_F(OracleStandIn, DdlCommitsTheOpenTransaction) {
   conn_->setAutoCommit(false);
   insertParent(*conn_, "{P1}");
-  conn_->executeDirect("CREATE TABLE LATER (ID NUMBER(10))");
+  conn_->executeDirect("CREATE INDEX IX_PARENT_NAME ON PARENT (NAME)");
   conn_->rollback();
   EXPECT_EQ(count(*conn_, "PARENT"), 1);
+}
+
+// The program never defines a table; one defined past the dictionary
+// would escape its constraints.
+TEST_F(OracleStandIn, TableDefinitionsAreRefusedAndChangeNothing) {
+  conn_->setAutoCommit(false);
+  insertParent(*conn_, "{P1}");
+  const struct {
+    const char* sql;
+    const char* keyword;
+  } cases[] = {
+      {"CREATE TABLE LATER (ID NUMBER(10))", "CREATE"},
+      {"  create table \"Later\" (ID NUMBER(10))", "CREATE"},
+      {"DROP TABLE \"Child_Items\"", "DROP"},
+      {"/* cleanup */ drop TABLE PARENT", "DROP"},
+      {"ALTER TABLE PARENT RENAME TO FORMER", "ALTER"},
+      {"ALTER TABLE PARENT ADD NOTE VARCHAR2(10)", "ALTER"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    try {
+      conn_->executeDirect(c.sql);
+      FAIL() << "the stand-in took a table definition";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                std::string(c.keyword) +
+                    " TABLE is not a statement the Oracle stand-in takes; it uses the schema's "
+                    "tables as they are (Oracle schema MOVRANO)");
+    }
+  }
+  // The open transaction is still open, and the schema as it was.
+  EXPECT_TRUE(conn_->backend().hasTransaction());
+  conn_->rollback();
+  EXPECT_EQ(count(*conn_, "PARENT"), 0);
+  EXPECT_EQ(conn_->tableNames(), (std::vector<std::string>{"PARENT", "Child_Items"}));
+  Query q(*conn_);
+  q.setSql("Select * from PARENT");
+  q.open();
+  EXPECT_EQ(q.fieldDefs().size(), 2u);
+  EXPECT_THROW(insertChild(*conn_, "{C1}", "{NOBODY}"), EDatabaseError);
 }
 
 TEST_F(OracleStandIn, ForeignKeysAreEnforcedUntilTheDisableBlock) {
@@ -340,7 +381,7 @@ TEST_F(OracleStandIn, ErrorsNameTheSchema) {
 }
 
 TEST_F(OracleStandIn, TimeStampsWrittenAsTextReadAsDateTimes) {
-  conn_->executeDirect("CREATE TABLE STAMPS (ID NUMBER(10), AT TIMESTAMP, DAY DATE)");
+  DefineOracleTable(file_, "CREATE TABLE STAMPS (ID NUMBER(10), AT TIMESTAMP, DAY DATE)");
   conn_->executeDirect(
       "INSERT INTO STAMPS VALUES (1, '2023-01-09 14:30:00', '2023-01-09'), (2, "
       "'2023-01-09T14:30:01.5', NULL), (3, CURRENT_TIMESTAMP, NULL)");
@@ -361,7 +402,8 @@ TEST_F(OracleStandIn, TimeStampsWrittenAsTextReadAsDateTimes) {
 }
 
 TEST_F(OracleStandIn, DecimalsKeepEveryDigitAndMatchTheirParameters) {
-  conn_->executeDirect(
+  DefineOracleTable(
+      file_,
       "CREATE TABLE LINKS (ID NUMBER(10), QUANTITY NUMBER(18,4), RATIO NUMBER(8,2), AMOUNT "
       "NUMBER)");
   const Decimal values[] = {
@@ -415,7 +457,7 @@ TEST_F(OracleStandIn, DecimalsKeepEveryDigitAndMatchTheirParameters) {
 }
 
 TEST_F(OracleStandIn, TimeStampsKeepTheTenThousandthOfASecondAndDatesNoFraction) {
-  conn_->executeDirect("CREATE TABLE STAMPS (ID NUMBER(10), AT TIMESTAMP, DAY DATE)");
+  DefineOracleTable(file_, "CREATE TABLE STAMPS (ID NUMBER(10), AT TIMESTAMP, DAY DATE)");
   const DateTime times[] = {
       DateTime::FromParts(2023, 3, 14, 15, 9, 26, 123, 4),
       DateTime::FromParts(2023, 3, 14, 15, 9, 26, 999, 9),

@@ -98,7 +98,7 @@ TEST(CancelWaitOutpost, TheServiceIsStartedAgainAfterACancelledWait) {
   {
     const PendingChange pending(dest.databaseFile(), "update TLU_VAULT set HRID = HRID");
     RunRequest r = VaultRunRequest(TMigrationMode::mmOutpostToTVS, source, dest);
-    r.identity = GetIDSPort(false, identity.Url());
+    r.IDSService = GetIDSPort(false, identity.Url());
     r.terminateWhen = [&] {
       return StatementRunsElsewhere(dest.databaseFile(), "UPDATE TLU_VAULT");
     };

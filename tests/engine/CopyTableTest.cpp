@@ -86,11 +86,13 @@ class CopyTable : public ::testing::Test {
   // A fresh engine (its row count at 0) on new connections.
   void newEngine() {
     probe_.reset();
-    engine_ = std::make_unique<TVaultMigrationManager>(
-        "", "", "", "", "", TMigrationMode::mmSVSToTVSOffline,
-        [this](const std::string& l) { log_.push_back(l); },
-        [this](const std::string& c, int32_t p) { progress_.emplace_back(c, p); },
-        TTVSOracleParams{});
+    MigrationRequest request;
+    request.MigrationMode = TMigrationMode::mmSVSToTVSOffline;
+    request.LogProc = [this](const std::string& l) { log_.push_back(l); };
+    request.ProgressEvent = [this](const std::string& c, int32_t p) {
+      progress_.emplace_back(c, p);
+    };
+    engine_ = std::make_unique<TVaultMigrationManager>(std::move(request));
     probe_ = std::make_unique<TVaultMigrationManagerProbe>(*engine_);
     probe_->setConnections(source_.connect(), dest_.connect());
   }

@@ -103,10 +103,13 @@ TEST_F(DestinationLock, ASecondRunIsRefusedBeforeItTouchesTheDestinationAndTheFi
   r.onLine = [&](const std::string& line, TMigrationThread&) {
     // The first run has found and connected the destination.
     if (line.rfind("Desination vault version - ", 0) != 0) return;
-    TVaultMigrationManager other(
-        otherSource.databaseFile(), otherSource.fileStorageFolder(), otherPath, "", "",
-        M::mmSVSToTVSOffline, [&](const std::string& l) { otherLines.push_back(l); }, nullptr,
-        TTVSOracleParams{});
+    MigrationRequest second;
+    second.SourceDatabaseFile = otherSource.databaseFile();
+    second.SourceFileRepositoryPath = otherSource.fileStorageFolder();
+    second.DestVaultPath = otherPath;
+    second.MigrationMode = M::mmSVSToTVSOffline;
+    second.LogProc = [&](const std::string& l) { otherLines.push_back(l); };
+    TVaultMigrationManager other(std::move(second));
     try {
       other.Run();
     } catch (const EMovrano& e) {

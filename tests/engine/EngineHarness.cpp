@@ -41,10 +41,10 @@ std::vector<std::string> RunResult::copyCaptions() const {
 RunRequest VaultRunRequest(TMigrationMode mode, const SampleVault& source,
                            const SampleVault& dest) {
   RunRequest r;
-  r.mode = mode;
-  r.sourceDatabaseFile = source.databaseFile();
-  r.sourceStoragePath = source.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
+  r.MigrationMode = mode;
+  r.SourceDatabaseFile = source.databaseFile();
+  r.SourceFileRepositoryPath = source.fileStorageFolder();
+  r.DestVaultPath = dest.vaultFolder();
   return r;
 }
 
@@ -54,17 +54,18 @@ RunResult RunMigration(const RunRequest& r) {
   QueuedSynchronizer sync;
   std::atomic<bool> idle{false};
   TMigrationThread* worker = nullptr;
-  TLogCallBack log;
+  MigrationRequest request = r;
+  request.LogProc = nullptr;
   if (r.withLogCallback) {
-    log = [&](const std::string& line) {
+    request.LogProc = [&](const std::string& line) {
       result.lines.push_back(line);
       result.events.push_back("log");
       if (r.onLine) r.onLine(line, *worker);
     };
   }
-  TProgressEvent progress;
+  request.ProgressEvent = nullptr;
   if (r.onProgress) {
-    progress = [&](const std::string& caption, int32_t position) {
+    request.ProgressEvent = [&](const std::string& caption, int32_t position) {
       result.progress.emplace_back(caption, position);
       r.onProgress(caption, position, *worker);
     };
@@ -72,17 +73,16 @@ RunResult RunMigration(const RunRequest& r) {
   // The worker frees itself after its idle notice: the watcher asks for
   // termination only before that notice, under this lock.
   std::mutex idleLock;
-  auto status = [&](bool busy) {
+  request.UpdateStatusProc = [&](bool busy) {
     result.events.push_back(busy ? "busy" : "idle");
     std::lock_guard lock(idleLock);
     if (!busy) idle = true;
   };
   // Calls arrive only once runUntil serves them, so `worker` is set first.
-  worker =
-      TMigrationThread::Create(r.sourceDatabaseFile, r.sourceStoragePath, r.destVaultPath,
-                               r.userName, r.password, r.sourceVersion, r.destVersion, r.mode, log,
-                               status, r.oracle, progress, sync, r.identity, r.catalogEndpoint);
+  worker = TMigrationThread::Create(std::move(request), sync);
   if (r.terminateAtOnce) worker->Terminate();
+  using Clock = std::chrono::steady_clock;
+  std::atomic<Clock::rep> terminatedAt{0};  // since the clock's epoch; 0: not yet
   std::thread watcher;
   if (r.terminateWhen) {
     watcher = std::thread([&] {
@@ -90,14 +90,28 @@ RunResult RunMigration(const RunRequest& r) {
         {
           std::lock_guard lock(idleLock);
           if (idle) return;
-          if (r.terminateWhen()) return worker->Terminate();
+          if (r.terminateWhen()) {
+            terminatedAt = Clock::now().time_since_epoch().count();
+            return worker->Terminate();
+          }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     });
   }
+  bool overdue = false;
+  const auto done = [&] {
+    if (idle) return true;
+    const Clock::time_point asked{Clock::duration(terminatedAt.load())};
+    if (r.onOverdue && !overdue && terminatedAt.load() != 0 &&
+        Clock::now() - asked > r.overdueAfter) {
+      overdue = true;
+      r.onOverdue();
+    }
+    return false;
+  };
   const WaitBound bound("the idle notice of the run", r.waitLimit);
-  while (!sync.runUntil([&] { return idle.load(); }, bound.left()))
+  while (!sync.runUntil(done, bound.left()))
     bound.check();
   if (watcher.joinable()) watcher.join();
   TMigrationThread::WaitForAll();

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "engine/MigrationThread.h"
-#include "services/ServiceEndpoints.h"
 #include "support/platform/TestPlatform.h"
 #include "support/platform/Waits.h"
 
@@ -17,18 +16,14 @@ namespace movrano::testing {
 
 class SampleVault;
 
-struct RunRequest {
-  std::string sourceDatabaseFile;
-  std::string sourceStoragePath;
-  std::string destVaultPath;
-  std::string userName = "engineer@tavrin.example";
-  std::string password = "correct horse";
-  std::string sourceVersion;
-  std::string destVersion;
-  TMigrationMode mode = TMigrationMode::mmSVSToTVSOffline;
-  TTVSOracleParams oracle;
-  std::shared_ptr<IDSPort> identity;  // null: the engine makes its own client
-  std::string catalogEndpoint = kDefaultTavrinGlobalCatalogEndpoint;
+// A run's request and the test's hooks. The harness sets the request's
+// callbacks itself: its recorders take their place.
+struct RunRequest : MigrationRequest {
+  RunRequest() {
+    MigrationMode = TMigrationMode::mmSVSToTVSOffline;
+    UserName = "engineer@tavrin.example";
+    UserPass = "correct horse";
+  }
   bool withLogCallback = true;
   // Called on the main thread with each line as it arrives.
   std::function<void(const std::string&, TMigrationThread&)> onLine;
@@ -40,6 +35,11 @@ struct RunRequest {
   // Polled from another thread while the run goes on; termination is asked
   // once it answers true (for a worker that waits without log lines).
   std::function<bool()> terminateWhen;
+  // When set: called once on the main thread when the run has not ended
+  // `overdueAfter` after terminateWhen asked for termination (a test
+  // unblocks the run there and fails).
+  std::function<void()> onOverdue;
+  std::chrono::seconds overdueAfter{60};
   // How long the run may take to its idle notice (Waits.h).
   std::chrono::seconds waitLimit = kWaitLimit;
 };

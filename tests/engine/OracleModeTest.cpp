@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "platform/Processes.h"
 #include "platform/Version.h"
 #include "services/IDS.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/PlanTables.h"
@@ -41,6 +43,9 @@ constexpr const char* kMarker = "installer marker";
 constexpr const char* kRestoreNote = "The old Tavrin Vault's data to restore it from:";
 constexpr const char* kNoteFileName = "MovranoRestoreNote.txt";
 constexpr const char* kNoteWritten = "Restore note written to ";
+// The database file is the server's user's alone: only root copies it.
+constexpr const char* kBackupCopyNeedsRoot =
+    "needs root: the backup copy reads a database file that only the server's user can read";
 
 // Item revision links with quantities at the limits of NUMERIC(18,4).
 const std::pair<std::string, db::Decimal> kEdgeQuantities[] = {
@@ -241,7 +246,7 @@ class OracleMode : public ::testing::Test {
 
   void recreateSchema(const std::string& user, const std::string& password) {
     fs::remove(schemaFile_);
-    db::CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
+    CreateOracleSchema(schemaFile_, kOracleSchemaName, {{user, password}});
   }
 
   // The old server is gone already: no uninstaller, no backup tool, and
@@ -254,21 +259,21 @@ class OracleMode : public ::testing::Test {
 
   RunRequest request() const {
     RunRequest r;
-    r.mode = TMigrationMode::mmTVSFirebirdToTVSOracle;
-    r.sourceDatabaseFile = source_.databaseFile();
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = source_.vaultFolder();
-    r.sourceVersion = kVaultVersion;
-    r.oracle.TNSName = schemaFile_;
-    r.oracle.DirectConnection = false;
-    r.oracle.Host = " ";
-    r.oracle.Port = 0;
-    r.oracle.Scheme = kOracleSchemaName;
-    r.oracle.User = kOracleUser;
-    r.oracle.Password = kOraclePassword;
-    r.oracle.Installer = installer_;
-    r.oracle.UnInstaller = uninstaller_;
-    r.oracle.BackupFileName = backupFile_;
+    r.MigrationMode = TMigrationMode::mmTVSFirebirdToTVSOracle;
+    r.SourceDatabaseFile = source_.databaseFile();
+    r.SourceFileRepositoryPath = source_.fileStorageFolder();
+    r.DestVaultPath = source_.vaultFolder();
+    r.SourceVersion = kVaultVersion;
+    r.TVSOracleParams.TNSName = schemaFile_;
+    r.TVSOracleParams.DirectConnection = false;
+    r.TVSOracleParams.Host = " ";
+    r.TVSOracleParams.Port = 0;
+    r.TVSOracleParams.Scheme = kOracleSchemaName;
+    r.TVSOracleParams.User = kOracleUser;
+    r.TVSOracleParams.Password = kOraclePassword;
+    r.TVSOracleParams.Installer = installer_;
+    r.TVSOracleParams.UnInstaller = uninstaller_;
+    r.TVSOracleParams.BackupFileName = backupFile_;
     return r;
   }
 
@@ -550,9 +555,10 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   RunRequest r = request();
-  r.sourceVersion.clear();
+  r.SourceVersion.clear();
   const std::time_t before = std::time(nullptr);
   const RunResult run = migrate(r);
   const std::time_t after = std::time(nullptr);
@@ -668,7 +674,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
 }
 
 TEST_F(OracleMode, RefusesASchemaThatAlreadyHasTablesBeforeUninstalling) {
-  ConnectOracleSchema(schemaFile_)->executeDirect("CREATE TABLE LEFTOVER (ID NUMBER(10))");
+  DefineOracleTable(schemaFile_, "CREATE TABLE LEFTOVER (ID NUMBER(10))");
   const RunResult run = migrate(request());
   EXPECT_EQ(run.lines.back(), "Import aborted");
   EXPECT_EQ(run.lines[run.lines.size() - 2],
@@ -792,6 +798,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   install_.afterwards.push_back(
       "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
@@ -816,7 +823,7 @@ TEST_F(OracleMode, AnInstalledServerNeedsItsBackupTool) {
 TEST_F(OracleMode, WithoutTheOldServerAnEmptyStorageFolderEndsTheRunBeforeAnyCopy) {
   removeOldServer();
   RunRequest r = request();
-  r.sourceStoragePath.clear();
+  r.SourceFileRepositoryPath.clear();
   const RunResult run = migrate(r);
   EXPECT_EQ(run.lines, Concat(preamble(), {"Source Vault uninstaller () does not exists.",
                                            "ERROR - EMovrano Could not find source Vault file "
@@ -843,7 +850,7 @@ TEST_F(OracleMode, RefusesBackupFileNamesBeforeAnythingIsDeletedOrRun) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RunRequest r = request();
-    r.oracle.BackupFileName = c.name;
+    r.TVSOracleParams.BackupFileName = c.name;
     const RunResult run = migrate(r);
     EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano " + c.error);
   }
@@ -899,6 +906,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
 }
 
 TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   registersNewServer_ = false;
   const RunResult run = migrate(request());
@@ -913,6 +921,7 @@ TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolde
 }
 
 TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   // The old server is gone but its folder still holds the backup tool.
   fs::remove(uninstaller_);
   platform_.setRegistry(Export(""));
@@ -937,16 +946,17 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
   } cases[] = {
       {"installer",
        [&](RunRequest& r) {
-         r.oracle.Installer = (quotedFolder / "setup.exe").string();
+         r.TVSOracleParams.Installer = (quotedFolder / "setup.exe").string();
          fs::create_directories(quotedFolder);
-         fs::copy_file(installer_, r.oracle.Installer, fs::copy_options::overwrite_existing);
+         fs::copy_file(installer_, r.TVSOracleParams.Installer,
+                       fs::copy_options::overwrite_existing);
        },
        "The path \"" + (quotedFolder / "setup.exe").string() +
            "\" holds a double quote, which no command line can carry"},
       {"uninstaller",
        [&](RunRequest& r) {
-         r.oracle.UnInstaller = (quotedFolder / "unins000.exe").string();
-         WriteRecordingProgram(r.oracle.UnInstaller);
+         r.TVSOracleParams.UnInstaller = (quotedFolder / "unins000.exe").string();
+         WriteRecordingProgram(r.TVSOracleParams.UnInstaller);
          WriteRecordingProgram(quotedFolder / "BackupTool" / "tvbackup.exe");
        },
        "The path \"" + (quotedFolder / "BackupTool" / "tvbackup.exe").string() +
@@ -954,14 +964,14 @@ TEST_F(OracleMode, RefusesAPathOrValueWithADoubleQuoteBeforeAnythingRuns) {
       // Accounts that Oracle would let log in.
       {"password",
        [&](RunRequest& r) {
-         r.oracle.Password = "pass\"word";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.Password = "pass\"word";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle password holds a double quote, which no command line can carry"},
       {"user",
        [&](RunRequest& r) {
-         r.oracle.User = "mov\"rano";
-         recreateSchema(r.oracle.User, r.oracle.Password);
+         r.TVSOracleParams.User = "mov\"rano";
+         recreateSchema(r.TVSOracleParams.User, r.TVSOracleParams.Password);
        },
        "The Oracle user name holds a double quote, which no command line can carry"},
   };
@@ -1003,7 +1013,7 @@ TEST_F(OracleMode, RefusesABackupFileOnTheVaultsOwnDataBeforeAnythingIsDeletedOr
     for (const auto& c : cases) {
       SCOPED_TRACE(c.backupFile);
       RunRequest r = request();
-      r.oracle.BackupFileName = c.backupFile;
+      r.TVSOracleParams.BackupFileName = c.backupFile;
       const RunResult run = migrate(r);
       ASSERT_GE(run.lines.size(), 2u);
       EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Backup file \"" + c.backupFile +
@@ -1032,6 +1042,7 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
 }
 
 TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   installExit_ = 1603;
   RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
@@ -1052,7 +1063,7 @@ TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
 
   // A failure before the uninstallation leaves the old server: no note.
   RunRequest r = request();
-  r.oracle.TNSName = (machine_.path() / "missing.db").string();
+  r.TVSOracleParams.TNSName = (machine_.path() / "missing.db").string();
   migrate(r);
   EXPECT_TRUE(restoreNote_.empty());
 }
@@ -1097,6 +1108,7 @@ TEST_F(OracleMode, TheRestoreNoteIsWrittenBesideTheBackupBeforeTheUninstallation
 }
 
 TEST_F(OracleMode, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
@@ -1148,6 +1160,7 @@ std::string BackupFolderName(std::time_t t) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   // Whoever can write the storage's parent folder plants the names of the
   // next seconds: links out of it and folders of their own.
@@ -1208,6 +1221,7 @@ class CurrentFolder {
 };
 
 TEST_F(OracleMode, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   const fs::path current = machine_.mkdir("somewhere");
   WriteRecordingProgram(current / "BackupTool" / "tvbackup.exe");
@@ -1242,6 +1256,7 @@ TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
 }
 
 TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
+  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
   removeOldServer();
   // The new installation holds a file where the store has a folder.
   fs::path newStorage;

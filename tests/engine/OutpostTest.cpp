@@ -90,11 +90,11 @@ class Outpost : public ::testing::TestWithParam<M> {
 
   RunRequest request() {
     RunRequest r;
-    r.mode = GetParam();
-    r.sourceDatabaseFile = source_.databaseFile();
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = dest().vaultFolder();
-    r.identity = GetIDSPort(false, identity_.Url());
+    r.MigrationMode = GetParam();
+    r.SourceDatabaseFile = source_.databaseFile();
+    r.SourceFileRepositoryPath = source_.fileStorageFolder();
+    r.DestVaultPath = dest().vaultFolder();
+    r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
 

@@ -2,6 +2,7 @@
 // mode, the destination lookup, the identity login and the Outpost service.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "engine/EngineHarness.h"
@@ -47,13 +48,15 @@ class RunDriver : public ::testing::Test {
     RegisterIDSTypes();
     identity_.AddAccount({"engineer@tavrin.example", "correct horse", "SESSION-1", "ACC-1", "U-1"});
     platform_.services->addService(kOutpostServiceName, {ServiceState::Running});
+    // The run locks the folder above its destination: this test's own.
+    std::filesystem::create_directory(folder_.str() + "/vault");
   }
 
   RunRequest request(M mode) {
     RunRequest r;
-    r.mode = mode;
-    r.destVaultPath = folder_.str();
-    r.identity = GetIDSPort(false, identity_.Url());
+    r.MigrationMode = mode;
+    r.DestVaultPath = folder_.str() + "/vault";
+    r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
 };
@@ -93,7 +96,7 @@ TEST_F(RunDriver, RefusesAMissingDestinationFolderWithItsDelimiter) {
     if (mode == M::mmTVSFirebirdToTVSOracle) continue;
     SCOPED_TRACE(MigrationModeName(mode));
     RunRequest r = request(mode);
-    r.destVaultPath = folder_.str() + "/missing";
+    r.DestVaultPath = folder_.str() + "/missing";
     const RunResult run = RunMigration(r);
     EXPECT_EQ(run.lines, Concat(Preamble(mode), {"ERROR - EMovrano Destination Vault folder (" +
                                                      folder_.str() + "/missing/) does not exists.",
@@ -105,8 +108,8 @@ TEST_F(RunDriver, VersionTextsAreLoggedDestinationFirst) {
   DeployedStatements statements;
   platform_.rights->admin = false;
   RunRequest r = request(M::mmSVSToTVSOffline);
-  r.sourceVersion = "Solo 2.3";
-  r.destVersion = "Server 1.1";
+  r.SourceVersion = "Solo 2.3";
+  r.DestVersion = "Server 1.1";
   const RunResult run = RunMigration(r);
   ASSERT_GE(run.lines.size(), 4u);
   EXPECT_EQ(run.lines[2], "Destination version - Server 1.1");
@@ -118,7 +121,7 @@ TEST_F(RunDriver, ARefusedLoginEndsTheRunBeforeTheServiceIsTouched) {
   for (M mode : {M::mmOutpostToTVS, M::mmOutpostToSVS, M::mmSVSToTVS, M::mmUpdateTVSCatalog}) {
     SCOPED_TRACE(MigrationModeName(mode));
     RunRequest r = request(mode);
-    r.password = "wrong";
+    r.UserPass = "wrong";
     const RunResult run = RunMigration(r);
     EXPECT_EQ(run.lines, Concat(Preamble(mode),
                                 {"Retreiving session from TavrinLive",
@@ -132,7 +135,7 @@ TEST_F(RunDriver, LoginSendsTheVersionHeaderThenLeavesSessionAndVersionForTheNex
   DeployedStatements statements;
   // The offline-free Solo mode logs in and then stops at the missing source.
   RunRequest r = request(M::mmSVSToTVS);
-  r.sourceDatabaseFile = folder_.str() + "/none.fdb";
+  r.SourceDatabaseFile = folder_.str() + "/none.fdb";
   const RunResult run = RunMigration(r);
   EXPECT_EQ(run.lineStartingWith("Succesfully logged"),
             "Succesfully logged to IDS with Session=SESSION-1");
@@ -153,8 +156,8 @@ TEST_F(RunDriver, LoginSendsTheVersionHeaderThenLeavesSessionAndVersionForTheNex
 TEST_F(RunDriver, AnEmptySourceStorageTextIsRefusedNotTakenForTheRoot) {
   DeployedStatements statements;
   RunRequest r = request(M::mmSVSToTVSOffline);
-  r.sourceDatabaseFile = folder_.write("source.fdb", "not opened").string();
-  r.sourceStoragePath = "";
+  r.SourceDatabaseFile = folder_.write("source.fdb", "not opened").string();
+  r.SourceFileRepositoryPath = "";
   const RunResult run = RunMigration(r);
   EXPECT_EQ(run.lines[run.lines.size() - 2],
             "ERROR - EMovrano Could not find source Vault file storage directory ");
@@ -164,7 +167,7 @@ TEST_F(RunDriver, AnEmptySourceStorageTextIsRefusedNotTakenForTheRoot) {
 TEST_F(RunDriver, OfflineModeNeverLogsIn) {
   DeployedStatements statements;
   RunRequest r = request(M::mmSVSToTVSOffline);
-  r.sourceDatabaseFile = folder_.str() + "/none.fdb";
+  r.SourceDatabaseFile = folder_.str() + "/none.fdb";
   const RunResult run = RunMigration(r);
   EXPECT_EQ(run.lineStartingWith("Retreiving"), "");
   EXPECT_TRUE(identity_.Server().Requests().empty());

@@ -173,12 +173,13 @@ TEST_F(SoloOffline, CopiesAStoreWhoseNameDiffersOnlyInCase) {
   sibling.replace_filename(name);
   fs::copy(source_.fileStorageFolder(), sibling, fs::copy_options::recursive);
   RunRequest r = request();
-  r.sourceStoragePath = sibling.string() + "/";
+  r.SourceFileRepositoryPath = sibling.string() + "/";
 
   const RunResult run = RunMigration(r);
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_NE(run.lineStartingWith("Start FileStorage copying from " + r.sourceStoragePath + " to "),
-            "");
+  EXPECT_NE(
+      run.lineStartingWith("Start FileStorage copying from " + r.SourceFileRepositoryPath + " to "),
+      "");
   EXPECT_EQ(FilesBelow(dest_.fileStorageFolder()), FilesBelow(sibling));
 }
 
@@ -189,7 +190,7 @@ TEST_F(SoloOffline, LeavesTheStoreAloneWhenTheSourceIsTheSameFolderThroughALink)
   const fs::path link = store.parent_path() / "StoreLink";
   fs::create_directory_symlink(store, link);
   RunRequest r = request();
-  r.sourceStoragePath = link.string() + "/";
+  r.SourceFileRepositoryPath = link.string() + "/";
 
   const RunResult run = RunMigration(r);
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);

@@ -61,7 +61,7 @@ class SourceInUse : public ::testing::TestWithParam<M> {
 
   RunRequest request() const {
     RunRequest r = VaultRunRequest(GetParam(), source_, dest_);
-    if (GetParam() != M::mmSVSToTVSOffline) r.identity = GetIDSPort(false, identity_.Url());
+    if (GetParam() != M::mmSVSToTVSOffline) r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
 

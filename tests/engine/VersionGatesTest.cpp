@@ -21,9 +21,10 @@ struct GateRun {
 GateRun RunGates(M mode, const SampleVault& source, const SampleVault& dest, bool emptiness) {
   RegisterIDSTypes();
   GateRun result;
-  TVaultMigrationManager engine(
-      "", "", "", "", "", mode, [&](const std::string& l) { result.log.push_back(l); }, nullptr,
-      TTVSOracleParams{});
+  MigrationRequest request;
+  request.MigrationMode = mode;
+  request.LogProc = [&](const std::string& l) { result.log.push_back(l); };
+  TVaultMigrationManager engine(std::move(request));
   TVaultMigrationManagerProbe probe(engine);
   probe.setConnections(source.connect(), dest.connect());
   try {

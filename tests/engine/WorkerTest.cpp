@@ -24,9 +24,9 @@ class Worker : public ::testing::Test {
 
   RunRequest catalogUpdate() {
     RunRequest r;
-    r.mode = M::mmUpdateTVSCatalog;
-    r.destVaultPath = dest_.vaultFolder();
-    r.identity = GetIDSPort(false, identity_.Url());
+    r.MigrationMode = M::mmUpdateTVSCatalog;
+    r.DestVaultPath = dest_.vaultFolder();
+    r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
 
@@ -141,8 +141,10 @@ TEST(WorkerHandle, WithoutABusyIdleCallbackNoHandleIsReturned) {
   TestPlatform platform;
   QueuedSynchronizer sync;
   // Nothing would tell the caller when the worker is gone.
-  TMigrationThread* worker = TMigrationThread::Create("", "", "/no/such/vault", "", "", "", "",
-                                                      M::mmSVSToTVSOffline, {}, {}, {}, {}, sync);
+  MigrationRequest request;
+  request.DestVaultPath = "/no/such/vault";
+  request.MigrationMode = M::mmSVSToTVSOffline;
+  TMigrationThread* worker = TMigrationThread::Create(std::move(request), sync);
   EXPECT_EQ(worker, nullptr);
   TMigrationThread::WaitForAll();
 }
@@ -157,11 +159,11 @@ class OutpostService : public ::testing::Test {
   // A run that stops the service and fails at the missing source database.
   RunRequest missingSource(const SampleVault& dest) {
     RunRequest r;
-    r.mode = M::mmOutpostToTVS;
-    r.sourceDatabaseFile = source_.databaseFile() + ".missing";
-    r.sourceStoragePath = source_.fileStorageFolder();
-    r.destVaultPath = dest.vaultFolder();
-    r.identity = GetIDSPort(false, identity_.Url());
+    r.MigrationMode = M::mmOutpostToTVS;
+    r.SourceDatabaseFile = source_.databaseFile() + ".missing";
+    r.SourceFileRepositoryPath = source_.fileStorageFolder();
+    r.DestVaultPath = dest.vaultFolder();
+    r.IDSService = GetIDSPort(false, identity_.Url());
     return r;
   }
 
@@ -176,11 +178,11 @@ TEST_F(OutpostService, IsStoppedBeforeTheSourceOpensAndStartedAgainAfterAFailure
   old.vaultVersion = "ZaredorEvovu-0.9";
   SampleVault dest(VaultEdition::Server, old);
   RunRequest r;
-  r.mode = M::mmOutpostToTVS;
-  r.sourceDatabaseFile = source_.databaseFile();
-  r.sourceStoragePath = source_.fileStorageFolder();
-  r.destVaultPath = dest.vaultFolder();
-  r.identity = GetIDSPort(false, identity_.Url());
+  r.MigrationMode = M::mmOutpostToTVS;
+  r.SourceDatabaseFile = source_.databaseFile();
+  r.SourceFileRepositoryPath = source_.fileStorageFolder();
+  r.DestVaultPath = dest.vaultFolder();
+  r.IDSService = GetIDSPort(false, identity_.Url());
   ServiceState stateWhenSourceOpened{};
   r.onLine = [&](const std::string& line, TMigrationThread&) {
     if (line.rfind("Found source database file", 0) == 0) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XmlReader.h"
 #include "services/soap/XmlWriter.h"
@@ -196,7 +197,14 @@ TEST(SoapXml, RefusesWhatBreaksTheNamespaceRules) {
         "<a xmlns:p='http://www.w3.org/2000/xmlns/'/>",
         "<a xmlns:p='urn:x' xmlns:q='urn:x' p:b='1' q:b='2'/>",
         "<a xmlns:p='urn:x' xmlns:q='urn:x' a1='' a2='' a3='' a4='' a5='' "
-        "a6='' a7='' a8='' p:b='1' q:b='2'/>"})
+        "a6='' a7='' a8='' p:b='1' q:b='2'/>",
+        // One namespace declared on two elements, and written two ways.
+        "<a xmlns:p='urn:x'><b xmlns:q='urn:x' p:c='1' q:c='2'/></a>",
+        "<a xmlns:p='urn:x'><b xmlns:q='urn:&#x78;' q:c='1' p:c='2'/></a>",
+        "<a xmlns:p='urn:x'><b xmlns:q='urn:&#x78;' a1='' a2='' a3='' a4='' a5='' a6='' a7='' "
+        "a8='' q:c='1' p:c='2'/></a>",
+        // A processing instruction's target is a name without a colon.
+        "<a><?p:i x?></a>", "<?p:i?><a/>"})
     EXPECT_THROW(XmlDocument::Parse(text), ESOAPMessageError) << text;
   const XmlDocument doc = XmlDocument::Parse(
       "<a xmlns:xml='http://www.w3.org/XML/1998/namespace' xmlns:p='urn:x' xmlns:q='urn:x' "
@@ -205,6 +213,57 @@ TEST(SoapXml, RefusesWhatBreaksTheNamespaceRules) {
   EXPECT_EQ(doc.Root().AttributeNamespace(3), "http://www.w3.org/XML/1998/namespace");
   EXPECT_EQ(doc.Root().Attribute("b"), "3");
   EXPECT_TRUE(Is(FirstChildElement(doc.Root()), "urn:x", "d"));
+  // Namespaces of one name are one, however declared; others stay apart.
+  const XmlDocument same = XmlDocument::Parse(
+      "<p:a xmlns:p='urn:&#x78;' xmlns:r='urn:xx' p:c='' r:c=''><q:b xmlns:q='urn:x' "
+      "xmlns:p='urn:y' q:c='1' p:c='2'/></p:a>");
+  EXPECT_EQ(same.Root().Namespace(), "urn:x");
+  EXPECT_EQ(same.Root().AttributeNamespace(3), "urn:xx");
+  const XmlNode b = FirstChildElement(same.Root());
+  EXPECT_TRUE(Is(b, "urn:x", "b"));
+  EXPECT_EQ(b.AttributeNamespace(2), "urn:x");
+  EXPECT_EQ(b.AttributeNamespace(3), "urn:y");
+}
+
+// A cancellation that asks to stop at its third check.
+struct Cancelled {};
+
+TEST(SoapXml, ACancellationReachesTheReadingOfALargeDocument) {
+  const size_t size = size_t{4} << 20;
+  const auto grown = [&](std::string start, const std::string& part, const std::string& end) {
+    while (start.size() < size)
+      start += part;
+    return start + end;
+  };
+  struct Shape {
+    const char* name;
+    std::string bytes;
+  };
+  for (const Shape& shape :
+       {Shape{"elements", grown("<a>", "<b c='d'>e</b>", "</a>")},
+        Shape{"one text", grown("<a>", "text &amp; ", "</a>")},
+        Shape{"one attribute value", grown("<a b='", "value ", "'/>")},
+        Shape{"one start tag",
+              [&] {
+                std::string tag = "<a";
+                for (int i = 0; tag.size() < size; ++i)
+                  tag += " b" + std::to_string(i) + "=''";
+                return tag + "/>";
+              }()},
+        Shape{"a declared encoding",
+              grown("<?xml version='1.0' encoding='ISO-8859-1'?><a>", "caf\xE9 ", "</a>")},
+        Shape{"UTF-16", [&] {
+                std::string wide = "\xFF\xFE";
+                for (const char c : grown("<a>", "text ", "</a>"))
+                  wide += {c, '\0'};
+                return wide;
+              }()}}) {
+    int checks = 0;
+    const CancellationScope scope([&] {
+      if (++checks == 3) throw Cancelled();
+    });
+    EXPECT_THROW(XmlDocument::Parse(shape.bytes), Cancelled) << shape.name;
+  }
 }
 
 TEST(SoapXml, ReadsTheUnicodeFormsByTheirBytes) {

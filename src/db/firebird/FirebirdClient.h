@@ -6,6 +6,8 @@
 #include <ibase.h>
 
 #include <cstdint>
+#include <mutex>
+#include <utility>
 
 #include "db/Types.h"
 
@@ -78,7 +80,14 @@ class Session {
   bool attached() const { return attachment_ != nullptr; }
   bool hasTransaction() const { return transaction_ != nullptr; }
 
+  // A statement that outlived its connection's disconnect gets an error
+  // here instead of a call into what the client freed.
+  void checkAttached() const {
+    if (!attachment_) throw EDatabaseError("Operation is not allowed in closed connection");
+  }
+
   ITransaction* transaction() {
+    checkAttached();
     if (!transaction_) begin(false);
     return transaction_;
   }
@@ -118,14 +127,18 @@ class Session {
     });
   }
 
-  // From another thread, while a call of this attachment runs: ends it
-  // with "operation was cancelled". The client's "nothing to cancel", when
-  // no call runs, is no failure.
-  void cancel() {
+  // From another thread, while a call of this attachment runs, also
+  // while it detaches. fb_cancel_raise asks the server to end the call
+  // with "operation was cancelled"; fb_cancel_abort closes the client's
+  // side of the connection, so that the call returns at once with a
+  // connection error, as every later call does. Failures (the client's
+  // "nothing to cancel" when no call runs) are no failures here.
+  void cancel(int kind) {
+    std::lock_guard lock(cancelling_);
     if (!attachment_) return;
     Status st;
     try {
-      attachment_->cancelOperation(&st, fb_cancel_raise);
+      attachment_->cancelOperation(&st, kind);
     } catch (const FbException&) {
     }
   }
@@ -141,17 +154,26 @@ class Session {
       }
       transaction_ = nullptr;
     }
+    // A detach that succeeds releases the attachment: the reference taken
+    // here keeps it for a cancel that comes meanwhile.
+    attachment_->addRef();
     try {
       attachment_->detach(&st);
     } catch (const FbException&) {
       attachment_->release();
     }
-    attachment_ = nullptr;
+    IAttachment* detached;
+    {
+      std::lock_guard lock(cancelling_);
+      detached = std::exchange(attachment_, nullptr);
+    }
+    detached->release();
   }
 
  private:
-  IAttachment* attachment_;
+  IAttachment* attachment_;  // changed under cancelling_, which cancel() holds
   ITransaction* transaction_ = nullptr;
+  std::mutex cancelling_;
 };
 
 }  // namespace movrano::db::firebird_detail

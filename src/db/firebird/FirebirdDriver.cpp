@@ -54,7 +54,9 @@ class FirebirdConnection : public ConnectionBackend {
   void commitRetaining() override { session_->commit(true); }
   void rollback() override { session_->rollback(); }
   bool hasTransaction() const override { return session_->hasTransaction(); }
-  void cancelOperation() override { session_->cancel(); }
+  void close() override { session_->detach(); }
+  void cancelOperation() override { session_->cancel(fb_cancel_raise); }
+  void abortOperation() override { session_->cancel(fb_cancel_abort); }
 
   std::unique_ptr<StatementBackend> makeStatement() override {
     return MakeFirebirdStatement(session_);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Text.h"
@@ -147,6 +148,7 @@ class FirebirdStatement : public StatementBackend {
 
   bool fetch(std::vector<Variant>& row) override {
     if (!cursor_) return false;
+    session_->checkAttached();
     Status st;
     return Guarded([&] {
       if (cursor_->fetchNext(&st, output_.data()) != IStatus::RESULT_OK) return false;
@@ -161,6 +163,12 @@ class FirebirdStatement : public StatementBackend {
 
   void closeCursor() override {
     if (!cursor_) return;
+    // Once the attachment is gone, a call into its cursor touches what the
+    // client freed with it: only the reference is given back.
+    if (!session_->attached()) {
+      std::exchange(cursor_, nullptr)->release();
+      return;
+    }
     Status st;
     try {
       cursor_->close(&st);
@@ -173,6 +181,7 @@ class FirebirdStatement : public StatementBackend {
   // Asked of the server only when wanted: it costs a round trip.
   long rowsAffected() const override {
     if (!executed_ || returnsRows_) return 0;
+    session_->checkAttached();
     Status st;
     return Guarded([&] { return static_cast<long>(statement_->getAffectedRecords(&st)); });
   }

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "db/oracle/OracleDriver.h"
 #include "db/oracle/OracleSql.h"
 #include "db/oracle/OracleTriggers.h"
 
@@ -27,12 +26,6 @@ class OracleFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-using OracleAccount = OracleLogin;
-
-// Makes the dictionary in a new, empty schema file.
-void CreateDictionary(sqlite3* db, const std::string& schema,
-                      const std::vector<OracleAccount>& accounts);
-
 class Dictionary {
  public:
   // Logs in: the schema named (or the user's own) must be the file's, and
@@ -41,9 +34,6 @@ class Dictionary {
              const std::string& schema);
 
   const std::string& schema() const { return schema_; }
-
-  void createTable(const TableDef& table);
-  void dropTable(const std::string& table);
 
   // The blocks of the table transfer: every constraint in the given
   // status switched, in the order of its type (descending to switch them
@@ -64,10 +54,8 @@ class Dictionary {
   void disable(const Constraint& c);
   void makeTriggers(const Constraint& c);
   void dropTriggers(const Constraint& c);
-  void addConstraint(const TableDef& table, const ConstraintDef& def);
   void exec(const std::string& sql) const;
   bool anyRow(const std::string& sql) const;
-  bool hasTable(const std::string& table) const;
   // Runs `action` in a transaction of its own, rolled back on a failure.
   template <typename Action>
   void atomically(Action action);

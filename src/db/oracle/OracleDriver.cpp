@@ -16,6 +16,7 @@
 
 #include "db/oracle/OracleCatalog.h"
 #include "db/oracle/OracleConstraintBlocks.h"
+#include "db/oracle/OracleCursor.h"
 #include "db/oracle/OracleSql.h"
 #include "db/oracle/OracleText.h"
 #include "db/oracle/OracleValues.h"
@@ -54,6 +55,12 @@ std::string OracleMessage(const std::string& message) {
     return "ORA-00955: name is already used by an existing object";
   }
   return DecodeName(message);
+}
+
+// CREATE, ALTER or DROP TABLE.
+bool DefinesTable(const std::vector<Token>& tokens) {
+  Cursor c(tokens);
+  return (c.take("CREATE") || c.take("ALTER") || c.take("DROP")) && c.peek().is("TABLE");
 }
 
 constexpr int kBusyTimeoutMs = 10000;
@@ -133,8 +140,6 @@ class OracleStatement : public StatementBackend {
     }
     bound_.clear();
     fieldDefs_.clear();
-    created_.reset();
-    dropped_.reset();
     if (block_ != Block::None) return;
     const std::string keyword = FirstKeyword(sql);
     if (keyword == "BEGIN" || keyword == "DECLARE") {
@@ -144,13 +149,14 @@ class OracleStatement : public StatementBackend {
     }
     ddl_ = IsDdl(keyword);
     const std::vector<Token> tokens = Tokenize(sql);
-    try {
-      created_ = ParseCreateTable(tokens);
-      dropped_ = ParseDropTable(tokens);
-    } catch (const std::invalid_argument& e) {
-      session_->fail(Format("ORA-00922: missing or invalid option (%s)", std::string(e.what())));
+    if (DefinesTable(tokens)) {
+      // The tables are the installer's; one defined here would escape the
+      // dictionary that keeps their constraints.
+      session_->fail(Format(
+          "%s TABLE is not a statement the Oracle stand-in takes; it uses the schema's tables "
+          "as they are",
+          keyword));
     }
-    if (created_ || dropped_) return;
     const std::string text = sqliteText(tokens);
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(session_->db(), text.c_str(), static_cast<int>(text.size()), &stmt_,
@@ -178,14 +184,6 @@ class OracleStatement : public StatementBackend {
     if (block_ != Block::None) {
       const bool enable = block_ == Block::Enable;
       session_->define([&](Dictionary& d) { d.switchConstraints(enable); });
-      return;
-    }
-    if (created_) {
-      session_->define([&](Dictionary& d) { d.createTable(*created_); });
-      return;
-    }
-    if (dropped_) {
-      session_->define([&](Dictionary& d) { d.dropTable(*dropped_); });
       return;
     }
     if (!stmt_) session_->fail("The statement is not prepared");
@@ -485,8 +483,6 @@ class OracleStatement : public StatementBackend {
   std::shared_ptr<Session> session_;
   sqlite3_stmt* stmt_ = nullptr;
   Block block_ = Block::None;
-  std::optional<TableDef> created_;
-  std::optional<std::string> dropped_;
   bool ddl_ = false;
   bool pendingRow_ = false;
   bool done_ = true;
@@ -568,23 +564,6 @@ std::unique_ptr<ConnectionBackend> OpenOracle(const ConnectionParams& params) {
   }
   session->exec(kDictionaryViews);
   return std::make_unique<OracleConnection>(std::move(session));
-}
-
-void CreateOracleSchema(const std::string& file, const std::string& schema,
-                        const std::vector<OracleLogin>& accounts) {
-  sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> owned(db, &sqlite3_close_v2);
-  if (rc != SQLITE_OK) {
-    throw EDatabaseError(Format("Could not make the schema file \"%s\": %s", file,
-                                db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
-  }
-  try {
-    CreateDictionary(db, schema, accounts);
-  } catch (const OracleFailure& e) {
-    throw EDatabaseError(e.what());
-  }
 }
 
 }  // namespace movrano::db

@@ -4,22 +4,24 @@
 // program asks of Oracle the way Oracle answers it, errors included
 // ("ORA-nnnnn: ..." followed by " (Oracle schema <name>)"):
 //
-// - the database (the TNS alias) names the schema file, made with
-//   CreateOracleSchema; the user and password must be one of its accounts
-//   (ORA-01017), and the catalog (or, without one, the user) must name its
-//   schema; host and port are accepted as they come;
+// - the database (the TNS alias) names the schema file, which holds the
+//   schema's tables, as the vault server's installer made them, and its
+//   dictionary (OracleCatalog.h); the user and password must be one of its
+//   accounts (ORA-01017), and the catalog (or, without one, the user) must
+//   name its schema; host and port are accepted as they come;
 // - names: unquoted ones fold to upper case, quoted ones keep their case
 //   and must match exactly (ORA-00942 for a table, ORA-00904 for a
 //   column);
 // - "user_tables" and "user_constraints" list the schema's tables and
-//   constraints; every constraint of CREATE TABLE (primary, unique,
-//   foreign, check, NOT NULL) is enforced with Oracle's errors while it is
-//   enabled;
+//   constraints; every constraint (primary, unique, foreign, check, NOT
+//   NULL) is enforced with Oracle's errors while it is enabled;
 // - the two constraint switch blocks of the Oracle table transfer are
 //   recognised exactly and do what they do on Oracle (OracleCatalog.h),
 //   each switch committing first;
-// - a DDL statement (CREATE, ALTER, DROP...) commits the open transaction
-//   and is committed at once;
+// - CREATE, ALTER and DROP TABLE are refused: the program never defines
+//   tables, and one defined past the dictionary would escape its rules;
+//   any other DDL statement commits the open transaction and is committed
+//   at once;
 // - a value written into a column keeps the column's rules
 //   (OracleValues.h); the empty text and empty bytes are NULL;
 // - a column's field type comes from its declared Oracle type (VARCHAR2,
@@ -40,15 +42,5 @@ namespace movrano::db {
 inline constexpr const char* kOracleProtocol = "oracle";
 
 std::unique_ptr<ConnectionBackend> OpenOracle(const ConnectionParams& params);
-
-struct OracleLogin {
-  std::string user;
-  std::string password;
-};
-
-// A new schema file: the empty schema a database administrator makes for
-// the server, owned by `schema`, with the accounts that may log in to it.
-void CreateOracleSchema(const std::string& file, const std::string& schema,
-                        const std::vector<OracleLogin>& accounts);
 
 }  // namespace movrano::db

@@ -1,8 +1,8 @@
 #include "db/oracle/OracleSql.h"
 
 #include <cctype>
-#include <stdexcept>
 
+#include "db/oracle/OracleCursor.h"
 #include "platform/Text.h"
 
 namespace movrano::db::oracle_detail {
@@ -34,160 +34,6 @@ size_t QuotedEnd(std::string_view sql, size_t at) {
     ++i;
   }
   return sql.size();
-}
-
-// Walks the significant tokens of a full token list, keeping their places.
-class Cursor {
- public:
-  explicit Cursor(const std::vector<Token>& tokens, size_t at = 0) : tokens_(tokens), at_(at) {
-    skip();
-  }
-  bool atEnd() const { return at_ >= tokens_.size(); }
-  size_t place() const { return at_; }
-  const Token& peek() const {
-    static const Token kNone{TokenKind::Other, ""};
-    return atEnd() ? kNone : tokens_[at_];
-  }
-  const Token& next() {
-    const Token& t = peek();
-    if (!atEnd()) ++at_;
-    skip();
-    return t;
-  }
-  bool take(std::string_view keyword) {
-    if (!peek().is(keyword)) return false;
-    next();
-    return true;
-  }
-  bool takeSymbol(std::string_view symbol) {
-    if (peek().kind != TokenKind::Other || peek().text != symbol) return false;
-    next();
-    return true;
-  }
-  void expect(std::string_view symbol) {
-    if (!takeSymbol(symbol)) fail("\"" + std::string(symbol) + "\" expected");
-  }
-  std::string name() {
-    if (!peek().isName()) fail("a name expected");
-    return next().name();
-  }
-  // Moves past the tokens up to the first one, outside parentheses, that
-  // `stop` accepts (or a closing parenthesis of the enclosing level);
-  // answers where they began.
-  template <typename Stop>
-  size_t skipExpression(Stop stop) {
-    const size_t begin = at_;
-    int depth = 0;
-    while (!atEnd()) {
-      const Token& t = peek();
-      if (depth == 0 && (stop(t) || (t.kind == TokenKind::Other && t.text == ")"))) break;
-      if (t.kind == TokenKind::Other && t.text == "(") ++depth;
-      if (t.kind == TokenKind::Other && t.text == ")") --depth;
-      next();
-    }
-    return begin;
-  }
-  // The names of "( a, b )".
-  std::vector<std::string> nameList() {
-    std::vector<std::string> names;
-    expect("(");
-    do {
-      names.push_back(name());
-    } while (takeSymbol(","));
-    expect(")");
-    return names;
-  }
-  // The text as written from `begin` up to here, without trailing blanks.
-  std::string textFrom(size_t begin) const {
-    std::string text;
-    for (size_t i = begin; i < at_ && i < tokens_.size(); ++i)
-      text += tokens_[i].text;
-    return Trim(text);
-  }
-  [[noreturn]] static void fail(const std::string& what) { throw std::invalid_argument(what); }
-
- private:
-  void skip() {
-    while (at_ < tokens_.size() &&
-           (tokens_[at_].kind == TokenKind::Space || tokens_[at_].kind == TokenKind::Comment)) {
-      ++at_;
-    }
-  }
-  const std::vector<Token>& tokens_;
-  size_t at_;
-};
-
-bool IsConstraintWord(const Token& t) {
-  for (const char* k :
-       {"CONSTRAINT", "NOT", "NULL", "PRIMARY", "UNIQUE", "REFERENCES", "CHECK", "DEFAULT"}) {
-    if (t.is(k)) return true;
-  }
-  return false;
-}
-
-// What follows a column's type, or a table constraint after its name.
-bool ParseConstraint(Cursor& c, ConstraintDef& def, bool ofColumn) {
-  if (c.take("PRIMARY")) {
-    if (!c.take("KEY")) Cursor::fail("KEY expected");
-    def.type = 'P';
-    if (!ofColumn) def.columns = c.nameList();
-  } else if (c.take("UNIQUE")) {
-    def.type = 'U';
-    if (!ofColumn) def.columns = c.nameList();
-  } else if (ofColumn && c.take("NOT")) {
-    if (!c.take("NULL")) Cursor::fail("NULL expected");
-    def.type = 'C';
-    def.notNull = true;
-  } else if (c.take("CHECK")) {
-    def.type = 'C';
-    c.expect("(");
-    const size_t begin = c.skipExpression([](const Token&) { return false; });
-    def.condition = c.textFrom(begin);
-    c.expect(")");
-  } else if (c.take("FOREIGN") || (ofColumn && c.peek().is("REFERENCES"))) {
-    if (!ofColumn) {
-      if (!c.take("KEY")) Cursor::fail("KEY expected");
-      def.columns = c.nameList();
-    }
-    if (!c.take("REFERENCES")) Cursor::fail("REFERENCES expected");
-    def.type = 'R';
-    def.refTable = c.name();
-    if (c.peek().kind == TokenKind::Other && c.peek().text == "(") def.refColumns = c.nameList();
-    if (c.take("ON")) {
-      c.next();  // DELETE
-      c.next();  // CASCADE, SET
-      c.take("NULL");
-    }
-  } else {
-    return false;
-  }
-  return true;
-}
-
-void ParseColumn(Cursor& c, TableDef& table) {
-  ColumnDef column;
-  column.name = c.name();
-  const size_t typeBegin = c.skipExpression([](const Token& t) {
-    return IsConstraintWord(t) || (t.kind == TokenKind::Other && t.text == ",");
-  });
-  column.type = c.textFrom(typeBegin);
-  while (!c.atEnd() &&
-         !(c.peek().kind == TokenKind::Other && (c.peek().text == "," || c.peek().text == ")"))) {
-    if (c.take("DEFAULT")) {
-      const size_t begin = c.skipExpression([](const Token& t) {
-        return IsConstraintWord(t) || (t.kind == TokenKind::Other && t.text == ",");
-      });
-      column.defaultText = c.textFrom(begin);
-      continue;
-    }
-    if (c.take("NULL")) continue;
-    ConstraintDef def;
-    if (c.take("CONSTRAINT")) def.name = c.name();
-    if (!ParseConstraint(c, def, true)) Cursor::fail("a column constraint expected");
-    def.columns = {column.name};
-    table.constraints.push_back(std::move(def));
-  }
-  table.columns.push_back(std::move(column));
 }
 
 }  // namespace
@@ -306,34 +152,6 @@ std::string JoinTexts(const std::vector<std::string>& items, std::string_view se
   for (const auto& item : items)
     out += (out.empty() ? "" : std::string(separator)) + item;
   return out;
-}
-
-std::optional<TableDef> ParseCreateTable(const std::vector<Token>& tokens) {
-  Cursor c(tokens);
-  if (!c.take("CREATE")) return std::nullopt;
-  if (!c.take("TABLE")) return std::nullopt;
-  TableDef table;
-  table.name = c.name();
-  c.expect("(");
-  do {
-    if (c.peek().is("CONSTRAINT") || c.peek().is("PRIMARY") || c.peek().is("UNIQUE") ||
-        c.peek().is("FOREIGN") || c.peek().is("CHECK")) {
-      ConstraintDef def;
-      if (c.take("CONSTRAINT")) def.name = c.name();
-      if (!ParseConstraint(c, def, false)) Cursor::fail("a table constraint expected");
-      table.constraints.push_back(std::move(def));
-    } else {
-      ParseColumn(c, table);
-    }
-  } while (c.takeSymbol(","));
-  c.expect(")");
-  return table;
-}
-
-std::optional<std::string> ParseDropTable(const std::vector<Token>& tokens) {
-  Cursor c(tokens);
-  if (!c.take("DROP") || !c.take("TABLE")) return std::nullopt;
-  return c.name();
 }
 
 std::optional<WriteTarget> ParseWrite(const std::vector<Token>& tokens) {

@@ -39,36 +39,6 @@ std::string QuotedStoredName(std::string_view name);  // "<encoded>"
 std::string SqlLiteral(std::string_view text);
 std::string JoinTexts(const std::vector<std::string>& items, std::string_view separator);
 
-// A table's constraint as CREATE TABLE declares it.
-struct ConstraintDef {
-  std::string name;  // empty: the system names it
-  char type = 'C';   // P, U, R or C
-  std::vector<std::string> columns;
-  std::string refTable;  // R: the parent table
-  std::vector<std::string> refColumns;
-  std::string condition;  // C: Oracle's text of the condition
-  bool notNull = false;   // C: the column's NOT NULL
-};
-
-struct ColumnDef {
-  std::string name;
-  std::string type;  // as declared, e.g. VARCHAR2(40 CHAR)
-  std::string defaultText;
-};
-
-struct TableDef {
-  std::string name;
-  std::vector<ColumnDef> columns;
-  std::vector<ConstraintDef> constraints;
-};
-
-// CREATE TABLE, or nothing when the statement is another one. Throws
-// std::invalid_argument for a CREATE TABLE it cannot read.
-std::optional<TableDef> ParseCreateTable(const std::vector<Token>& tokens);
-
-// DROP TABLE <name>: the table's name.
-std::optional<std::string> ParseDropTable(const std::vector<Token>& tokens);
-
 // Where an INSERT ... VALUES or an UPDATE ... SET writes its values: the
 // table, and for each value its column and the range of tokens (in the
 // full token list) that gives it.

@@ -271,11 +271,4 @@ int NumberScale(std::string_view declared) {
   return args.size() > 1 ? args[1] : 0;
 }
 
-bool HoldsWideNumbers(std::string_view declared) {
-  if (!IsExactNumber(declared)) return false;
-  const auto args = TypeArguments(declared);
-  if (args.empty()) return true;
-  return NumberScale(declared) > 0 ? args[0] > 15 : args[0] > 18;
-}
-
 }  // namespace movrano::db::oracle_detail

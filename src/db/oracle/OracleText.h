@@ -60,8 +60,5 @@ bool IsExactNumber(std::string_view declared);
 // Its scale: 0 for NUMBER(p), -1 for NUMBER without a precision (a
 // floating decimal).
 int NumberScale(std::string_view declared);
-// Whether it holds values that neither a double (15 digits) nor a 64-bit
-// whole number keeps, so that SQLite must keep them as text.
-bool HoldsWideNumbers(std::string_view declared);
 
 }  // namespace movrano::db::oracle_detail

@@ -31,6 +31,10 @@ std::string OnNewRow(const std::string& condition, const std::vector<std::string
 
 }  // namespace
 
+std::string ConstraintTriggerPrefix(int64_t seq) {
+  return Format("ORA$T%d_", seq);
+}
+
 // "a = b AND c = d" over two lists of column expressions.
 std::string Pairs(const std::vector<std::string>& left, const std::vector<std::string>& right,
                   std::string_view op, std::string_view joiner) {
@@ -52,7 +56,7 @@ std::vector<std::string> ConstraintTriggers(const StoredConstraint& c, const std
                                             const std::vector<std::string>& tableColumns) {
   std::vector<std::string> statements;
   const std::string table = QuotedStoredName(c.table);
-  const std::string prefix = Format("\"ORA$T%d_", c.seq);
+  const std::string prefix = "\"" + ConstraintTriggerPrefix(c.seq);
   const std::string qualified = schema + "." + c.name;
   int count = 0;
   // Keys are checked before the row is written; references after it, so

@@ -26,8 +26,10 @@ struct StoredConstraint {
   bool enabled = true;
 };
 
-// The CREATE TRIGGER statements, named "ORA$T<seq>_<n>"; a check
-// constraint needs the names of its table's columns.
+// The CREATE TRIGGER statements, named "ORA$T<seq>_<n>" (the prefix
+// with a number); a check constraint needs the names of its table's
+// columns.
+std::string ConstraintTriggerPrefix(int64_t seq);
 std::vector<std::string> ConstraintTriggers(const StoredConstraint& c, const std::string& schema,
                                             const std::vector<std::string>& tableColumns);
 

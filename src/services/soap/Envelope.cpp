@@ -37,7 +37,8 @@ std::string WriteRequestEnvelope(const Serializer& serializer, const InterfaceEn
   return w.Finish();
 }
 
-ResponseEnvelope::ResponseEnvelope(std::string bytes) : doc_(XmlDocument::Parse(std::move(bytes))) {
+ResponseEnvelope::ResponseEnvelope(std::string bytes, std::string_view charset)
+    : doc_(XmlDocument::Parse(std::move(bytes), charset)) {
   const XmlNode envelope = doc_.Root();
   if (!Is(envelope, kSoapEnvelopeNamespace, "Envelope"))
     throw ESOAPMessageError("The response is not a SOAP 1.1 envelope");

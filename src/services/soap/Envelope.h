@@ -28,8 +28,8 @@ struct Fault {
 class ResponseEnvelope {
  public:
   // Throws ESOAPMessageError for a text that is not a SOAP 1.1 envelope.
-  // Takes the bytes over.
-  explicit ResponseEnvelope(std::string bytes);
+  // Takes the bytes over; `charset` is the one the answer was labelled with.
+  explicit ResponseEnvelope(std::string bytes, std::string_view charset = {});
   ResponseEnvelope(const ResponseEnvelope&) = delete;
   ResponseEnvelope& operator=(const ResponseEnvelope&) = delete;
 

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "services/soap/Envelope.h"
 #include "services/soap/Errors.h"
+#include "services/soap/XmlEncoding.h"
 
 namespace movrano::soap {
 namespace {
@@ -54,9 +55,10 @@ ResultValue HTTPRIO::Invoke(std::type_index intf, const std::string& operation,
 
   const std::string action = entry.SOAPActionFor(operation);
   HttpResponse response = transport_.Post(URL, action, request);
+  const std::string charset = CharsetOf(response.contentType);
   if (response.status < 200 || response.status > 299) {
     try {
-      const ResponseEnvelope envelope(std::move(response.body));
+      const ResponseEnvelope envelope(std::move(response.body), charset);
       if (envelope.fault()) ThrowFault(*envelope.fault());
     } catch (const ESOAPMessageError&) {
       // Not a fault message: the status tells what went wrong.
@@ -67,7 +69,7 @@ ResultValue HTTPRIO::Invoke(std::type_index intf, const std::string& operation,
                              response.status);
   }
   if (response.body.empty()) throw ESOAPMessageError("The response is empty");
-  const ResponseEnvelope envelope(std::move(response.body));
+  const ResponseEnvelope envelope(std::move(response.body), charset);
   if (envelope.fault()) ThrowFault(*envelope.fault());
 
   const XmlNode body = envelope.BodyElement();

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/Text.h"
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 
 namespace movrano::soap {
@@ -13,38 +14,122 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// The encoding named by the XML declaration of a document that starts in
-// an ASCII-compatible form; empty when there is none.
-std::string DeclaredEncoding(std::string_view bytes) {
-  if (!StartsWithXmlDeclaration(bytes)) return {};
-  const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
-  const size_t key = declaration.find("encoding");
-  if (key == std::string_view::npos) return {};
-  size_t pos = declaration.find_first_not_of(" \t\r\n", key + 8);
-  if (pos == std::string_view::npos || declaration[pos] != '=') return {};
-  pos = declaration.find_first_not_of(" \t\r\n", pos + 1);
-  if (pos == std::string_view::npos || (declaration[pos] != '"' && declaration[pos] != '\''))
-    return {};
-  const size_t end = declaration.find(declaration[pos], pos + 1);
-  if (end == std::string_view::npos) return {};
-  return std::string(declaration.substr(pos + 1, end - pos - 1));
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Declared encodings whose bytes are read as they are: UTF-8 and its
-// subset, and the Unicode forms, which are told by their bytes instead.
-bool ReadAsUtf8(const std::string& encoding) {
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A name from outside as a message shows it: short, printable ASCII.
+std::string Shown(std::string_view name) {
+  std::string shown(name.substr(0, 40));
+  for (char& c : shown)
+    if (c < '!' || c > '~') c = '?';
+  return shown;
+}
+
+// Reads the parts of an XML declaration, each after the one before it.
+class DeclarationCursor {
+ public:
+  DeclarationCursor(std::string_view s, size_t at) : s_(s), p_(at) {}
+
+  size_t at() const { return p_; }
+
+  bool space() {
+    const size_t before = p_;
+    while (p_ < s_.size() && IsSpace(s_[p_]))
+      ++p_;
+    return p_ > before;
+  }
+
+  // Spaces and then `keyword`; nothing is taken when they are not there.
+  bool spaceAndKeyword(std::string_view keyword) {
+    const size_t before = p_;
+    if (space() && s_.compare(p_, keyword.size(), keyword) == 0) {
+      p_ += keyword.size();
+      return true;
+    }
+    p_ = before;
+    return false;
+  }
+
+  // "=" and a quoted value, after the keyword.
+  std::string_view value() {
+    const auto [begin, end] = ReadQuotedValue(s_, p_, "XML declaration not closed");
+    return s_.substr(begin, end - begin);
+  }
+
+ private:
+  std::string_view s_;
+  size_t p_;
+};
+
+// "1." and digits: a 1.0 reader reads every 1.x document as 1.0.
+bool IsVersionNumber(std::string_view v) {
+  if (v.size() < 3 || v.substr(0, 2) != "1.") return false;
+  for (const char c : v.substr(2))
+    if (!IsDigit(c)) return false;
+  return true;
+}
+
+bool IsEncodingName(std::string_view e) {
+  if (e.empty() || !IsLetter(e[0])) return false;
+  for (const char c : e)
+    if (!IsLetter(c) && !IsDigit(c) && c != '.' && c != '_' && c != '-') return false;
+  return true;
+}
+
+// Encoding names, lower-cased, by what the reader does with them.
+bool IsUtf8Name(const std::string& e) {
+  return e == "utf-8" || e == "utf8";
+}
+
+bool IsAsciiName(const std::string& e) {
+  return e == "us-ascii" || e == "ascii";
+}
+
+// The Unicode forms of 16 and 32 bits.
+bool IsWideName(const std::string& e) {
+  for (const std::string_view start :
+       {"utf-16"sv, "utf-32"sv, "ucs-2"sv, "ucs-4"sv, "iso-10646-ucs-"sv})
+    if (e.rfind(start, 0) == 0) return true;
+  return false;
+}
+
+// Whether a lower-cased name says the Unicode form the bytes are in.
+bool NamesForm(std::string_view form, const std::string& e) {
+  if (form == "UTF-8") return IsUtf8Name(e);
+  const bool wide32 = form.substr(0, 6) == "UTF-32";
+  return e == (wide32 ? "utf-32" : "utf-16") || e == (wide32 ? "ucs-4" : "ucs-2") ||
+         e == (wide32 ? "iso-10646-ucs-4" : "iso-10646-ucs-2") || e == LowerCase(form);
+}
+
+// Whether bytes that show no Unicode form by their start can be in the
+// encoding. Every XML document starts with an ASCII character, whose
+// 16- and 32-bit forms hold a zero byte.
+bool Fits(const std::string& encoding, std::string_view bytes) {
   const std::string e = LowerCase(encoding);
-  return e.empty() || e == "utf-8" || e == "utf8" || e == "us-ascii" || e == "ascii" ||
-         e.rfind("utf-16", 0) == 0 || e.rfind("utf-32", 0) == 0 || e == "ucs-2" || e == "ucs-4";
+  if (IsWideName(e)) return bytes.size() < 2 || bytes[0] == '\0' || bytes[1] == '\0';
+  if (IsAsciiName(e))
+    for (const char c : bytes)
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
-// The bytes as UTF-8, decoded from `encoding` (an XML encoding name).
-std::string Convert(std::string_view bytes, const std::string& encoding) {
+// The bytes as UTF-8, decoded from `encoding`, which the answer's `label`
+// ("encoding" or "charset") named.
+std::string Convert(std::string_view bytes, const std::string& encoding, const char* label) {
   const auto unsupported = [&] {
     return ESOAPMessageError(
-        Format("The response's encoding %s cannot be decoded", encoding.substr(0, 40)));
+        Format("The response's %s %s cannot be decoded", label, Shown(encoding)));
   };
-  // Only an XML encoding name; it also keeps conversion suffixes out.
+  // Only an encoding name; it also keeps conversion suffixes out.
   for (const char c : encoding)
     if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-'))
       throw unsupported();
@@ -59,14 +144,15 @@ std::string Convert(std::string_view bytes, const std::string& encoding) {
   char* in = const_cast<char*>(bytes.data());
   size_t inLeft = bytes.size();
   char chunk[16384];
-  while (inLeft > 0) {
+  for (unsigned chunks = 0; inLeft > 0; ++chunks) {
+    if (chunks % 64 == 0) CheckCancellation();
     char* next = chunk;
     size_t chunkLeft = sizeof chunk;
     const size_t rc = iconv(cd, &in, &inLeft, &next, &chunkLeft);
     out.append(chunk, next);
     if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      throw ESOAPMessageError(Format("The response is not valid %s text (at offset %s)", encoding,
-                                     std::to_string(bytes.size() - inLeft)));
+      throw ESOAPMessageError(Format("The response is not valid %s text (at offset %s)",
+                                     Shown(encoding), std::to_string(bytes.size() - inLeft)));
     }
   }
   return out;
@@ -97,19 +183,121 @@ const char* UnicodeForm(std::string_view b, size_t& mark) {
 
 }  // namespace
 
-bool StartsWithXmlDeclaration(std::string_view bytes) {
-  return bytes.size() > 5 && bytes.substr(0, 5) == "<?xml" &&
-         std::string_view(" \t\r\n").find(bytes[5]) != std::string_view::npos;
+void NotWellFormed(std::string_view what, size_t offset) {
+  throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
+                                 std::string(what), std::to_string(offset)));
 }
 
-std::string ToUtf8(std::string bytes) {
+std::pair<size_t, size_t> ReadQuotedValue(std::string_view text, size_t& at,
+                                          std::string_view unclosed) {
+  const auto skipSpace = [&] {
+    while (at < text.size() && IsSpace(text[at]))
+      ++at;
+  };
+  skipSpace();
+  if (at >= text.size() || text[at] != '=') NotWellFormed("'=' expected", at);
+  ++at;
+  skipSpace();
+  if (at >= text.size() || (text[at] != '"' && text[at] != '\''))
+    NotWellFormed("quote expected", at);
+  const size_t close = text.find(text[at], at + 1);
+  if (close == std::string_view::npos) NotWellFormed(unclosed, at);
+  const size_t begin = at + 1;
+  at = close + 1;
+  return {begin, close};
+}
+
+std::optional<XmlDeclaration> ReadXmlDeclaration(std::string_view text, size_t at) {
+  if (text.compare(at, 5, "<?xml") != 0 || at + 5 >= text.size() || !IsSpace(text[at + 5]))
+    return std::nullopt;
+  DeclarationCursor c(text, at + 5);
+  XmlDeclaration d;
+  if (!c.spaceAndKeyword("version")) NotWellFormed("version expected", c.at());
+  if (!IsVersionNumber(c.value())) NotWellFormed("unknown XML version", c.at());
+  if (c.spaceAndKeyword("encoding")) {
+    d.encoding = c.value();
+    if (!IsEncodingName(d.encoding))
+      NotWellFormed("malformed encoding name " + Shown(d.encoding), c.at());
+  }
+  if (c.spaceAndKeyword("standalone")) {
+    const std::string_view standalone = c.value();
+    if (standalone != "yes" && standalone != "no")
+      NotWellFormed("standalone neither yes nor no", c.at());
+  }
+  c.space();
+  if (text.compare(c.at(), 2, "?>") != 0) NotWellFormed("malformed XML declaration", c.at());
+  d.end = c.at() + 2;
+  return d;
+}
+
+size_t DecodeToUtf8(std::string& bytes, std::string_view charset) {
   size_t mark = 0;
   if (const char* form = UnicodeForm(bytes, mark)) {
-    if (std::string_view(form) == "UTF-8") return bytes.erase(0, mark);
-    return Convert(std::string_view(bytes).substr(mark), form);
+    const char* evidence = mark > 0 ? "byte-order mark" : "first bytes";
+    if (std::string_view(form) != "UTF-8") {
+      bytes = Convert(std::string_view(bytes).substr(mark), form, "encoding");
+      mark = 0;
+    }
+    const std::optional<XmlDeclaration> declaration = ReadXmlDeclaration(bytes, mark);
+    if (declaration && !declaration->encoding.empty() &&
+        !NamesForm(form, LowerCase(declaration->encoding)))
+      throw ESOAPMessageError(Format("The response is %s by its %s but declares the encoding %s",
+                                     form, evidence, Shown(declaration->encoding)));
+    return mark;  // a UTF-8 mark stays where it is, unread
   }
-  const std::string encoding = DeclaredEncoding(bytes);
-  return ReadAsUtf8(encoding) ? std::move(bytes) : Convert(bytes, encoding);
+  // The document's own word first; where its bytes cannot be in what it
+  // declares, the label's, and else the declaration is refused.
+  const std::optional<XmlDeclaration> declaration = ReadXmlDeclaration(bytes, 0);
+  std::string encoding = declaration ? declaration->encoding : std::string();
+  const char* label = "encoding";
+  if (!encoding.empty() && !Fits(encoding, bytes)) {
+    if (charset.empty())
+      throw ESOAPMessageError(Format(
+          "The response declares the encoding %s, which its bytes cannot be in", Shown(encoding)));
+    encoding.clear();
+  }
+  if (encoding.empty() && !charset.empty()) {
+    encoding = charset;
+    label = "charset";
+    if (!Fits(encoding, bytes))
+      throw ESOAPMessageError(
+          Format("The response is labelled with the charset %s, which its bytes cannot be in",
+                 Shown(encoding)));
+  }
+  const std::string e = LowerCase(encoding);
+  if (!e.empty() && !IsUtf8Name(e) && !IsAsciiName(e)) bytes = Convert(bytes, encoding, label);
+  return 0;
+}
+
+std::string CharsetOf(std::string_view contentType) {
+  // type/subtype *( OWS ";" OWS name "=" ( token / quoted-string ) )
+  size_t p = contentType.find(';');
+  while (p != std::string_view::npos && p < contentType.size()) {
+    ++p;
+    while (p < contentType.size() && (contentType[p] == ' ' || contentType[p] == '\t'))
+      ++p;
+    const size_t equals = contentType.find_first_of("=;", p);
+    if (equals == std::string_view::npos || contentType[equals] == ';') {
+      p = equals;
+      continue;
+    }
+    const std::string name = Trim(contentType.substr(p, equals - p));
+    std::string value;
+    p = equals + 1;
+    if (p < contentType.size() && contentType[p] == '"') {
+      for (++p; p < contentType.size() && contentType[p] != '"'; ++p) {
+        if (contentType[p] == '\\' && p + 1 < contentType.size()) ++p;
+        value += contentType[p];
+      }
+      p = contentType.find(';', p);
+    } else {
+      const size_t end = contentType.find(';', p);
+      value = Trim(contentType.substr(p, end == std::string_view::npos ? end : end - p));
+      p = end;
+    }
+    if (SameText(name, "charset")) return value;
+  }
+  return {};
 }
 
 }  // namespace movrano::soap

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XmlEncoding.h"
 #include "services/soap/XmlWriter.h"
@@ -17,10 +18,8 @@ namespace {
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
-[[noreturn]] void NotWellFormed(std::string_view what, size_t offset) {
-  throw ESOAPMessageError(Format("The response is not well-formed XML (%s at offset %s)",
-                                 std::string(what), std::to_string(offset)));
-}
+// How much of the document is read between two cancellation checks.
+constexpr size_t kCheckpointBytes = size_t{1} << 20;
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -69,9 +68,13 @@ class XmlParser {
  public:
   explicit XmlParser(XmlTree& tree) : t_(tree), s_(tree.bytes_) {}
 
-  void Run() {
-    if (StartsWithXmlDeclaration(s_)) skipPast("?>", 5);
+  // Reads the document whose text starts at `start`.
+  void Run(size_t start) {
+    p_ = start;
+    if (const std::optional<XmlDeclaration> declaration = ReadXmlDeclaration(s_, p_))
+      p_ = declaration->end;
     while (p_ < s_.size()) {
+      checkpoint(p_);
       if (open_.empty()) {
         topLevel();
         continue;
@@ -120,6 +123,13 @@ class XmlParser {
   void skipSpace() {
     while (p_ < s_.size() && IsSpace(s_[p_]))
       ++p_;
+  }
+
+  // Lets a cancellation end the reading, once in so many bytes.
+  void checkpoint(size_t at) {
+    if (at < nextCheckpoint_) return;
+    CheckCancellation();
+    nextCheckpoint_ = at + kCheckpointBytes;
   }
 
   void skipPast(std::string_view end, size_t from) {
@@ -171,8 +181,10 @@ class XmlParser {
   void instruction() {
     const size_t end = nameEnd(p_ + 2);
     if (end == p_ + 2) NotWellFormed("processing instruction without target", p_);
-    if (LowerCase(s_.substr(p_ + 2, end - p_ - 2)) == "xml")
-      NotWellFormed("XML declaration not at the start", p_);
+    const std::string_view target = std::string_view(s_).substr(p_ + 2, end - p_ - 2);
+    if (LowerCase(target) == "xml") NotWellFormed("XML declaration not at the start", p_);
+    if (target.find(':') != std::string_view::npos)
+      NotWellFormed("':' in a processing instruction's target", p_);
     if (end >= s_.size() || (!IsSpace(s_[end]) && s_.compare(end, 2, "?>") != 0))
       NotWellFormed("space expected after the processing instruction's target", end);
     skipPast("?>", end - p_);
@@ -212,6 +224,7 @@ class XmlParser {
   // Reads the attributes up to the end of the start tag; true for "/>".
   bool attributes() {
     while (true) {
+      checkpoint(p_);
       const size_t before = p_;
       skipSpace();
       if (p_ >= s_.size()) NotWellFormed("start tag not closed", before);
@@ -229,16 +242,8 @@ class XmlParser {
       if (p_ == nameStart) NotWellFormed("attribute name expected", nameStart);
       checkQName(nameStart, p_);
       const Span name{Index(nameStart), Index(p_ - nameStart)};
-      skipSpace();
-      if (p_ >= s_.size() || s_[p_] != '=') NotWellFormed("'=' expected", p_);
-      ++p_;
-      skipSpace();
-      if (p_ >= s_.size() || (s_[p_] != '"' && s_[p_] != '\'')) NotWellFormed("quote expected", p_);
-      const size_t close = s_.find(s_[p_], p_ + 1);
-      if (close == std::string::npos) NotWellFormed("attribute value not closed", p_);
-      const Span value = decode(p_ + 1, close, Content::AttributeValue);
-      t_.attributes_.push_back({name, value, 0});
-      p_ = close + 1;
+      const auto [begin, close] = ReadQuotedValue(s_, p_, "attribute value not closed");
+      t_.attributes_.push_back({name, decode(begin, close, Content::AttributeValue), 0});
     }
     return false;
   }
@@ -256,19 +261,19 @@ class XmlParser {
   }
 
   // An attribute by its namespace and local name: two prefixes bound to
-  // one namespace do not make two attributes of one name.
-  using ExpandedName = std::pair<std::string_view, std::string_view>;
+  // one namespace do not make two attributes of one name. A namespace is
+  // its id, so that a long URI is compared once, when it is declared.
+  using ExpandedName = std::pair<uint32_t, std::string_view>;
   struct ExpandedNameHash {
     size_t operator()(const ExpandedName& n) const {
-      const std::hash<std::string_view> hash;
-      return hash(n.first) * 31 + hash(n.second);
+      return std::hash<std::string_view>()(n.second) * 31 + n.first;
     }
   };
 
   ExpandedName expandedName(const XmlTree::Attr& attr) const {
     const std::string_view name = t_.view(attr.name);
-    if (attr.ns == kNone) return {{}, name};
-    return {t_.namespaceAt(attr.ns), name.substr(name.find(':') + 1)};
+    if (attr.ns == kNone) return {kNone, name};
+    return {attr.ns, name.substr(name.find(':') + 1)};
   }
 
   void checkUnique(uint32_t first) {
@@ -316,8 +321,10 @@ class XmlParser {
         NotWellFormed("namespace prefix declared empty", attr.name.offset);
       uint32_t ns = kNone;  // an empty default namespace undeclares it
       if (attr.value.length > 0) {
-        ns = Index(t_.namespaces_.size());
-        t_.namespaces_.push_back(attr.value);
+        const auto [known, added] =
+            namespaceIds_.try_emplace(t_.view(attr.value), Index(t_.namespaces_.size()));
+        if (added) t_.namespaces_.push_back(attr.value);
+        ns = known->second;
       }
       uint32_t& current = current_[prefix];
       bindings_.push_back({prefix, ns, current});
@@ -395,6 +402,7 @@ class XmlParser {
     const bool attribute = content == Content::AttributeValue;
     size_t w = begin;
     for (size_t r = begin; r < end; ++r) {
+      checkpoint(r);
       const char c = s_[r];
       if (c == '\r') {
         s_[w++] = attribute ? ' ' : '\n';
@@ -445,18 +453,22 @@ class XmlParser {
   size_t p_ = 0;
   std::vector<Frame> open_;
   std::vector<Binding> bindings_;
-  std::unordered_map<std::string_view, uint32_t> current_;  // prefix: binding, 1-based
+  std::unordered_map<std::string_view, uint32_t> current_;       // prefix: binding, 1-based
+  std::unordered_map<std::string_view, uint32_t> namespaceIds_;  // URI: its namespaces_ index
+  size_t nextCheckpoint_ = 0;
 };
 
-XmlDocument XmlDocument::Parse(std::string bytes) {
+XmlDocument XmlDocument::Parse(std::string bytes, std::string_view charset) {
   XmlDocument d;
   d.tree_ = std::make_unique<XmlTree>();
   d.tree_->sourceSize_ = bytes.size();
-  d.tree_->bytes_ = ToUtf8(std::move(bytes));
-  if (!IsXmlText(d.tree_->bytes_))
+  d.tree_->bytes_ = std::move(bytes);
+  const size_t start = DecodeToUtf8(d.tree_->bytes_, charset);
+  CheckCancellation();
+  if (!IsXmlText(std::string_view(d.tree_->bytes_).substr(start)))
     throw ESOAPMessageError(
         "The response is not well-formed XML (it holds bytes that are no XML character)");
-  XmlParser(*d.tree_).Run();
+  XmlParser(*d.tree_).Run(start);
   return d;
 }
 

@@ -106,7 +106,8 @@ class XmlTree {
   std::deque<Element> elements_;
   std::deque<Attr> attributes_;
   std::deque<TextChunk> texts_;
-  // 0: no namespace, 1: the "xml" prefix's, then one per declaration.
+  // 0: no namespace, 1: the "xml" prefix's, then one per namespace
+  // declared, however often and by whatever prefix.
   std::deque<Span> namespaces_{Span{}, Span{}};
 };
 
@@ -114,7 +115,11 @@ class XmlDocument {
  public:
   // Throws ESOAPMessageError for a document that is not well-formed or that
   // declares a document type. Takes the bytes over, to read them in place.
-  static XmlDocument Parse(std::string bytes);
+  // `charset` is the one the document was labelled with, if any
+  // (XmlEncoding.h tells which word counts). The calling thread's
+  // cancellation check runs while it reads, and what it raises ends the
+  // reading.
+  static XmlDocument Parse(std::string bytes, std::string_view charset = {});
   XmlNode Root() const { return tree_->Root(); }
 
  private:

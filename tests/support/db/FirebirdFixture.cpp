@@ -21,16 +21,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool ServerAnswers() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+bool Answers(const sockaddr* addr, socklen_t length) {
+  const int fd = ::socket(addr->sa_family, SOCK_STREAM, 0);
   if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(3050);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  const bool ok = ::connect(fd, addr, length) == 0;
   ::close(fd);
   return ok;
+}
+
+// On 127.0.0.1 or on ::1: the server binds the first address of
+// "localhost", which is ::1 where the hosts file names that first.
+bool ServerAnswers() {
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(3050);
+  v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_port = htons(3050);
+  v6.sin6_addr = in6addr_loopback;
+  return Answers(reinterpret_cast<const sockaddr*>(&v4), sizeof v4) ||
+         Answers(reinterpret_cast<const sockaddr*>(&v6), sizeof v6);
 }
 
 // Removes the folder when the test process ends.
@@ -62,11 +73,12 @@ db::ConnectionParams TestConnectionParams(const std::string& path) {
   return p;
 }
 
-std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path) {
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path, int port) {
   const db::ConnectionParams p = TestConnectionParams(path);
   auto c = std::make_unique<db::Connection>();
   c->setProtocol(p.protocol);
   c->setHostName(p.host);
+  c->setPort(port);
   c->setDatabase(p.database);
   c->setUser(p.user);
   c->setPassword(p.password);
@@ -139,7 +151,7 @@ TempFirebirdDatabase::TempFirebirdDatabase(const std::string& name, int dialect)
           std::to_string(++counter) + ".fdb";
   if (!ServerAnswers()) {
     throw std::runtime_error(
-        "No Firebird server answers on 127.0.0.1:3050; run scripts/setup.sh to install and start "
+        "No Firebird server answers on localhost:3050; run scripts/setup.sh to install and start "
         "it");
   }
   if (dialect_ == 1) {

@@ -15,9 +15,9 @@ inline constexpr const char* kFirebirdPassword = "quartzfen";
 inline constexpr const char* kFirebirdHost = "localhost";
 
 // The engine's way to reach a database file: "firebird-2.1" on localhost,
-// SYSDBA, client code page UTF8.
+// SYSDBA, client code page UTF8; `port` 0 is the server's own.
 db::ConnectionParams TestConnectionParams(const std::string& path);
-std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path);
+std::unique_ptr<db::Connection> ConnectTestDatabase(const std::string& path, int port = 0);
 
 // A temporary folder, made once per process, that the server can write.
 const std::string& FirebirdTempFolder();
@@ -25,7 +25,7 @@ const std::string& FirebirdTempFolder();
 class TempFirebirdDatabase {
  public:
   // Creates the file through the server. Throws std::runtime_error with a
-  // clear message when no server answers on 127.0.0.1:3050.
+  // clear message when no server answers on localhost:3050.
   explicit TempFirebirdDatabase(const std::string& name = "test");
   // A database of the older SQL dialect 1, where NUMERIC(15,2) is a double
   // with a scale.

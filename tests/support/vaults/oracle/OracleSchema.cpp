@@ -8,6 +8,7 @@
 #include "db/oracle/OracleDriver.h"
 #include "platform/Text.h"
 #include "support/db/FirebirdFixture.h"
+#include "support/db/OracleSchemaFile.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/VaultRecipe.h"
 
@@ -146,7 +147,7 @@ std::string RenamedTable(const OracleTable& table, const std::string& name) {
 
 void CreateEmptyOracleSchema(const std::filesystem::path& file) {
   std::filesystem::remove(file);
-  db::CreateOracleSchema(file.string(), kOracleSchemaName, {{kOracleUser, kOraclePassword}});
+  CreateOracleSchema(file, kOracleSchemaName, {{kOracleUser, kOraclePassword}});
 }
 
 std::unique_ptr<db::Connection> ConnectOracleSchema(const std::string& file) {
@@ -178,10 +179,10 @@ void InstallOracleServerSchema(const std::string& file, const OracleInstallOptio
   for (const OracleTable& table : OracleServerTables(options.catalog)) {
     if (Contains(options.omitted, table.name)) continue;
     const auto renamed = options.renamed.find(table.name);
-    c->executeDirect(WithRenamedTables(renamed == options.renamed.end()
-                                           ? table.createStatement
-                                           : RenamedTable(table, renamed->second),
-                                       options.renamed));
+    DefineOracleTable(file, WithRenamedTables(renamed == options.renamed.end()
+                                                  ? table.createStatement
+                                                  : RenamedTable(table, renamed->second),
+                                              options.renamed));
   }
   if (options.installerRows) {
     c->startTransaction();
@@ -191,8 +192,14 @@ void InstallOracleServerSchema(const std::string& file, const OracleInstallOptio
     }
     c->commit();
   }
-  for (const auto& statement : options.afterwards)
-    c->executeDirect(WithRenamedTables(statement, options.renamed));
+  for (const auto& afterwards : options.afterwards) {
+    const std::string statement = WithRenamedTables(afterwards, options.renamed);
+    if (IsOracleTableDefinition(statement)) {
+      DefineOracleTable(file, statement);
+    } else {
+      c->executeDirect(statement);
+    }
+  }
 }
 
 }  // namespace movrano::testing
