@@ -452,6 +452,14 @@ class OracleMode : public ::testing::Test {
   DatabaseRows installedVersionTables_;
 };
 
+class OracleModeAsRoot : public OracleMode {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+    OracleMode::SetUp();
+  }
+};
+
 TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
   // Texts and BLOBs that Oracle keeps differently.
   {
@@ -554,8 +562,8 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
   EXPECT_FALSE(FilesBelow(source_.fileStorageFolder()).empty());
 }
 
-TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot,
+       WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
   removeOldServer();
   RunRequest r = request();
   r.SourceVersion.clear();
@@ -797,8 +805,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
   EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
   removeOldServer();
   install_.afterwards.push_back(
       "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
@@ -905,8 +912,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
   }
 }
 
-TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
   removeOldServer();
   registersNewServer_ = false;
   const RunResult run = migrate(request());
@@ -920,8 +926,7 @@ TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolde
   expectEveryTableCopied();
 }
 
-TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
   // The old server is gone but its folder still holds the backup tool.
   fs::remove(uninstaller_);
   platform_.setRegistry(Export(""));
@@ -1041,8 +1046,7 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
   EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
   installExit_ = 1603;
   RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
@@ -1107,8 +1111,7 @@ TEST_F(OracleMode, TheRestoreNoteIsWrittenBesideTheBackupBeforeTheUninstallation
   EXPECT_EQ(ReadFileBytes(theirs), "theirs");
 }
 
-TEST_F(OracleMode, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
   removeOldServer();
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
@@ -1159,8 +1162,7 @@ std::string BackupFolderName(std::time_t t) {
          std::to_string(local.tm_sec);
 }
 
-TEST_F(OracleMode, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
   removeOldServer();
   // Whoever can write the storage's parent folder plants the names of the
   // next seconds: links out of it and folders of their own.
@@ -1220,8 +1222,7 @@ class CurrentFolder {
   fs::path old_;
 };
 
-TEST_F(OracleMode, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
   removeOldServer();
   const fs::path current = machine_.mkdir("somewhere");
   WriteRecordingProgram(current / "BackupTool" / "tvbackup.exe");
@@ -1255,8 +1256,7 @@ TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
   EXPECT_TRUE(fs::is_regular_file(besideBackup()));
 }
 
-TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
   removeOldServer();
   // The new installation holds a file where the store has a folder.
   fs::path newStorage;
