@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "DatabaseBuilder.h"
 #include "platform/FileDescriptor.h"
 #include "support/db/FirebirdFixture.h"
 #include "support/platform/TempDir.h"
@@ -52,37 +52,25 @@ class Fingerprint {
   uint64_t hash_ = 0xCBF29CE484222325ull;
 };
 
-// The finished databases of this build of this program.
-fs::path ProgramShelf() {
+// The finished databases of the code that builds them now; those of
+// earlier code go.
+fs::path Shelf() {
   static const fs::path shelf = [] {
-    const fs::path program = fs::read_symlink("/proc/self/exe");
-    struct stat st {};
-    if (::stat(program.c_str(), &st) != 0)
-      throw std::runtime_error("Cannot see " + program.string());
-    const std::string stamp = Fingerprint()
-                                  .add(std::to_string(st.st_mtim.tv_sec))
-                                  .add(std::to_string(st.st_mtim.tv_nsec))
-                                  .add(std::to_string(st.st_size))
-                                  .add(std::to_string(st.st_ino))
-                                  .hex();
     const fs::path root = MOVRANO_FINISHED_DATABASES_DIR;
-    const std::string name = program.filename().string() + "-";
+    const std::string builder = MOVRANO_DATABASE_BUILDER;
     fs::create_directories(root);
-    // The files of earlier builds of the program.
     for (const auto& entry : fs::directory_iterator(root)) {
-      const std::string other = entry.path().filename().string();
-      if (other.starts_with(name) && other.size() == name.size() + 16 && other != name + stamp) {
-        std::error_code ec;
-        fs::remove_all(entry.path(), ec);
-      }
+      if (entry.path().filename() == builder) continue;
+      std::error_code ec;
+      fs::remove_all(entry.path(), ec);
     }
-    fs::create_directories(root / (name + stamp));
-    return root / (name + stamp);
+    fs::create_directories(root / builder);
+    return root / builder;
   }();
   return shelf;
 }
 
-// Held by one process of the program at a time.
+// Held by one test process at a time.
 class ShelfLock {
  public:
   explicit ShelfLock(const fs::path& file)
@@ -106,9 +94,9 @@ fs::path Finished(const std::vector<std::string>& schemaScripts,
       key.add(script).add(ReadFileBytes(VaultDataFolder() / script));
     key.add("");
   }
-  const fs::path finished = ProgramShelf() / (key.hex() + ".fdb");
+  const fs::path finished = Shelf() / (key.hex() + ".fdb");
   if (fs::exists(finished)) return finished;
-  const ShelfLock lock(ProgramShelf() / (key.hex() + ".lock"));
+  const ShelfLock lock(Shelf() / (key.hex() + ".lock"));
   if (fs::exists(finished)) return finished;  // built meanwhile
   {
     const VaultDatabase built(FirebirdTempFolder() + "/finished-" + key.hex() + ".fdb");

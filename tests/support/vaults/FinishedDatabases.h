@@ -1,10 +1,10 @@
 #pragma once
-// The sample vaults' databases, each built once per build of a test
-// program from its scripts and then copied for every sample that asks for
-// it, in any process of that program (ctest runs each test in one): a
-// copy takes a small part of a build's time. The finished files lie in the
-// build tree, under the program's name and the time stamp of its file, so
-// that a program built anew (new fixtures, new database code) builds them
+// The sample vaults' databases, each built once per build tree from its
+// scripts and then copied for every sample that asks for it, in any test
+// program and any of its processes (ctest runs each test in one): a copy
+// takes a small part of a build's time. The finished files lie in the
+// build tree, named by a fingerprint of their scripts and of the code that
+// builds them (DatabaseBuilder.h), so that a change to either builds them
 // anew. A process that cannot copy database files (CanCopyDatabaseFiles)
 // builds each one.
 #include <memory>
