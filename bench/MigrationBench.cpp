@@ -203,6 +203,7 @@ struct Migrated {
 
 Migrated Migrate(const SampleVault& source, const SampleVault& dest) {
   RunRequest r = VaultRunRequest(TMigrationMode::mmSVSToTVSOffline, source, dest);
+  r.waitLimit = std::chrono::hours(1);  // a large vault on a slow machine
   Migrated m;
   std::chrono::steady_clock::time_point stepStart;
   bool inStep = false;

@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -20,19 +20,12 @@ using CryptoPP::SecByteBlock;
 SecByteBlock Utf16LeBytes(std::string_view text) {
   const std::u16string units = Utf8ToUtf16(text);
   SecByteBlock bytes(units.size() * 2);
-  for (size_t i = 0; i < units.size(); ++i) {
-    bytes[2 * i] = static_cast<byte>(units[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<byte>(units[i] >> 8);
-  }
+  WriteUtf16Bytes(units, ByteOrder::LittleEndian, bytes.data());
   return bytes;
 }
 
 std::string FromUtf16LeBytes(const byte* bytes, size_t units) {
-  std::u16string text(units, u'\0');
-  for (size_t i = 0; i < units; ++i) {
-    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  }
-  return Utf16ToUtf8(text);
+  return Utf16ToUtf8(Utf16Units(std::span(bytes, 2 * units), ByteOrder::LittleEndian));
 }
 
 // The key schedule and the initialisation vector of one call; the secure

@@ -4,6 +4,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -29,21 +30,6 @@ int ListNumber(std::string_view key) {
     k = k * 10 + (c - '0');
   }
   return k > INT_MAX ? -1 : static_cast<int>(k);
-}
-
-// How many bytes at the end of the text begin a UTF-8 character that the
-// next piece completes.
-size_t OpenUtf8Tail(std::string_view text) {
-  for (size_t k = 1; k <= 3 && k <= text.size(); ++k) {
-    const auto c = static_cast<unsigned char>(text[text.size() - k]);
-    if ((c & 0xC0) == 0x80) continue;
-    const size_t length = (c & 0xE0) == 0xC0   ? 2
-                          : (c & 0xF0) == 0xE0 ? 3
-                          : (c & 0xF8) == 0xF0 ? 4
-                                               : 1;
-    return length > k ? k : 0;
-  }
-  return 0;
 }
 
 }  // namespace
@@ -114,24 +100,13 @@ void TPartGuidListReader::decodeUnmarked(std::string_view bytes, bool atEnd) {
 
 void TPartGuidListReader::decodeUtf16(std::string_view bytes, bool atEnd) {
   const std::string data = carried_ + std::string(bytes);
-  std::u16string units;
-  units.reserve(data.size() / 2);
-  const auto u = [&](size_t i) { return static_cast<unsigned char>(data[i]); };
-  const bool little = encoding_ == Encoding::Utf16LE;
-  for (size_t i = 0; i + 1 < data.size(); i += 2)
-    units += static_cast<char16_t>(little ? (u(i) | (u(i + 1) << 8)) : ((u(i) << 8) | u(i + 1)));
+  const ByteOrder order =
+      encoding_ == Encoding::Utf16LE ? ByteOrder::LittleEndian : ByteOrder::BigEndian;
   // An odd byte and a leading surrogate wait for the rest of their
   // character; at the end an odd byte is dropped.
-  size_t kept = 0;
-  if (!atEnd) {
-    kept = data.size() % 2;
-    if (!units.empty() && units.back() >= 0xD800 && units.back() <= 0xDBFF) {
-      units.pop_back();
-      kept += 2;
-    }
-  }
+  const size_t kept = atEnd ? 0 : OpenUtf16Tail(data, order);
   carried_ = data.substr(data.size() - kept);
-  scan(Utf16ToUtf8(units));
+  scan(Utf16BytesToUtf8(std::string_view(data).substr(0, data.size() - kept), order));
 }
 
 void TPartGuidListReader::scan(std::string_view text) {

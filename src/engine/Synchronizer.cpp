@@ -1,5 +1,7 @@
 #include "engine/Synchronizer.h"
 
+#include <algorithm>
+
 namespace movrano {
 
 QueuedSynchronizer::QueuedSynchronizer() : mainThread_(std::this_thread::get_id()) {}
@@ -42,12 +44,19 @@ int QueuedSynchronizer::runPending() {
   }
 }
 
-void QueuedSynchronizer::runUntil(const std::function<bool()>& done) {
+bool QueuedSynchronizer::runUntil(const std::function<bool()>& done,
+                                  std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
   for (;;) {
     runPending();
-    if (done()) return;
+    if (done()) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end) return false;
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(50), [&] { return !queue_.empty(); });
+    changed_.wait_for(
+        lock,
+        std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(50)),
+        [&] { return !queue_.empty(); });
   }
 }
 

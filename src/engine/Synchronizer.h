@@ -2,6 +2,7 @@
 // The worker's way to run a callback on the main thread and wait for it.
 // The window gives a Qt one; QueuedSynchronizer serves hosts that pump
 // calls themselves (tests, a console).
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -29,8 +30,9 @@ class QueuedSynchronizer final : public Synchronizer {
   void synchronize(const std::function<void()>& call) override;
 
   // Main thread: runs queued calls until `done` answers true (checked after
-  // each call and whenever woken).
-  void runUntil(const std::function<bool()>& done);
+  // each call and whenever woken) or the limit has passed; answers whether
+  // `done` did.
+  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
   // Main thread: runs the calls queued now; returns how many ran.
   int runPending();
 

@@ -1,6 +1,7 @@
 #include "platform/IniDocument.h"
 
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -30,39 +31,11 @@ std::string Unquoted(std::string value) {
   return value;
 }
 
-std::string BytesOf(std::u16string_view units, bool little) {
-  std::string bytes;
-  for (const char16_t u : units) {
-    const char lo = static_cast<char>(u & 0xFF);
-    const char hi = static_cast<char>(u >> 8);
-    bytes += little ? lo : hi;
-    bytes += little ? hi : lo;
-  }
-  return bytes;
-}
-
-// The first bytes of a character, short of its last ones: some completion
-// of them is valid UTF-8. Only the second byte's range depends on the
-// first byte, and 0x80 or 0xBF is always in it.
-bool IsCutCharacter(std::string_view start) {
-  const auto lead = static_cast<unsigned char>(start.front());
-  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  if (start.size() >= length) return false;
-  for (const char filler : {'\x80', '\xBF'}) {
-    if (IsValidUtf8(std::string(start) + std::string(length - start.size(), filler))) return true;
-  }
-  return false;
-}
-
 // UTF-8 but for its last character, which lacks its last bytes: a file
 // whose writing stopped there.
 bool IsUtf8CutInLastCharacter(std::string_view bytes) {
-  for (size_t back = 1; back <= 3 && back <= bytes.size(); ++back) {
-    const std::string_view start = bytes.substr(bytes.size() - back);
-    if ((static_cast<unsigned char>(start.front()) & 0xC0) == 0x80) continue;  // continuation
-    return IsCutCharacter(start) && IsValidUtf8(bytes.substr(0, bytes.size() - back));
-  }
-  return false;
+  const size_t open = OpenUtf8Tail(bytes);
+  return open > 0 && IsValidUtf8(bytes.substr(0, bytes.size() - open));
 }
 
 }  // namespace
@@ -101,9 +74,9 @@ std::string IniDocument::toBytes() const {
     text += line + lineEnd_;
   switch (mark_) {
     case Mark::Utf16Le:
-      return "\xFF\xFE" + BytesOf(Utf8ToUtf16(text), true);
+      return "\xFF\xFE" + Utf16Bytes(Utf8ToUtf16(text), ByteOrder::LittleEndian);
     case Mark::Utf16Be:
-      return "\xFE\xFF" + BytesOf(Utf8ToUtf16(text), false);
+      return "\xFE\xFF" + Utf16Bytes(Utf8ToUtf16(text), ByteOrder::BigEndian);
     case Mark::Utf8:
       return "\xEF\xBB\xBF" + text;
     case Mark::None:

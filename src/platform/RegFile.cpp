@@ -6,6 +6,7 @@
 
 #include "platform/Registry.h"
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -98,10 +99,7 @@ std::vector<uint8_t> HexBytes(std::string_view list) {
 
 std::string TextOfBytes(const std::vector<uint8_t>& bytes, bool wide) {
   if (wide) {
-    std::u16string units;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      units += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-    }
+    std::u16string units = Utf16Units(bytes, ByteOrder::LittleEndian);
     while (!units.empty() && units.back() == 0)
       units.pop_back();
     return Utf16ToUtf8(units);

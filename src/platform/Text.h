@@ -1,11 +1,14 @@
 #pragma once
 // Text helpers shared by every subsystem. Text is UTF-8 in std::string;
-// conversions to other encodings happen only at the edges.
+// conversions to other encodings happen only at the edges, through the
+// codec (TextCodec.h).
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -51,20 +54,10 @@ bool SameText(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);  // <0, 0, >0
 bool StartsText(std::string_view prefix, std::string_view s);
 
-bool IsValidUtf8(std::string_view s);
-// Writes the UTF-8 form of a code point (at most 4 bytes) at `out`;
-// returns its length.
-size_t EncodeUtf8(uint32_t cp, char* out);
-std::string Utf16ToUtf8(std::u16string_view s);
-std::u16string Utf8ToUtf16(std::string_view s);
-std::string Windows1252ToUtf8(std::string_view s);
 // Characters of UTF-8 text, counted by their first bytes, and the byte
 // length of its first `characters` characters (never a character cut).
 size_t Utf8CharacterCount(std::string_view s);
 size_t Utf8PrefixBytes(std::string_view s, size_t characters);
-// UTF-8 with each ill-formed sequence (its longest valid start, else one
-// byte) replaced by U+FFFD.
-std::string ReplaceInvalidUtf8(std::string_view s);
 
 // Bytes of a file without a byte-order mark: UTF-8 when valid, else
 // Windows-1252.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 
@@ -16,14 +17,9 @@ uint16_t Word(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
-std::u16string Utf16Units(const std::vector<uint8_t>& b, size_t at, size_t end) {
-  std::u16string units;
-  for (; at + 2 <= end; at += 2) {
-    const char16_t unit = Word(b, at);
-    if (unit == 0) break;
-    units += unit;
-  }
-  return units;
+// The zero-terminated UTF-16 text in b[at, end).
+std::u16string Utf16Text(const std::vector<uint8_t>& b, size_t at, size_t end) {
+  return Utf16UnitsUpToZero(std::span(b).subspan(at, end - at), ByteOrder::LittleEndian);
 }
 
 }  // namespace
@@ -49,7 +45,7 @@ std::optional<VersionInfo::Block> VersionInfo::parse(const std::vector<uint8_t>&
   Block block;
   block.text = Word(bytes, at + 4) == 1;
   const size_t valueLength = Word(bytes, at + 2) * (block.text ? 2u : 1u);
-  block.key = Utf16Units(bytes, at + 6, blockEnd);
+  block.key = Utf16Text(bytes, at + 6, blockEnd);
   size_t pos = Align4(at + 6 + 2 * (block.key.size() + 1));
   if (pos > blockEnd) return block;
   const size_t valueEnd = std::min(pos + valueLength, blockEnd);
@@ -96,7 +92,7 @@ std::optional<std::vector<uint8_t>> VersionInfo::query(std::string_view path) co
 std::optional<std::string> VersionInfo::queryText(std::string_view path) const {
   const Block* block = find(path);
   if (!block) return std::nullopt;
-  return Utf16ToUtf8(Utf16Units(block->value, 0, block->value.size()));
+  return Utf16ToUtf8(Utf16Text(block->value, 0, block->value.size()));
 }
 
 }  // namespace movrano

@@ -51,6 +51,26 @@ TEST(Crypt, RoundTripsLongTextsAndEveryKindOfCharacter) {
   }
 }
 
+// Ill-formed UTF-8 is protected as the decoder reads it: a replacement
+// character for each ill-formed start, no character swallowed nor made up.
+TEST(Crypt, IllFormedTextIsProtectedWithReplacementCharacters) {
+  const struct {
+    std::string text, read;
+  } cases[] = {
+      {"\xC3"
+       "A",
+       "\xEF\xBF\xBD"
+       "A"},
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // not "/"
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    const std::string stored = EncryptText(c.text, SettingsCryptKey);
+    EXPECT_EQ(stored, EncryptText(c.read, SettingsCryptKey)) << c.read;
+    EXPECT_EQ(DecryptText(stored, SettingsCryptKey), c.read);
+  }
+}
+
 TEST(Crypt, AnotherKeyGivesAnotherForm) {
   EXPECT_NE(EncryptText("secret", "{00000000-0000-0000-0000-000000000000}"), "0I7fHb8QejFVmr3G");
   EXPECT_NE(DecryptText("0I7fHb8QejFVmr3G", "other key"), "secret");

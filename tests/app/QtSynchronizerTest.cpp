@@ -39,7 +39,7 @@ TEST(QtSynchronizer, AnotherThreadWaitsUntilTheCallHasRunOnTheOwnThread) {
     });
     SetAndWake(returned);
   });
-  ServeEventsUntil([&] { return returned.load(); });
+  ServeEventsUntil([&] { return returned.load(); }, "the worker's return");
   worker.join();
   EXPECT_EQ(ranOn, QThread::currentThread());
   EXPECT_FALSE(returnedBeforeTheCallEnded);
@@ -57,7 +57,7 @@ TEST(QtSynchronizer, AnExceptionOfTheCallIsRaisedAgainInTheCaller) {
     }
     SetAndWake(done);
   });
-  ServeEventsUntil([&] { return done.load(); });
+  ServeEventsUntil([&] { return done.load(); }, "the worker's end");
   worker.join();
   EXPECT_EQ(caught, "Abort");
 }

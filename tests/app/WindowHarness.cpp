@@ -4,15 +4,23 @@
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "engine/MigrationThread.h"
 
 namespace movrano::testing {
 
-void ServeEventsUntil(const std::function<bool()>& done) {
-  while (!done())
+void ServeEventsUntil(const std::function<bool()>& done, const std::string& what,
+                      std::chrono::milliseconds limit) {
+  const WaitBound bound(what, limit);
+  // Wakes the loop now and then, when nothing else comes.
+  QTimer tick;
+  tick.start(50);
+  while (!done()) {
+    bound.check();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }
 
 WindowTest::WindowTest() {
@@ -65,7 +73,7 @@ void WindowTest::selectItem(int index) {
 }
 
 void WindowTest::serveUntilIdle() {
-  ServeEventsUntil([this] { return !running(); });
+  ServeEventsUntil([this] { return !running(); }, "the idle notice of the run");
 }
 
 void WindowTest::runToEnd() {

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,11 +21,15 @@
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 #include "support/platform/TestPlatform.h"
+#include "support/platform/Waits.h"
 
 namespace movrano::testing {
 
-// Serves the event loop until `done` answers true.
-void ServeEventsUntil(const std::function<bool()>& done);
+// Serves the event loop until `done` answers true; past the limit the test
+// program ends, saying what it waited for (Waits.h).
+void ServeEventsUntil(const std::function<bool()>& done,
+                      const std::string& what = "the window's awaited state",
+                      std::chrono::milliseconds limit = kWaitLimit);
 
 class WindowTest : public ::testing::Test {
  protected:

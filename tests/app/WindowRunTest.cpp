@@ -244,7 +244,7 @@ TEST_F(WindowTest, ClosingDuringARunAndAnsweringYesCancelsItAndClosesAtItsEnd) {
   EXPECT_EQ(prompter_.warnings.size(), 1u);
   EXPECT_TRUE(isOpen());
 
-  ServeEventsUntil([this] { return !isOpen(); });
+  ServeEventsUntil([this] { return !isOpen(); }, "the window to close when the run is idle");
   const auto texts = paneTexts();
   EXPECT_EQ(texts.front(), "Start migration");
   EXPECT_EQ(texts.back(), "ERROR - EMovrano Abort");

@@ -4,6 +4,7 @@
 
 #include "catalog/ArchiveIniText.h"
 #include "catalog/CatalogFixture.h"
+#include "platform/TextCodec.h"
 
 namespace movrano {
 namespace {
@@ -77,11 +78,8 @@ TEST(PartGuidList, LinesEndAtCarriageReturnsToo) {
 }
 
 TEST(PartGuidList, DecodesByTheByteOrderMarkElseUtf8ElseWindows1252) {
-  std::string utf16le = "\xFF\xFE";
-  for (const char16_t unit : std::u16string(u"[PartGuidList]\nPartGuid0=\u00A9\n")) {
-    utf16le += static_cast<char>(unit & 0xFF);
-    utf16le += static_cast<char>(unit >> 8);
-  }
+  const std::string utf16le =
+      Utf16Bytes(u"\uFEFF[PartGuidList]\nPartGuid0=\u00A9\n", ByteOrder::LittleEndian);
   EXPECT_EQ(PartGuidsOfIniText(utf16le), Guids{"\xC2\xA9"});
   EXPECT_EQ(PartGuidsOfIniText("\xEF\xBB\xBF[PartGuidList]\nPartGuid0=\xC3\xA9\n"),
             Guids{"\xC3\xA9"});
@@ -108,14 +106,9 @@ TEST(PartGuidList, OnlyKeysSpelledAsTheListSpellsThemCount) {
 // the whole text does: line breaks, byte-order marks and characters
 // split between two pieces.
 TEST(PartGuidList, PiecesSplitAnywhereReadAsTheWholeText) {
-  std::string utf16le = "\xFF\xFE";
-  std::string utf16be = "\xFE\xFF";
-  for (const char16_t unit : std::u16string(u"[PartGuidList]\r\nPartGuid0=\U0001F600\u00E9\r\n")) {
-    utf16le += static_cast<char>(unit & 0xFF);
-    utf16le += static_cast<char>(unit >> 8);
-    utf16be += static_cast<char>(unit >> 8);
-    utf16be += static_cast<char>(unit & 0xFF);
-  }
+  const std::u16string units = u"\uFEFF[PartGuidList]\r\nPartGuid0=\U0001F600\u00E9\r\n";
+  const std::string utf16le = Utf16Bytes(units, ByteOrder::LittleEndian);
+  const std::string utf16be = Utf16Bytes(units, ByteOrder::BigEndian);
   const struct {
     const char* name;
     std::string text;

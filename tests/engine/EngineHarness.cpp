@@ -100,7 +100,7 @@ RunResult RunMigration(const RunRequest& r) {
     });
   }
   bool overdue = false;
-  sync.runUntil([&] {
+  const auto done = [&] {
     if (idle) return true;
     const Clock::time_point asked{Clock::duration(terminatedAt.load())};
     if (r.onOverdue && !overdue && terminatedAt.load() != 0 &&
@@ -109,7 +109,10 @@ RunResult RunMigration(const RunRequest& r) {
       r.onOverdue();
     }
     return false;
-  });
+  };
+  const WaitBound bound("the idle notice of the run", r.waitLimit);
+  while (!sync.runUntil(done, bound.left()))
+    bound.check();
   if (watcher.joinable()) watcher.join();
   TMigrationThread::WaitForAll();
   return result;

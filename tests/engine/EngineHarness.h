@@ -10,6 +10,7 @@
 
 #include "engine/MigrationThread.h"
 #include "support/platform/TestPlatform.h"
+#include "support/platform/Waits.h"
 
 namespace movrano::testing {
 
@@ -39,6 +40,8 @@ struct RunRequest : MigrationRequest {
   // unblocks the run there and fails).
   std::function<void()> onOverdue;
   std::chrono::seconds overdueAfter{60};
+  // How long the run may take to its idle notice (Waits.h).
+  std::chrono::seconds waitLimit = kWaitLimit;
 };
 
 struct RunResult {
@@ -57,7 +60,8 @@ struct RunResult {
 // A run of `mode` from `source`'s database and file store into `dest`.
 RunRequest VaultRunRequest(TMigrationMode mode, const SampleVault& source, const SampleVault& dest);
 
-// Runs the request to its idle notice and waits until the worker is gone.
+// Runs the request to its idle notice and waits until the worker is gone;
+// a run past its wait limit ends the test program (WaitBound).
 RunResult RunMigration(const RunRequest& request);
 
 // The deployment's statement file, loaded into a fresh process-wide

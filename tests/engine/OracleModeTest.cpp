@@ -28,6 +28,7 @@
 #include "support/db/OracleSchemaFile.h"
 #include "support/platform/PeFixture.h"
 #include "support/platform/TempDir.h"
+#include "support/vaults/PlanTables.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 #include "support/vaults/oracle/OracleSchema.h"
@@ -45,36 +46,6 @@ constexpr const char* kNoteWritten = "Restore note written to ";
 // The database file is the server's user's alone: only root copies it.
 constexpr const char* kBackupCopyNeedsRoot =
     "needs root: the backup copy reads a database file that only the server's user can read";
-
-// The tables the new installation fills that the copy empties first.
-const std::vector<std::string> kClearedTables = {
-    "TLU_LIFECYCLEDEFINITION",
-    "TLU_LANGUAGE",
-    "TLU_FOLDER",
-    "TLU_FOLDERTYPE",
-    "TLU_CONTENTTYPE",
-    "ACLDATA",
-    "TLU_LIFECYCLESTAGE",
-    "TLU_LIFECYCLESTATE",
-    "TLU_LIFECYCLESTATETRANSITION",
-    "TLU_PARAMETERMETADATA",
-    "TLU_REVISIONNAMELEVEL",
-    "TLU_REVISIONNAMINGSCHEME",
-    "TLU_VAULT",
-    "CAT_SUPPLIER",
-    "IDS_EVENT",
-    "IDS_GROUP",
-    "IDS_GROUPMEMBERSHIP",
-    "IDS_ORGANISATION",
-    "IDS_SESSIONLOG",
-    "IDS_SESSIONUSAGE",
-    "IDS_USER",
-    "TBLTOOLS",
-    "TBL_CATEGORIES",
-    "TBL_CLIENT",
-    "TBL_LISTENER",
-    "VCS_REPOSITORY",
-};
 
 // Item revision links with quantities at the limits of NUMERIC(18,4).
 const std::pair<std::string, db::Decimal> kEdgeQuantities[] = {
@@ -187,7 +158,7 @@ void InsertMarkers(const std::string& schemaFile) {
   const auto c = ConnectOracleSchema(schemaFile);
   const std::vector<std::string> present = c->tableNames();
   std::vector<std::string> pending;
-  for (const auto& t : kClearedTables) {
+  for (const auto& t : OracleClearedTables()) {
     for (const auto& name : present) {
       if (SameText(name, t)) pending.push_back(name);
     }
@@ -481,6 +452,14 @@ class OracleMode : public ::testing::Test {
   DatabaseRows installedVersionTables_;
 };
 
+class OracleModeAsRoot : public OracleMode {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+    OracleMode::SetUp();
+  }
+};
+
 TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
   // Texts and BLOBs that Oracle keeps differently.
   {
@@ -583,8 +562,8 @@ TEST_F(OracleMode, ReinstallsAnInstalledServerOnOracleAndCopiesEveryTable) {
   EXPECT_FALSE(FilesBelow(source_.fileStorageFolder()).empty());
 }
 
-TEST_F(OracleMode, WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot,
+       WithoutTheOldServerCopiesFromBackupCopiesAndInstallsWithDatabaseArgumentsOnly) {
   removeOldServer();
   RunRequest r = request();
   r.SourceVersion.clear();
@@ -680,7 +659,7 @@ TEST_F(OracleMode, EmptiesTheInstallersTablesAlsoWhenTheOldDatabaseLacksThem) {
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
 
   const auto oracle = ConnectOracleSchema(schemaFile_);
-  for (const auto& table : kClearedTables) {
+  for (const auto& table : OracleClearedTables()) {
     SCOPED_TRACE(table);
     db::Query q(*oracle);
     q.setSql("SELECT Count(*) FROM " + table + " WHERE " +
@@ -826,8 +805,7 @@ TEST_F(OracleMode, TheInstallersVersionMustBeTheSourcesExceptForCase) {
   EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(OracleMode, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerTheNewDatabaseMustHaveTheSourcesVersion) {
   removeOldServer();
   install_.afterwards.push_back(
       "UPDATE TBL_VERSION SET VERSIONVALUE = 'ZaredorEvovu-1.0.2' WHERE VERSIONKEY = "
@@ -934,8 +912,7 @@ TEST_F(OracleMode, ACancellationAtATablesFirstLineAbortsAndAtItsLastLineNamesThe
   }
 }
 
-TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolder) {
   removeOldServer();
   registersNewServer_ = false;
   const RunResult run = migrate(request());
@@ -949,8 +926,7 @@ TEST_F(OracleMode, ANewServerThatCannotBeFoundFailsTheStorageCopyOnItsEmptyFolde
   expectEveryTableCopied();
 }
 
-TEST_F(OracleMode, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerItsBackupToolAndTheInstallerStartWithPathsWithBlanks) {
   // The old server is gone but its folder still holds the backup tool.
   fs::remove(uninstaller_);
   platform_.setRegistry(Export(""));
@@ -1070,8 +1046,7 @@ TEST_F(OracleMode, WithoutTheOldServerAStorageFileThatCannotBeCopiedEndsTheRunBe
   EXPECT_TRUE(commands().empty());
 }
 
-TEST_F(OracleMode, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, AFailureAfterTheUninstallationSaysWhereTheOldDataIs) {
   installExit_ = 1603;
   RunResult run = migrate(request());
   EXPECT_EQ(run.lines[run.lines.size() - 2], "ERROR - EMovrano Could not install Tavrin Vault");
@@ -1136,8 +1111,7 @@ TEST_F(OracleMode, TheRestoreNoteIsWrittenBesideTheBackupBeforeTheUninstallation
   EXPECT_EQ(ReadFileBytes(theirs), "theirs");
 }
 
-TEST_F(OracleMode, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerTheRestoreNoteLiesWithTheBackupCopies) {
   removeOldServer();
   const RunResult run = migrate(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
@@ -1188,8 +1162,7 @@ std::string BackupFolderName(std::time_t t) {
          std::to_string(local.tm_sec);
 }
 
-TEST_F(OracleMode, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerAPlantedBackupFolderIsNeverUsed) {
   removeOldServer();
   // Whoever can write the storage's parent folder plants the names of the
   // next seconds: links out of it and folders of their own.
@@ -1249,8 +1222,7 @@ class CurrentFolder {
   fs::path old_;
 };
 
-TEST_F(OracleMode, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutAnUninstallerNoBackupToolOfTheCurrentFolderRuns) {
   removeOldServer();
   const fs::path current = machine_.mkdir("somewhere");
   WriteRecordingProgram(current / "BackupTool" / "tvbackup.exe");
@@ -1284,8 +1256,7 @@ TEST_F(OracleMode, ACancellationAtTheInstallationStillSaysWhereTheOldDataIs) {
   EXPECT_TRUE(fs::is_regular_file(besideBackup()));
 }
 
-TEST_F(OracleMode, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
-  if (::geteuid() != 0) GTEST_SKIP() << kBackupCopyNeedsRoot;
+TEST_F(OracleModeAsRoot, WithoutTheOldServerAStoreEntryTheNewServerCannotTakeEndsTheRun) {
   removeOldServer();
   // The new installation holds a file where the store has a folder.
   fs::path newStorage;

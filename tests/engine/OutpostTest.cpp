@@ -13,6 +13,7 @@
 #include "services/IDS.h"
 #include "support/platform/FileSystemFaults.h"
 #include "support/services/FakeIdentityService.h"
+#include "support/vaults/PlanTables.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 
@@ -20,53 +21,6 @@ namespace movrano::testing {
 namespace {
 
 using M = TMigrationMode;
-
-const std::vector<std::string> kOutpostCaptions = {"TLU_Folder",
-                                                   "ContentType",
-                                                   "DataFile",
-                                                   "DataFolder",
-                                                   "FolderParameter",
-                                                   "FolderType",
-                                                   "Item",
-                                                   "ItemLink",
-                                                   "ItemLinkParameter",
-                                                   "ItemRevision",
-                                                   "ItemRevisionLink",
-                                                   "ItemRevisionLinkParameter",
-                                                   "ItemRevisionParameter",
-                                                   "LifeCycleDefenition",
-                                                   "LifeCycleStage",
-                                                   "LifeCycleState",
-                                                   "LifeCycleStateChange",
-                                                   "LifeCycleStateTransition",
-                                                   "RevisionNameLevel",
-                                                   "RevisionNamingScheme",
-                                                   "RevisionNamingScheme rights",
-                                                   "LifeCycleDefenition rights",
-                                                   "ACL.Users",
-                                                   "ACL.Org",
-                                                   "ACLPublic"};
-
-// Tables the Outpost plan moves unchanged (same columns on both sides).
-const std::vector<std::string> kPlainTables = {"TLU_FOLDER",
-                                               "TLU_CONTENTTYPE",
-                                               "TLU_DATAFILE",
-                                               "TLU_DATAFOLDER",
-                                               "TLU_FOLDERPARAMETER",
-                                               "TLU_FOLDERTYPE",
-                                               "TLU_ITEM",
-                                               "TLU_ITEMLINK",
-                                               "TLU_ITEMLINKPARAMETER",
-                                               "TLU_ITEMREVISION",
-                                               "TLU_ITEMREVISIONLINK",
-                                               "TLU_ITEMREVISIONLINKPARAMETER",
-                                               "TLU_ITEMREVISIONPARAMETER",
-                                               "TLU_LIFECYCLEDEFINITION",
-                                               "TLU_LIFECYCLESTAGE",
-                                               "TLU_LIFECYCLESTATE",
-                                               "TLU_LIFECYCLESTATETRANSITION",
-                                               "TLU_REVISIONNAMELEVEL",
-                                               "TLU_REVISIONNAMINGSCHEME"};
 
 std::vector<std::vector<std::string>> Rows(db::Connection& c, const std::string& sql) {
   db::Query q(c);
@@ -178,7 +132,7 @@ class Outpost : public ::testing::TestWithParam<M> {
 TEST_P(Outpost, CopiesTheRowsAndWritesTheReferencedUsersGroupsAndMemberships) {
   const RunResult run = RunMigration(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_EQ(run.copyCaptions(), kOutpostCaptions);
+  EXPECT_EQ(run.copyCaptions(), OutpostCopyCaptions());
   const auto& guids = SampleUserGuids();
   const int missing = run.indexOf("User " + guids[3] + " not found in IDS");
   const int users = run.indexOf("Saving users");
@@ -210,9 +164,9 @@ TEST_P(Outpost, CopiesTheRowsAndWritesTheReferencedUsersGroupsAndMemberships) {
 
   auto src = source_.connect();
   auto dst = dest().connect();
-  const auto expected = AsCopied(DumpTables(*src, kPlainTables));
-  const auto copied = DumpTables(*dst, kPlainTables);
-  for (const auto& table : kPlainTables) {
+  const auto expected = AsCopied(DumpTables(*src, OutpostPlainTables()));
+  const auto copied = DumpTables(*dst, OutpostPlainTables());
+  for (const auto& table : OutpostPlainTables()) {
     SCOPED_TRACE(table);
     EXPECT_EQ(copied.at(table), expected.at(table));
   }
@@ -434,8 +388,16 @@ TEST_P(Outpost, ACancelEndsAUsersQueryInFlightAndTheRunEndsAsCancelled) {
   identity_.Server().Stop();  // releases the stalled answer
 }
 
-TEST_P(Outpost, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+// Tests that need root, skipped without it.
+class OutpostAsRoot : public Outpost {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+    Outpost::SetUp();
+  }
+};
+
+TEST_P(OutpostAsRoot, AReadOnlyFileStorageEndsTheRunBeforeAnyRowIsWritten) {
   const std::filesystem::path store =
       std::filesystem::path(dest().fileStorageFolder()).parent_path();
   const auto readOnly = MountReadOnly(store);
@@ -469,9 +431,12 @@ TEST_P(Outpost, AnUnreachableServiceEndsTheRunAtTheLogin) {
   EXPECT_EQ(platform_.services->calls(kOutpostServiceName).opens, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDestinations, Outpost,
-                         ::testing::Values(M::mmOutpostToTVS, M::mmOutpostToSVS),
-                         [](const auto& info) { return MigrationModeName(info.param); });
+const auto kBothDestinations = ::testing::Values(M::mmOutpostToTVS, M::mmOutpostToSVS);
+std::string ModeName(const ::testing::TestParamInfo<M>& info) {
+  return MigrationModeName(info.param);
+}
+INSTANTIATE_TEST_SUITE_P(BothDestinations, Outpost, kBothDestinations, ModeName);
+INSTANTIATE_TEST_SUITE_P(BothDestinations, OutpostAsRoot, kBothDestinations, ModeName);
 
 }  // namespace
 }  // namespace movrano::testing

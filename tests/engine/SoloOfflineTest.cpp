@@ -16,6 +16,7 @@
 #include "support/db/FirebirdFixture.h"
 #include "support/platform/FileSystemFaults.h"
 #include "support/platform/TempDir.h"
+#include "support/vaults/PlanTables.h"
 #include "support/vaults/SampleVault.h"
 #include "support/vaults/TableDump.h"
 
@@ -23,33 +24,6 @@ namespace movrano::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::vector<std::string> kSoloCaptions = {"TLU_Folder",
-                                                "ContentType",
-                                                "DataFile",
-                                                "DataFolder",
-                                                "FolderParameter",
-                                                "FolderType",
-                                                "Item",
-                                                "ItemLink",
-                                                "ItemLinkParameter",
-                                                "ItemRevision",
-                                                "ItemRevisionLink",
-                                                "ItemRevisionLinkParameter",
-                                                "ItemRevisionParameter",
-                                                "LifeCycleDefenition",
-                                                "LifeCycleStage",
-                                                "LifeCycleState",
-                                                "LifeCycleStateChange",
-                                                "LifeCycleStateTransition",
-                                                "RevisionNameLevel",
-                                                "RevisionNamingScheme",
-                                                "AcquisitionPointer",
-                                                "ACLDataFull",
-                                                "Users",
-                                                "Groups",
-                                                "Membership",
-                                                "Organizations"};
 
 std::set<std::string> FilesBelow(const fs::path& root) {
   std::set<std::string> files;
@@ -78,7 +52,7 @@ class SoloOffline : public ::testing::Test {
 TEST_F(SoloOffline, CopiesEveryTableTheFilesAndTheVaultIdentity) {
   const RunResult run = RunMigration(request());
   ASSERT_TRUE(run.succeeded()) << ::testing::PrintToString(run.lines);
-  EXPECT_EQ(run.copyCaptions(), kSoloCaptions);
+  EXPECT_EQ(run.copyCaptions(), SoloCopyCaptions());
   EXPECT_EQ(run.events.front(), "busy");
   EXPECT_EQ(run.events.back(), "idle");
   EXPECT_EQ(run.lineStartingWith("Retreiving"), "");

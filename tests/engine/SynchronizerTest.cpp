@@ -27,10 +27,19 @@ TEST(QueuedSynchronizer, RunsCallsOnTheMainThreadAndHandsBackTheirFailures) {
     sync.synchronize([&] { seen.push_back("last"); });
     done = true;
   });
-  sync.runUntil([&] { return done.load(); });
+  EXPECT_TRUE(sync.runUntil([&] { return done.load(); }, std::chrono::seconds(60)));
   worker.join();
   EXPECT_EQ(seen, (std::vector<std::string>{"first", "last"}));
   EXPECT_EQ(workerSaw, "from the window");
+}
+
+TEST(QueuedSynchronizer, ServesCallsUntilItsLimitAndAnswersThatItPassed) {
+  QueuedSynchronizer sync;
+  std::atomic<int> served{0};
+  std::thread worker([&] { sync.synchronize([&] { ++served; }); });
+  EXPECT_FALSE(sync.runUntil([] { return false; }, std::chrono::milliseconds(200)));
+  worker.join();
+  EXPECT_EQ(served, 1);
 }
 
 TEST(QueuedSynchronizer, OnTheMainThreadRunsAtOnce) {

@@ -75,6 +75,15 @@ class PlatformDirectoryCopy : public ::testing::Test {
   static constexpr size_t kSourceEntries = 6;
 };
 
+// Tests that need root, skipped without it.
+class PlatformDirectoryCopyAsRoot : public PlatformDirectoryCopy {
+ protected:
+  void SetUp() override {
+    REQUIRE_ROOT();
+    PlatformDirectoryCopy::SetUp();
+  }
+};
+
 TEST_F(PlatformDirectoryCopy, CopiesTheWholeTreeIntoMissingParents) {
   const auto target = dir.path() / "not" / "there" / "yet";
   EXPECT_TRUE(CopyDirectory(source, target).empty());
@@ -250,9 +259,8 @@ TEST_F(PlatformDirectoryCopy, AFileThatFailsHalfWayLeavesNothingHalfWritten) {
   ExpectNoTemporaryFilesBelow(dest);
 }
 
-// Destinations that refuse a copy as users meet them; each needs root.
-TEST_F(PlatformDirectoryCopy, AFullDiskIsReportedAlsoForOneLargeFile) {
-  REQUIRE_ROOT();
+// Destinations that refuse a copy as users meet them.
+TEST_F(PlatformDirectoryCopyAsRoot, AFullDiskIsReportedAlsoForOneLargeFile) {
   dir.write("src/large.bin", std::string(10 << 20, 'L'));
   auto disk = MountTmpfs(dest, 8 << 20);
   if (!disk) GTEST_SKIP() << "cannot mount a tmpfs";
@@ -263,8 +271,7 @@ TEST_F(PlatformDirectoryCopy, AFullDiskIsReportedAlsoForOneLargeFile) {
   ExpectNoTemporaryFilesBelow(dest);
 }
 
-TEST_F(PlatformDirectoryCopy, AReadOnlyDestinationOrSubFolderReportsEveryEntry) {
-  REQUIRE_ROOT();
+TEST_F(PlatformDirectoryCopyAsRoot, AReadOnlyDestinationOrSubFolderReportsEveryEntry) {
   {
     dir.mkdir("dst");
     auto readOnly = MountReadOnly(dest);
@@ -282,8 +289,7 @@ TEST_F(PlatformDirectoryCopy, AReadOnlyDestinationOrSubFolderReportsEveryEntry) 
   EXPECT_EQ(ReadFileBytes(dest / "a.txt"), "new a");
 }
 
-TEST_F(PlatformDirectoryCopy, AnImmutableFileOfTheSameNameIsReportedAndKeepsItsContent) {
-  REQUIRE_ROOT();
+TEST_F(PlatformDirectoryCopyAsRoot, AnImmutableFileOfTheSameNameIsReportedAndKeepsItsContent) {
   const fs::path old = dir.write("dst/a.txt", "old a");
   auto immutable = MakeImmutable(old);
   if (!immutable) GTEST_SKIP() << "cannot make a file immutable";
@@ -311,8 +317,7 @@ int InChild(Body body) {
   return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-TEST_F(PlatformDirectoryCopy, KeepsOwnersGroupsAndModesAsCpDoesAsRootWhateverTheUmask) {
-  REQUIRE_ROOT();
+TEST_F(PlatformDirectoryCopyAsRoot, KeepsOwnersGroupsAndModesAsCpDoesAsRootWhateverTheUmask) {
   struct Entry {
     std::string path;
     bool folder;
@@ -408,8 +413,7 @@ TEST_F(PlatformDirectoryCopy, KeepsAccessListsAndGivesNoneWhereTheSourceHasNone)
   EXPECT_EQ(AccessListOf(dest / "inherits", kDefault), std::nullopt);
 }
 
-TEST_F(PlatformDirectoryCopy, ASetuidFileWhoseOwnerCannotBeKeptLosesTheBits) {
-  REQUIRE_ROOT();
+TEST_F(PlatformDirectoryCopyAsRoot, ASetuidFileWhoseOwnerCannotBeKeptLosesTheBits) {
   constexpr uid_t kCopier = 2345;
   const fs::path file = dir.write("src/tool", "#!/bin/sh\n");
   ASSERT_EQ(::chown(file.c_str(), 1234, 1234), 0);
@@ -532,7 +536,7 @@ TEST(PlatformOpenFolder, IsMadeAnewOrNotAtAll) {
   EXPECT_THROW(CopyDirectoryInto(dir.path() / "src", *made, "copy"), EOSError);
 }
 
-TEST(PlatformOpenFolder, AFileCopyKeepsOwnerAndModeOfTheOriginal) {
+TEST(PlatformOpenFolderAsRoot, AFileCopyKeepsOwnerAndModeOfTheOriginal) {
   REQUIRE_ROOT();
   TempDir dir;
   const fs::path original = dir.write("VAULT.FDB", "database");

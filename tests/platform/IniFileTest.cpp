@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/IniFile.h"
+#include "platform/TextCodec.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano {
@@ -150,6 +151,27 @@ TEST_F(PlatformIniFile, KeepsAUtf16FileInUtf16) {
   EXPECT_EQ(ini.readString("S", "K", ""), "é");
   ini.writeString("S", "K", "ü");
   EXPECT_EQ(contents(), std::string("\xFF\xFE[\0S\0]\0\n\0K\0=\0\xFC\0\n\0", 18));
+}
+
+// Each ill-formed start of a value becomes one replacement character in a
+// UTF-16 file; the characters after it are kept.
+TEST_F(PlatformIniFile, IllFormedTextGoesIntoAUtf16FileAsReplacementCharacters) {
+  const struct {
+    std::string value;
+    std::u16string units;
+  } cases[] = {
+      {"\xC3"
+       "A/",
+       u"\uFFFDA/"},
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},
+      {"\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},
+  };
+  for (const auto& c : cases) {
+    IniFile ini = file(std::string("\xFF\xFE[\0S\0]\0\n\0", 10));
+    ini.writeString("S", "K", c.value);
+    EXPECT_EQ(contents(), Utf16Bytes(u"\uFEFF[S]\nK=" + c.units + u"\n", ByteOrder::LittleEndian));
+    EXPECT_EQ(ini.readString("S", "K", ""), Utf16ToUtf8(c.units));
+  }
 }
 
 TEST_F(PlatformIniFile, AFileThatCannotBeWrittenRaisesAndStaysUnchanged) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/Registry.h"
-#include "platform/Text.h"
+#include "platform/TextCodec.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano {
@@ -25,12 +25,7 @@ std::string ReadString(const RegistryContent& reg, RegistryRoot root, const char
 }
 
 std::string Utf16LeWithMark(std::string_view utf8) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t u : Utf8ToUtf16(utf8)) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
+  return Utf16Bytes(u"\uFEFF" + Utf8ToUtf16(utf8), ByteOrder::LittleEndian);
 }
 
 constexpr const char* kExport5 = R"(Windows Registry Editor Version 5.00

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/Exceptions.h"
-#include "platform/Text.h"
+#include "platform/TextCodec.h"
 #include "statements/uSQLManager.h"
 #include "support/platform/TempDir.h"
 
@@ -12,14 +12,8 @@ namespace {
 
 using testing::TempDir;
 
-std::string Utf16Bytes(std::string_view utf8, bool bigEndian) {
-  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char16_t c : Utf8ToUtf16(utf8)) {
-    const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
-    bytes += bigEndian ? hi : lo;
-    bytes += bigEndian ? lo : hi;
-  }
-  return bytes;
+std::string MarkedUtf16(std::string_view utf8, ByteOrder order) {
+  return Utf16Bytes(u"\uFEFF" + Utf8ToUtf16(utf8), order);
 }
 
 class SQLManagerFiles : public ::testing::Test {
@@ -62,8 +56,9 @@ TEST_F(SQLManagerFiles, AMarkedFileWithoutHeaderLinesYieldsNothing) {
 TEST_F(SQLManagerFiles, EveryByteOrderMarkLoadsTheSameStatements) {
   const std::string text =
       "-- header\r\n--$ sql_a\r\nselect 1\r\n--@sql_b\r\n  where x = 'y'  \r\n";
-  const std::string encodings[] = {text, "\xEF\xBB\xBF" + text, Utf16Bytes(text, false),
-                                   Utf16Bytes(text, true)};
+  const std::string encodings[] = {text, "\xEF\xBB\xBF" + text,
+                                   MarkedUtf16(text, ByteOrder::LittleEndian),
+                                   MarkedUtf16(text, ByteOrder::BigEndian)};
   for (const auto& bytes : encodings) {
     TSQLManager catalogue;
     catalogue.LoadFromFile(dir_.write("enc.sql", bytes).string());
@@ -74,7 +69,7 @@ TEST_F(SQLManagerFiles, EveryByteOrderMarkLoadsTheSameStatements) {
 }
 
 TEST_F(SQLManagerFiles, NonAsciiTextDecodesToUtf8) {
-  load("le.sql", Utf16Bytes("--$a\n'Grüße 東京'", false));
+  load("le.sql", MarkedUtf16("--$a\n'Grüße 東京'", ByteOrder::LittleEndian));
   load("utf8.sql", "--$b\n'Grüße'");
   load("ansi.sql",
        "--$c\n'Gr\xFC\xDF"

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/Text.h"
+#include "platform/TextCodec.h"
 #include "services/soap/Cancellation.h"
 #include "services/soap/Errors.h"
 #include "services/soap/XmlEncoding.h"
@@ -23,19 +24,6 @@ constexpr size_t kCheckpointBytes = size_t{1} << 20;
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The code point of the UTF-8 sequence at `at` (the document was checked
-// to be valid UTF-8); its length goes to `length`.
-uint32_t CodePointAt(std::string_view s, size_t at, size_t& length) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[at + i]); };
-  const unsigned char lead = byte(0);
-  length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  if (at + length > s.size()) return 0;
-  uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i)
-    cp = (cp << 6) | (byte(i) & 0x3F);
-  return cp;
 }
 
 bool IsNameStart(uint32_t cp) {
@@ -140,11 +128,10 @@ class XmlParser {
 
   size_t nameEnd(size_t from) const {
     size_t q = from;
-    size_t length = 0;
     while (q < s_.size()) {
-      const uint32_t cp = CodePointAt(s_, q, length);
-      if (!(q == from ? IsNameStart(cp) : IsNameChar(cp))) break;
-      q += length;
+      const Utf8Character c = DecodeUtf8At(s_, q);
+      if (!(q == from ? IsNameStart(c.codePoint) : IsNameChar(c.codePoint))) break;
+      q += c.length;
     }
     return q;
   }
@@ -253,9 +240,8 @@ class XmlParser {
     const std::string_view name = std::string_view(s_).substr(begin, end - begin);
     const size_t colon = name.find(':');
     if (colon == std::string_view::npos) return;
-    size_t length = 0;
     if (colon == 0 || colon + 1 == name.size() ||
-        !IsNameStart(CodePointAt(name, colon + 1, length)) ||
+        !IsNameStart(DecodeUtf8At(name, colon + 1).codePoint) ||
         name.find(':', colon + 1) != std::string_view::npos)
       NotWellFormed("misplaced ':' in a name", begin);
   }

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/Text.h"
+#include "platform/TextCodec.h"
 
 namespace movrano::testing {
 
@@ -26,12 +26,7 @@ void Put32(std::string& out, size_t at, uint32_t v) {
 }
 
 std::string Wide(std::string_view text) {
-  std::string bytes;
-  for (const char16_t u : Utf8ToUtf16(text)) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes + std::string(2, '\0');
+  return Utf16Bytes(Utf8ToUtf16(text), ByteOrder::LittleEndian) + std::string(2, '\0');
 }
 
 // One block of a version resource: header, key, value, children.

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "support/platform/Waits.h"
+
 namespace movrano::testing {
 
 TempDir::TempDir() {
@@ -60,7 +62,9 @@ bool EndsBesideAnIdleFifo(const std::filesystem::path& fifo, const std::function
     return true;
   }
   // A call may open it again and again.
+  const WaitBound bound("a call beside " + fifo.string() + " to end once writers come and go");
   do {
+    bound.check();
     const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     if (writer >= 0) ::close(writer);
   } while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready);

@@ -4,6 +4,7 @@
 
 #include "services/soap/Envelope.h"
 #include "services/soap/Errors.h"
+#include "support/platform/Waits.h"
 
 namespace movrano::testing {
 
@@ -60,8 +61,8 @@ LoopbackSoapServer::LoopbackSoapServer(Handler handler)
   if (port_ <= 0) throw std::runtime_error("The loopback SOAP server cannot bind");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   // stop() is ignored by a server that is not running yet.
-  while (!server_->is_running())
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  WaitUntil([this] { return server_->is_running(); }, "the loopback SOAP server to listen",
+            std::chrono::seconds(30), std::chrono::milliseconds(1));
 }
 
 LoopbackSoapServer::~LoopbackSoapServer() {

@@ -7,6 +7,7 @@
 
 #include "support/db/FirebirdFixture.h"
 #include "support/platform/TempDir.h"
+#include "support/vaults/FinishedDatabases.h"
 #include "support/vaults/VaultRecipe.h"
 
 namespace movrano::testing {
@@ -81,10 +82,9 @@ SampleVault::SampleVault(VaultEdition edition, VaultOptions options)
 
   fs::create_directories(layout_.vaultFolder);
   OpenToServer(root_.path(), layout_.databaseFile.parent_path());
-  database_ = std::make_unique<VaultDatabase>(layout_.databaseFile.string());
-  for (const auto& script : recipe.schemaScripts)
-    database_->run(ReadFileBytes(VaultDataFolder() / script), false);
-  for (const auto& script : recipe.rowScripts)
+  database_ =
+      MakeVaultDatabase(layout_.databaseFile.string(), recipe.schemaScripts, recipe.rowScripts);
+  for (const auto& script : recipe.shapeScripts)
     database_->run(ReadFileBytes(VaultDataFolder() / script), true);
   if (!options.vaultVersion.empty()) {
     database_->run("UPDATE TBL_VERSION SET VERSIONVALUE = " + Quoted(options.vaultVersion) +

@@ -1,8 +1,9 @@
 #pragma once
 // A sample vault of one edition for a test: a temporary folder tree laid
 // out as the edition's installer does it (VaultLayout.h), with the real
-// Firebird database made from this folder's schema and row scripts, the
-// file store, and the configuration file the program reads. Everything is
+// Firebird database made from this folder's schema and row scripts (a
+// copy of one built once per test program, FinishedDatabases.h), the file
+// store, and the configuration file the program reads. Everything is
 // removed with the object.
 #include <filesystem>
 #include <memory>

@@ -1,16 +1,20 @@
 // Every edition's sample builds with its layout, configuration file and
-// file store, and the version gates' statements answer on current and
-// outdated databases as the gates need.
+// file store, from a copy of a database that holds what its scripts make.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
+#include "support/db/FirebirdFixture.h"
 #include "support/platform/TempDir.h"
 #include "support/vaults/SampleVault.h"
-#include "support/vaults/StatementFile.h"
 #include "support/vaults/TableDump.h"
+#include "support/vaults/VaultRecipe.h"
 
 namespace movrano::testing {
 namespace {
@@ -107,97 +111,51 @@ TEST(SampleVault, SampleDatabaseKeepsNullsEmptiesAndBytesApart) {
   EXPECT_EQ(copied.rows[2][icon], std::nullopt);
 }
 
-// What a gate statement answers.
-struct Answer {
-  enum Kind { Null, Text } kind;
-  std::string text;
-};
+// A sample's database is a copy of one built once: it holds what a build
+// from the scripts holds, belongs to the server's user as a built one
+// does, and no sample sees another's changes.
+TEST(SampleVault, ACopiedDatabaseHoldsWhatABuiltOneHoldsAndIsItsSamplesAlone) {
+  VaultOptions options = SampleContent();
+  options.versions = VersionTables::Outdated;
+  const SampleVault first(VaultEdition::Solo, options);
+  const SampleVault second(VaultEdition::Solo, options);
+  const VaultRecipe recipe = RecipeFor(VaultEdition::Solo, options);
+  const VaultDatabase built(FirebirdTempFolder() + "/built-" + std::to_string(::getpid()) + ".fdb");
+  for (const auto& script : recipe.schemaScripts)
+    built.run(ReadFileBytes(VaultDataFolder() / script), false);
+  for (const auto* scripts : {&recipe.rowScripts, &recipe.shapeScripts})
+    for (const auto& script : *scripts)
+      built.run(ReadFileBytes(VaultDataFolder() / script), true);
+  const DatabaseRows expected = DumpTables(*built.connect());
+  EXPECT_EQ(DumpTables(*first.connect()), expected);
 
-struct GateCase {
-  const char* name;
-  VaultEdition edition;
-  VaultOptions options;
-  const char* statement;
-  Answer answer;
-};
+  struct stat copy {
+  }, original{};
+  ASSERT_EQ(::stat(first.databaseFile().c_str(), &copy), 0);
+  ASSERT_EQ(::stat(built.path().c_str(), &original), 0);
+  EXPECT_EQ(copy.st_uid, original.st_uid);
+  EXPECT_EQ(copy.st_gid, original.st_gid);
+  EXPECT_EQ(copy.st_mode, original.st_mode);
 
-void PrintTo(const GateCase& c, std::ostream* out) {
-  *out << c.name;
+  first.connect()->executeDirect("UPDATE TBL_VERSION SET VERSIONVALUE = 'changed'");
+  EXPECT_NE(DumpTable(*first.connect(), "TBL_VERSION"), expected.at("TBL_VERSION"));
+  EXPECT_EQ(DumpTables(*second.connect()), expected);
 }
 
-class GateStatements : public ::testing::TestWithParam<GateCase> {};
-
-TEST_P(GateStatements, Answer) {
-  const GateCase& c = GetParam();
-  SampleVault vault(c.edition, c.options);
-  auto connection = vault.connect();
-  const db::Variant value = ReadValue(*connection, c.statement);
-  if (c.answer.kind == Answer::Null) {
-    EXPECT_TRUE(value.isNull()) << value.toString();
-  } else {
-    ASSERT_FALSE(value.isNull());
-    EXPECT_EQ(value.toString(), c.answer.text);
-  }
+// The finished database is copied only once the server has closed it.
+TEST(VaultDatabase, WaitsUntilTheServerHasClosedTheFile) {
+  const TempFirebirdDatabase database("held");
+  std::unique_ptr<db::Connection> connection = database.connect();
+  std::atomic<bool> detached{false};
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    detached = true;
+    connection.reset();
+  });
+  WaitUntilClosed(database.path());
+  EXPECT_TRUE(detached);
+  closer.join();
 }
-
-constexpr Answer kNull{Answer::Null, ""};
-Answer Text(std::string text) {
-  return {Answer::Text, std::move(text)};
-}
-
-VaultOptions Versions(VersionTables versions) {
-  return {VaultContent::FreshInstall, versions, PartCatalog::Empty, ""};
-}
-
-VaultOptions VaultVersion(std::string text) {
-  return {VaultContent::FreshInstall, VersionTables::Current, PartCatalog::Empty, std::move(text)};
-}
-
-const char* const kCheck = "sql_check_new_version_table_exists";
-const char* const kVersions = "sql_select_versions";
-
-INSTANTIATE_TEST_SUITE_P(
-    Editions, GateStatements,
-    ::testing::Values(
-        GateCase{"OutpostVaultVersion", VaultEdition::Outpost, SampleContent(), "sql_vault_version",
-                 Text("TavrinVault-1.0.1")},
-        GateCase{"SoloVaultVersion", VaultEdition::Solo, FreshInstall(), "sql_vault_version",
-                 Text("ZaredorEvovu-1.0.1")},
-        GateCase{"ServerVaultVersion", VaultEdition::Server, FreshInstall(), "sql_vault_version",
-                 Text("ZaredorEvovu-1.0.1")},
-        GateCase{"OtherVaultVersionAsWritten", VaultEdition::Server,
-                 VaultVersion("xvsvault-1.0.1 "), "sql_vault_version", Text("xvsvault-1.0.1 ")},
-        GateCase{"SoloCurrent", VaultEdition::Solo, FreshInstall(), kCheck, Text("1.0.1.412")},
-        GateCase{"ServerCurrent", VaultEdition::Server, FreshInstall(), kCheck, Text("1.0.1.412")},
-        GateCase{"SoloOutdated", VaultEdition::Solo, Versions(VersionTables::Outdated), kCheck,
-                 kNull},
-        GateCase{"ServerOutdated", VaultEdition::Server, Versions(VersionTables::Outdated), kCheck,
-                 kNull},
-        GateCase{"SoloUnfinishedUpgrade", VaultEdition::Solo,
-                 Versions(VersionTables::UnfinishedUpgrade), kCheck, Text("")},
-        GateCase{"ServerUnfinishedUpgrade", VaultEdition::Server,
-                 Versions(VersionTables::UnfinishedUpgrade), kCheck, Text("")},
-        GateCase{"SoloVersions", VaultEdition::Solo, FreshInstall(), kVersions,
-                 Text("Database 1.0.1.412, Search 1.0.0.37")},
-        GateCase{"ServerVersions", VaultEdition::Server, FreshInstall(), kVersions,
-                 Text("Database 1.0.1.412, Search 1.0.0.37")},
-        // An outdated destination that passes the empty-text check is still
-        // stopped: its versions cannot be logged.
-        GateCase{"SoloOutdatedVersions", VaultEdition::Solo, Versions(VersionTables::Outdated),
-                 kVersions, kNull},
-        GateCase{"ServerOutdatedVersions", VaultEdition::Server, Versions(VersionTables::Outdated),
-                 kVersions, kNull},
-        GateCase{"SoloFreshIsEmpty", VaultEdition::Solo, FreshInstall(), "sql_total_row_count_dest",
-                 Text("0")},
-        GateCase{"ServerFreshIsEmpty", VaultEdition::Server, FreshInstall(),
-                 "sql_total_row_count_dest", Text("0")},
-        GateCase{"ServerHasPartCatalog", VaultEdition::Server, FreshInstall(), "sql_mitem_exists",
-                 Text("CAT_MITEM")},
-        GateCase{"ServerWithoutPartCatalog", VaultEdition::Server, FreshInstall(PartCatalog::None),
-                 "sql_mitem_exists", kNull},
-        GateCase{"SoloHasNoPartCatalog", VaultEdition::Solo, FreshInstall(), "sql_mitem_exists",
-                 kNull}),
-    CaseName<GateCase>);
 
 }  // namespace
 }  // namespace movrano::testing

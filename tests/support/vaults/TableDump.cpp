@@ -115,38 +115,6 @@ DatabaseRows AsCopied(DatabaseRows tables) {
   return tables;
 }
 
-const std::vector<std::string>& SoloPlanTables() {
-  static const std::vector<std::string> tables = {
-      "TLU_FOLDER",
-      "TLU_CONTENTTYPE",
-      "TLU_DATAFILE",
-      "TLU_DATAFOLDER",
-      "TLU_FOLDERPARAMETER",
-      "TLU_FOLDERTYPE",
-      "TLU_ITEM",
-      "TLU_ITEMLINK",
-      "TLU_ITEMLINKPARAMETER",
-      "TLU_ITEMREVISION",
-      "TLU_ITEMREVISIONLINK",
-      "TLU_ITEMREVISIONLINKPARAMETER",
-      "TLU_ITEMREVISIONPARAMETER",
-      "TLU_LIFECYCLEDEFINITION",
-      "TLU_LIFECYCLESTAGE",
-      "TLU_LIFECYCLESTATE",
-      "TLU_LIFECYCLESTATECHANGE",
-      "TLU_LIFECYCLESTATETRANSITION",
-      "TLU_REVISIONNAMELEVEL",
-      "TLU_REVISIONNAMINGSCHEME",
-      "TLU_ACQUISITIONPOINTER",
-      "ACLDATA",
-      "IDS_USER",
-      "IDS_GROUP",
-      "IDS_GROUPMEMBERSHIP",
-      "IDS_ORGANISATION",
-  };
-  return tables;
-}
-
 void PrintTo(const TableRows& rows, std::ostream* out) {
   *out << "(";
   for (size_t i = 0; i < rows.columns.size(); ++i)

@@ -10,6 +10,7 @@
 
 #include "db/Connection.h"
 #include "db/Types.h"
+#include "support/vaults/PlanTables.h"
 
 namespace movrano::testing {
 
@@ -48,10 +49,6 @@ DatabaseRows DumpTables(db::Connection& connection, const std::vector<std::strin
 // LASTMODIFIEDBYGUID (the user columns the copy collects) the empty text.
 TableRows AsCopied(TableRows rows);
 DatabaseRows AsCopied(DatabaseRows tables);
-
-// The tables the Solo Vault copy plan fills: the same names and columns
-// in a Solo Vault and in a server vault.
-const std::vector<std::string>& SoloPlanTables();
 
 // Readable failure output for GoogleTest.
 void PrintTo(const TableRows& rows, std::ostream* out);

@@ -1,7 +1,7 @@
 #pragma once
 // A Firebird database file at a chosen path, made through the local server
-// (whose user then owns it) and dropped with the object. The folder must
-// be one the server's user can write.
+// (whose user then owns it) or copied from a finished one, and dropped with
+// the object. The folder must be one the server's user can write.
 #include <memory>
 #include <string>
 
@@ -11,7 +11,14 @@ namespace movrano::testing {
 
 class VaultDatabase {
  public:
+  // An empty database.
   explicit VaultDatabase(std::string path);
+  // A copy of a finished database file that nothing holds open
+  // (CopyDatabaseFile).
+  struct CopyOf {
+    std::string file;
+  };
+  VaultDatabase(std::string path, const CopyOf& finished);
   ~VaultDatabase();
   VaultDatabase(const VaultDatabase&) = delete;
   VaultDatabase& operator=(const VaultDatabase&) = delete;
@@ -27,5 +34,19 @@ class VaultDatabase {
  private:
   std::string path_;
 };
+
+// Whether this process may copy database files: the copy must belong to
+// the server's user, which only root can give it.
+bool CanCopyDatabaseFiles();
+
+// Waits (bounded) until no process holds the file open: the server closes
+// a database at its last detach, and a file it still writes would be
+// copied half-written.
+void WaitUntilClosed(const std::string& file);
+
+// Copies a database file that nothing holds open. `to` is made new (never
+// through a link) with the owner, group and mode of `from`; a copy that
+// fails is removed.
+void CopyDatabaseFile(const std::string& from, const std::string& to);
 
 }  // namespace movrano::testing

@@ -101,7 +101,7 @@ VaultRecipe RecipeFor(VaultEdition edition, const VaultOptions& options) {
     }
     r.rowScripts.push_back("seed/sample-edges.sql");
   }
-  AddVersionShape(options.versions, r.rowScripts);
+  AddVersionShape(options.versions, r.shapeScripts);
   if (options.content == VaultContent::Sample) r.fileStore = "filestore/sample";
   return r;
 }

@@ -13,6 +13,9 @@ struct VaultRecipe {
   std::vector<std::string> schemaScripts;  // below VaultDataFolder(), in order
   std::vector<std::string> rowScripts;     // run after the schema, in order
   std::string fileStore;                   // folder to copy as the file store; empty: none
+  // Run last: the version tables' shape, which many samples share the
+  // rest of the database with.
+  std::vector<std::string> shapeScripts = {};
 };
 
 // Throws std::invalid_argument for options the edition cannot have.

@@ -1,4 +1,4 @@
-#include "support/vaults/StatementFile.h"
+#include "statements/DeployedStatementFile.h"
 
 #include "statements/uSQLManager.h"
 #include "statements/uSQLUtils.h"

@@ -8,10 +8,10 @@
 #include <set>
 
 #include "db/Query.h"
+#include "statements/DeployedStatementFile.h"
 #include "statements/uSQLUtils.h"
 #include "support/vaults/FolderTree.h"
 #include "support/vaults/SampleVault.h"
-#include "support/vaults/StatementFile.h"
 
 namespace movrano::testing {
 

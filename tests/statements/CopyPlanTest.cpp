@@ -12,9 +12,9 @@
 #include "db/Query.h"
 #include "engine/CopyPlans.h"
 #include "platform/Text.h"
+#include "statements/DeployedStatementFile.h"
 #include "statements/uSQLUtils.h"
 #include "support/vaults/SampleVault.h"
-#include "support/vaults/StatementFile.h"
 #include "support/vaults/TableDump.h"
 
 namespace movrano::testing {
