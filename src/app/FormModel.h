@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/Utils.h"
+#include "common/Utils.h"
 
 namespace movrano {
 

@@ -5,7 +5,7 @@
 // caller.
 #include <QObject>
 
-#include "engine/Synchronizer.h"
+#include "common/Synchronizer.h"
 
 namespace movrano {
 

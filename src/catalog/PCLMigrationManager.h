@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Utils.h"
 #include "db/Connection.h"
-#include "engine/Utils.h"
 #include "services/ServiceEndpoints.h"
 
 namespace movrano {

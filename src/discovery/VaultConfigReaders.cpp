@@ -4,8 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "common/Utils.h"
 #include "discovery/VaultMigrationPathFinder.h"
-#include "engine/Utils.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 

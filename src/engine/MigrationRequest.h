@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/Utils.h"
+#include "common/Utils.h"
 #include "services/ServiceEndpoints.h"
 
 namespace movrano {

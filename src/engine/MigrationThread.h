@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "common/Synchronizer.h"
+#include "common/Utils.h"
 #include "db/Cancellation.h"
 #include "engine/MigrationRequest.h"
-#include "engine/Synchronizer.h"
-#include "engine/Utils.h"
 
 namespace movrano {
 

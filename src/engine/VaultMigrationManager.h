@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "common/Utils.h"
 #include "db/Connection.h"
 #include "db/Transaction.h"
 #include "engine/CopyPlans.h"
 #include "engine/MigrationRequest.h"
-#include "engine/Utils.h"
 #include "platform/FolderLock.h"
 #include "services/IDSTypes.h"
 

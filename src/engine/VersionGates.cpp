@@ -13,6 +13,12 @@ bool Supported(const std::vector<std::string>& versions, const std::string& vers
                      [&](const std::string& v) { return SameText(v, version); });
 }
 
+// A database value for a "%s": Null cannot become text and raises
+// EVariantTypeCastError.
+FormatArg ValueArg(const db::Variant& value) {
+  return FormatArg(value.toString());
+}
+
 db::Variant ReadValue(db::Connection& connection, const std::string& statement) {
   db::Variant value;
   GetValue(connection, statement, value);

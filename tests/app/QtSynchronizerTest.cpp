@@ -8,7 +8,7 @@
 
 #include "app/QtSynchronizer.h"
 #include "app/WindowHarness.h"
-#include "engine/Utils.h"
+#include "common/Utils.h"
 
 namespace movrano::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "common/Utils.h"
 #include "discovery/VaultMigrationPathFinder.h"
-#include "engine/Utils.h"
 #include "support/platform/TempDir.h"
 
 namespace movrano {

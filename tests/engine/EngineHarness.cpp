@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/Synchronizer.h"
+#include "common/Synchronizer.h"
 #include "services/IDS.h"
 #include "statements/uSQLManager.h"
 #include "support/vaults/SampleVault.h"

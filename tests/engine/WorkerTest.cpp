@@ -2,8 +2,8 @@
 // run, on a real server vault without a part catalog.
 #include <gtest/gtest.h>
 
+#include "common/Synchronizer.h"
 #include "engine/EngineHarness.h"
-#include "engine/Synchronizer.h"
 #include "engine/VaultMigrationManager.h"
 #include "platform/IniFile.h"
 #include "services/IDS.h"

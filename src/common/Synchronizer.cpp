@@ -1,4 +1,4 @@
-#include "engine/Synchronizer.h"
+#include "common/Synchronizer.h"
 
 #include <algorithm>
 

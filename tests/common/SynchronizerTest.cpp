@@ -3,7 +3,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "engine/Synchronizer.h"
+#include "common/Synchronizer.h"
 
 namespace movrano {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/Utils.h"
+#include "common/Utils.h"
 
 namespace movrano {
 

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "db/Variant.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 
@@ -53,11 +52,5 @@ struct TTVSOracleParams {
 [[noreturn]] void RaiseMigrationError(const std::string& message);
 [[noreturn]] void RaiseMigrationErrorFmt(std::string_view format,
                                          const std::vector<FormatArg>& values);
-
-// A database value for a "%s": Null cannot become text and raises
-// EVariantTypeCastError.
-inline FormatArg ValueArg(const db::Variant& value) {
-  return FormatArg(value.toString());
-}
 
 }  // namespace movrano
