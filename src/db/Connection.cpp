@@ -53,8 +53,14 @@ Connection::~Connection() {
 
 void Connection::connect() {
   if (backend_) return;
-  backend_ = OpenBackend(params_);
-  cancelBinding_ = StatementCancelScope::Current();
+  const CancelBinding binding = StatementCancelScope::Current();
+  try {
+    backend_ = OpenBackend(params_);
+  } catch (const EDatabaseError&) {
+    binding.checkAfterFailure();
+    throw;
+  }
+  cancelBinding_ = binding;
   autoCommit_ = true;
   explicitTransaction_ = false;
 }

@@ -162,6 +162,43 @@ TEST_F(FrozenServer, ACancelEndsACallThatTheServerNeverAnswers) {
   }
 }
 
+TEST_F(FrozenServer, ACancelEndsAConnectThatTheServerNeverAnswers) {
+  auto canceller = std::make_shared<StatementCanceller>();
+  FreezableRelay relay;
+  relay.freeze();
+  auto call = std::async(std::launch::async, [&] {
+    const StatementCancelScope scope(canceller, [] { throw Stopped(); });
+    connectThroughRelay(relay);
+  });
+  if (!waitForRequest(relay, call)) {
+    relay.thaw();
+    call.wait();
+    FAIL() << "the connect never asked the frozen server";
+  }
+  canceller->cancel();
+  expectEnd(call, relay);
+  EXPECT_THROW(call.get(), Stopped);
+}
+
+TEST_F(FrozenServer, AHandshakeAnsweredAfterAnAttemptGaveUpStillConnects) {
+  FreezableRelay relay;
+  relay.freeze();
+  auto call = std::async(std::launch::async, [&] {
+    auto connection = connectThroughRelay(relay);
+    connection->executeDirect("insert into T values (1)");
+  });
+  // The second connection is the client's next attempt.
+  const auto until = std::chrono::steady_clock::now() + 60s;
+  while (relay.connectionsTaken() < 2 && std::chrono::steady_clock::now() < until &&
+         call.wait_for(10ms) != std::future_status::ready) {
+  }
+  EXPECT_GE(relay.connectionsTaken(), 2u) << "the client never tried again";
+  relay.thaw();
+  ASSERT_EQ(call.wait_for(60s), std::future_status::ready);
+  EXPECT_NO_THROW(call.get());
+  EXPECT_EQ(rows(), 1);
+}
+
 TEST_F(FrozenServer, AfterTheDropLaterCallsFailAndReleaseCleanly) {
   auto canceller = std::make_shared<StatementCanceller>();
   FreezableRelay relay;

@@ -1,9 +1,11 @@
 #include "db/firebird/FirebirdDriver.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "db/Cancellation.h"
 #include "db/firebird/FirebirdClient.h"
 #include "db/firebird/FirebirdStatement.h"
 
@@ -13,6 +15,14 @@ namespace {
 
 using namespace firebird_detail;
 
+// A server that takes the connection but never answers its handshake holds
+// the client for the whole connect time-out, which no cancel can shorten:
+// short attempts, repeated for as long as the client's own time-out, let a
+// cancel end the connect within seconds.
+constexpr std::chrono::seconds kHandshakeAttempt{3};
+constexpr std::chrono::seconds kHandshakePatience{180};
+constexpr std::chrono::milliseconds kClockSlack{200};
+
 std::string AttachName(const ConnectionParams& p) {
   if (p.host.empty()) return p.database;
   std::string name = p.host;
@@ -20,7 +30,8 @@ std::string AttachName(const ConnectionParams& p) {
   return name + ":" + p.database;
 }
 
-std::vector<unsigned char> BuildDpb(const ConnectionParams& p, int pageSize) {
+std::vector<unsigned char> BuildDpb(const ConnectionParams& p, int pageSize,
+                                    int connectTimeoutSeconds = 0) {
   Status st;
   return Guarded([&] {
     IXpbBuilder* dpb =
@@ -29,6 +40,8 @@ std::vector<unsigned char> BuildDpb(const ConnectionParams& p, int pageSize) {
         dpb, [](IXpbBuilder* b) { b->dispose(); });
     dpb->insertString(&st, isc_dpb_user_name, p.user.c_str());
     dpb->insertString(&st, isc_dpb_password, p.password.c_str());
+    if (connectTimeoutSeconds > 0)
+      dpb->insertInt(&st, isc_dpb_connect_timeout, connectTimeoutSeconds);
     if (!p.clientCodePage.empty()) {
       dpb->insertString(&st, isc_dpb_lc_ctype, p.clientCodePage.c_str());
     }
@@ -83,13 +96,28 @@ class FirebirdConnection : public ConnectionBackend {
 }  // namespace
 
 std::unique_ptr<ConnectionBackend> OpenFirebird(const ConnectionParams& params) {
-  const std::vector<unsigned char> dpb = BuildDpb(params, 0);
-  Status st;
-  IAttachment* attachment = Guarded([&] {
-    return Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
-                                        static_cast<unsigned>(dpb.size()), dpb.data());
-  });
-  return std::make_unique<FirebirdConnection>(std::make_shared<Session>(attachment));
+  using Clock = std::chrono::steady_clock;
+  const std::vector<unsigned char> dpb = BuildDpb(params, 0, static_cast<int>(kHandshakeAttempt.count()));
+  const CancelBinding binding = StatementCancelScope::Current();
+  const Clock::time_point start = Clock::now();
+  for (;;) {
+    const Clock::time_point attempt = Clock::now();
+    try {
+      Status st;
+      IAttachment* attachment = Guarded([&] {
+        return Dispatcher()->attachDatabase(&st, AttachName(params).c_str(),
+                                            static_cast<unsigned>(dpb.size()), dpb.data());
+      });
+      return std::make_unique<FirebirdConnection>(std::make_shared<Session>(attachment));
+    } catch (const EDatabaseError& e) {
+      // A refusal comes at once; only a handshake that was never answered
+      // is tried again, until the client's usual patience is spent.
+      const bool unanswered = e.errorCode() == isc_connect_reject &&
+                              Clock::now() - attempt >= kHandshakeAttempt - kClockSlack;
+      const bool cancelled = binding.canceller && binding.canceller->cancelled();
+      if (!unanswered || cancelled || Clock::now() - start >= kHandshakePatience) throw;
+    }
+  }
 }
 
 void CreateFirebirdDatabase(const ConnectionParams& params, int pageSize) {

@@ -96,11 +96,12 @@ void FreezableRelay::serve(int upstreamNamespace) {
   if (upstreamNamespace >= 0 && ::setns(upstreamNamespace, CLONE_NEWNET) != 0) return;
   std::vector<pollfd> polled;
   while (!stopping_) {
-    polled.assign(1, pollfd{wakeRead_.get(), POLLIN, 0});
+    // A hung server's system still takes connections: the frozen relay
+    // does too, and forwards nothing of them.
+    polled.assign({pollfd{wakeRead_.get(), POLLIN, 0}, pollfd{listener_.get(), POLLIN, 0}});
     {
       std::lock_guard lock(mutex_);
       if (!frozen_) {
-        polled.push_back({listener_.get(), POLLIN, 0});
         for (const Link& link : links_) {
           polled.push_back({link.client.get(), POLLIN, 0});
           polled.push_back({link.server.get(), POLLIN, 0});
@@ -112,8 +113,8 @@ void FreezableRelay::serve(int upstreamNamespace) {
     while (::read(wakeRead_.get(), drain, sizeof drain) > 0) {
     }
     std::lock_guard lock(mutex_);
-    if (frozen_ || polled.size() == 1) continue;
     if (polled[1].revents) accept();
+    if (frozen_) continue;
     // The links polled are the first ones of the list: accept() appends.
     for (size_t i = 2, link = 0; i < polled.size(); i += 2, ++link) {
       const bool open = (!polled[i].revents || forward(polled[i].fd, polled[i + 1].fd)) &&
@@ -127,6 +128,7 @@ void FreezableRelay::serve(int upstreamNamespace) {
 void FreezableRelay::accept() {
   FileDescriptor client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
   if (!client.valid()) return;
+  ++taken_;
   FileDescriptor server(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const sockaddr_in address = Loopback(kServerPort);
   if (!server.valid() ||

@@ -1,7 +1,8 @@
 #pragma once
 // A database server that stops answering, for tests: a TCP relay between
 // the program and the Firebird server that can be frozen. Frozen, it
-// forwards nothing either way and keeps every socket open, so the
+// forwards nothing either way and keeps every socket open (it still
+// takes connections, as a hung server's system does), so the
 // program's calls wait as they do when the server hangs; thawed, it
 // forwards what waited. Closing it closes every socket, and the server
 // drops the attachments that came through it.
@@ -34,6 +35,8 @@ class FreezableRelay {
   // request the client sent, or the answer to one the client's read-ahead
   // sent before the freeze. Any thread.
   bool holdsRequest() const;
+  // How many connections the relay has taken from clients. Any thread.
+  size_t connectionsTaken() const { return taken_; }
 
  private:
   struct Link {
@@ -52,6 +55,7 @@ class FreezableRelay {
   uint16_t port_ = 0;
   std::atomic<bool> frozen_{false};
   std::atomic<bool> stopping_{false};
+  std::atomic<size_t> taken_{0};
   mutable std::mutex mutex_;
   std::vector<Link> links_;
   std::thread thread_;
