@@ -53,8 +53,8 @@ void TerminationSignals::read() {
   }
 }
 
-void TerminationSignals::endProcessIfReceived() const {
-  if (!received_) return;
+void EndProcessBySignal(int signal) {
+  if (!signal) return;
   // SIGQUIT's default action writes a core file, and this process holds
   // passwords: it ends by the signal without one.
   const struct rlimit noCore = {0, 0};
@@ -63,14 +63,14 @@ void TerminationSignals::endProcessIfReceived() const {
   struct sigaction action = {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
-  sigaction(received_, &action, nullptr);
+  sigaction(signal, &action, nullptr);
   // Pending for this thread while blocked; delivered when unblocked.
-  raise(received_);
+  raise(signal);
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, received_);
+  sigaddset(&set, signal);
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  _exit(128 + received_);  // not reached
+  _exit(128 + signal);  // not reached
 }
 
 int ExecMainWindow(TfrmMain& window, const TerminationSignals& termination) {

@@ -29,9 +29,6 @@ class TerminationSignals final : public QObject {
 
   // The first signal received; 0 when none was.
   int received() const { return received_; }
-  // When a signal was received: ends the process by it, with its default
-  // action. For the very end of main.
-  void endProcessIfReceived() const;
 
  signals:
   void arrived(int signal);
@@ -43,6 +40,11 @@ class TerminationSignals final : public QObject {
   std::unique_ptr<QSocketNotifier> notifier_;
   int received_ = 0;
 };
+
+// When `signal` is not 0: ends the process by it, with its default action
+// (never with a core file). For the very end of main, once what it made is
+// gone (the runtime folder among it).
+void EndProcessBySignal(int signal);
 
 // Shows the window's event loop until the program is to end, with each
 // signal ending it as described above; returns the loop's exit code once

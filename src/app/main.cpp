@@ -16,25 +16,29 @@
 int main(int argc, char** argv) {
   using namespace movrano;
   BlockTerminationSignals();  // before any thread or library starts
-  // Changes the environment: while no other thread runs.
-  const PrivateRuntimeFolder runtimeFolder;
-  RegisterIDSTypes();
-  const SQLManagerScope statements;
-  RegisterTavrinGlobalCatalogTypes();
-
-  QApplication application(argc, argv);
-  const TerminationSignals termination;
-  QtPrompter prompter;
-  QtFileDialogs dialogs;
   int result = 0;
+  int signal = 0;
   {
-    TfrmMain frmMain(ExecutableFolder(), prompter, dialogs);
-    prompter.setParent(&frmMain);
-    dialogs.setParent(&frmMain);
-    frmMain.show();
-    result = ExecMainWindow(frmMain, termination);
+    // Changes the environment: while no other thread runs.
+    const PrivateRuntimeFolder runtimeFolder;
+    RegisterIDSTypes();
+    const SQLManagerScope statements;
+    RegisterTavrinGlobalCatalogTypes();
+
+    QApplication application(argc, argv);
+    const TerminationSignals termination;
+    QtPrompter prompter;
+    QtFileDialogs dialogs;
+    {
+      TfrmMain frmMain(ExecutableFolder(), prompter, dialogs);
+      prompter.setParent(&frmMain);
+      dialogs.setParent(&frmMain);
+      frmMain.show();
+      result = ExecMainWindow(frmMain, termination);
+    }
+    TMigrationThread::WaitForAll();
+    signal = termination.received();
   }
-  TMigrationThread::WaitForAll();
-  termination.endProcessIfReceived();
+  EndProcessBySignal(signal);
   return result;
 }

@@ -52,9 +52,15 @@ class Child {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen"};
+    // No runtime folder named: the program makes its own in TMPDIR.
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                    "TMPDIR=" + (folder / "tmp").string()};
+    std::filesystem::create_directories(folder / "tmp");
     for (char** e = environ; *e; ++e) {
-      if (std::string_view(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.emplace_back(*e);
+      const std::string_view var(*e);
+      if (!var.starts_with("QT_QPA_PLATFORM=") && !var.starts_with("TMPDIR=") &&
+          !var.starts_with("XDG_RUNTIME_DIR="))
+        env.emplace_back(*e);
     }
     std::vector<char*> envp;
     for (std::string& e : env)
@@ -133,12 +139,16 @@ class Child {
   std::thread reader_;
 };
 
-// Ended by `signal`, without a core file.
+// Ended by `signal`, without a core file, and with its runtime folder
+// removed.
 void ExpectEndedBy(int signal, int status, const std::filesystem::path& folder) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
   EXPECT_FALSE(WIFSIGNALED(status) && WCOREDUMP(status)) << "core dumped";
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     EXPECT_NE(entry.path().filename().string().rfind("core", 0), 0u) << entry.path();
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "tmp")) {
+    EXPECT_NE(entry.path().filename().string().rfind("movrano-runtime-", 0), 0u) << entry.path();
   }
 }
 
