@@ -1,8 +1,9 @@
-// The program as the signal test runs it in a child process: main's start
-// and end and its signal path, the real window on the offscreen platform,
-// questions answered Yes, and platform doubles (administrator rights, no
-// services), and the program's own runtime folder. Every line the log pane receives goes to
-// standard output at once; "shown" tells that the window is up.
+// The program as the signal test runs it in a child process: the
+// program's own start and end (ProgramRun.h) with its runtime folder and
+// signal path, the real window on the offscreen platform, questions
+// answered Yes, and platform doubles (administrator rights, no services).
+// Every line the log pane receives goes to standard output at once;
+// "shown" tells that the window is up.
 //   signal_child <program folder>
 //       the window only
 //   signal_child <program folder> <source database> <source storage> <destination vault>
@@ -15,14 +16,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/RuntimeFolder.h"
+#include "app/ProgramRun.h"
 #include "app/ScriptedAnswers.h"
-#include "app/TerminationSignals.h"
 #include "app/ufrmMain.h"
-#include "engine/MigrationThread.h"
-#include "services/IDS.h"
-#include "services/TavrinGlobalCatalog.h"
-#include "statements/uSQLManager.h"
 #include "support/platform/TestPlatform.h"
 
 namespace {
@@ -64,39 +60,23 @@ void PrintNewLines(const QPlainTextEdit& pane, int& printed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  BlockTerminationSignals();
   if (argc != 2 && argc != 5) return 2;
-  int result = 0;
-  int signal = 0;
-  {
-    const PrivateRuntimeFolder runtimeFolder;
-    RegisterIDSTypes();
-    const SQLManagerScope statements;
-    RegisterTavrinGlobalCatalogTypes();
-
-    QApplication application(argc, argv);
-    const TerminationSignals termination;
+  return RunProgram(argc, argv, [&](const TerminationSignals& termination) {
     testing::TestPlatform platform;
     platform.setRegistry("Windows Registry Editor Version 5.00\n");
     testing::ScriptedPrompter prompter;
     prompter.onWarn = [](const std::string&) { return true; };
     prompter.onError = [](const std::string& message) { Print("error - " + message); };
     testing::ScriptedDialogs dialogs;  // every dialog cancelled
-    {
-      TfrmMain window(argv[1], prompter, dialogs);
-      const auto* pane = window.findChild<QPlainTextEdit*>("mmLog");
-      int printed = 0;
-      QObject::connect(pane, &QPlainTextEdit::textChanged, [&] { PrintNewLines(*pane, printed); });
-      window.show();
-      QTimer::singleShot(0, [&] {
-        if (argc == 5) StartOfflineRun(window, argv);
-        Print("shown");
-      });
-      result = ExecMainWindow(window, termination);
-    }
-    TMigrationThread::WaitForAll();
-    signal = termination.received();
-  }
-  EndProcessBySignal(signal);
-  return result;
+    TfrmMain window(argv[1], prompter, dialogs);
+    const auto* pane = window.findChild<QPlainTextEdit*>("mmLog");
+    int printed = 0;
+    QObject::connect(pane, &QPlainTextEdit::textChanged, [&] { PrintNewLines(*pane, printed); });
+    window.show();
+    QTimer::singleShot(0, [&] {
+      if (argc == 5) StartOfflineRun(window, argv);
+      Print("shown");
+    });
+    return ExecMainWindow(window, termination);
+  });
 }
