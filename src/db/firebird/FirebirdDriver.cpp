@@ -97,7 +97,8 @@ class FirebirdConnection : public ConnectionBackend {
 
 std::unique_ptr<ConnectionBackend> OpenFirebird(const ConnectionParams& params) {
   using Clock = std::chrono::steady_clock;
-  const std::vector<unsigned char> dpb = BuildDpb(params, 0, static_cast<int>(kHandshakeAttempt.count()));
+  const std::vector<unsigned char> dpb =
+      BuildDpb(params, 0, static_cast<int>(kHandshakeAttempt.count()));
   const CancelBinding binding = StatementCancelScope::Current();
   const Clock::time_point start = Clock::now();
   for (;;) {
