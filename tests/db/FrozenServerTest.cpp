@@ -13,6 +13,7 @@
 #include "db/Query.h"
 #include "support/db/FirebirdFixture.h"
 #include "support/db/FreezableRelay.h"
+#include "support/platform/Waits.h"
 
 namespace movrano::db {
 namespace {
@@ -188,11 +189,8 @@ TEST_F(FrozenServer, AHandshakeAnsweredAfterAnAttemptGaveUpStillConnects) {
     connection->executeDirect("insert into T values (1)");
   });
   // The second connection is the client's next attempt.
-  const auto until = std::chrono::steady_clock::now() + 60s;
-  while (relay.connectionsTaken() < 2 && std::chrono::steady_clock::now() < until &&
-         call.wait_for(10ms) != std::future_status::ready) {
-  }
-  EXPECT_GE(relay.connectionsTaken(), 2u) << "the client never tried again";
+  testing::WaitUntil([&] { return relay.connectionsTaken() >= 2; },
+                     "the client's next attempt at the frozen server's handshake", 60s);
   relay.thaw();
   ASSERT_EQ(call.wait_for(60s), std::future_status::ready);
   EXPECT_NO_THROW(call.get());
